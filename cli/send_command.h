@@ -1,0 +1,46 @@
+#pragma once
+
+#include "commands/command_result.h"
+
+#include <QStringList>
+
+#include <cstdio>
+
+namespace cli {
+
+enum Exit {
+    Success = 0,
+    RegistrarError = 1, // a registrar error word was the worst outcome
+    NoReply = 2,        // a command got no reply
+    LinkFault = 3,      // NAK or check mismatch
+    Usage = 4,          // bad arguments or a port that cannot be opened
+};
+
+struct Options {
+    QString port;
+    qint32 speed = 9600;
+    int reply = 1;
+    bool startup = false;
+    QString verb;
+    QStringList verbArgs;
+};
+
+// Parses the global options up to the verb. Returns false with `error` set on bad input.
+bool parseOptions(const QStringList &args, Options &options, QString &error);
+
+struct CommandSpec {
+    int code = 0;
+    QByteArray parameters; // already in the registrar's code page
+};
+// CODE [PARAMS] [CODE [PARAMS] ...]: CODE is two hexadecimal digits; PARAMS is the next
+// argument unless that is itself a code.
+bool parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, QString &error);
+
+// The key=value block printed for one command.
+QByteArray describeResult(const CommandResult &result);
+// How bad one outcome was, as an exit status.
+Exit outcomeOf(const CommandResult &result);
+
+int run(const QStringList &args, FILE *out, FILE *err);
+
+} // namespace cli

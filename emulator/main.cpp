@@ -1,0 +1,101 @@
+// registrar-emulator: a registrar in software on a pseudo-terminal.
+#include "emulator/pty_server.h"
+#include "emulator/registrar.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+std::atomic<bool> g_stop{false};
+void onSignal(int) { g_stop.store(true); }
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("registrar-emulator"));
+
+    QCommandLineParser cl;
+    cl.setApplicationDescription(QStringLiteral("A registrar in software, served on a pseudo-terminal."));
+    cl.addHelpOption();
+    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Also create a symbolic link at PATH."), QStringLiteral("PATH"));
+    const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model name."), QStringLiteral("NAME"));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Software version."), QStringLiteral("TEXT"));
+    const QCommandLineOption taxGroups(QStringLiteral("tax-groups"), QStringLiteral("Number of tax groups."), QStringLiteral("N"));
+    const QCommandLineOption paymentForms(QStringLiteral("payment-forms"), QStringLiteral("Number of payment forms."), QStringLiteral("N"));
+    const QCommandLineOption fault(QStringLiteral("fault"),
+        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]]. Repeatable."),
+        QStringLiteral("KIND"));
+    const QCommandLineOption faultRate(QStringLiteral("fault-rate"), QStringLiteral("Share of exchanges that get a random fault (0..1)."), QStringLiteral("P"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator."), QStringLiteral("N"), QStringLiteral("1"));
+    cl.addOptions({link, model, version, taxGroups, paymentForms, fault, faultRate, seed});
+    cl.process(app);
+
+    emu::Registrar::Options options;
+    if (cl.isSet(model))
+        options.model = cl.value(model);
+    if (cl.isSet(version))
+        options.version = cl.value(version);
+    auto number = [&](const QCommandLineOption &o, int &target, int low, int high) {
+        if (!cl.isSet(o))
+            return true;
+        bool ok = false;
+        const int v = cl.value(o).toInt(&ok);
+        if (!ok || v < low || v > high) {
+            std::fprintf(stderr, "registrar-emulator: --%s takes a number from %d to %d\n",
+                         qPrintable(o.names().first()), low, high);
+            return false;
+        }
+        target = v;
+        return true;
+    };
+    if (!number(taxGroups, options.taxGroups, 0, 99) || !number(paymentForms, options.paymentForms, 1, 10))
+        return 2;
+
+    emu::Registrar registrar(options);
+    for (const QString &f : cl.values(fault)) {
+        bool ok = false;
+        registrar.injectFault(emu::Fault::parse(f, &ok));
+        if (!ok) {
+            std::fprintf(stderr, "registrar-emulator: unknown fault '%s'\n", qPrintable(f));
+            return 2;
+        }
+    }
+    if (cl.isSet(faultRate)) {
+        const QList<emu::Fault> all = {{emu::Fault::Silence}, {emu::Fault::Nak}, {emu::Fault::Garbage},
+                                       {emu::Fault::CutShort}, {emu::Fault::SynBefore, 2, 50},
+                                       {emu::Fault::Bursts, 2, 20}};
+        registrar.setFaultRate(cl.value(faultRate).toDouble(), all, cl.value(seed).toUInt());
+    }
+
+    emu::PtyServer server(registrar);
+    if (!server.open()) {
+        std::fprintf(stderr, "registrar-emulator: cannot create a pseudo-terminal: %s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    const QString linkPath = cl.value(link);
+    if (!linkPath.isEmpty()) {
+        QFile::remove(linkPath);
+        if (!QFile::link(server.slavePath(), linkPath)) {
+            std::fprintf(stderr, "registrar-emulator: cannot create the link %s\n", qPrintable(linkPath));
+            return 1;
+        }
+    }
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+    server.run(g_stop);
+
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+    return 0;
+}

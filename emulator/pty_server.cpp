@@ -1,0 +1,95 @@
+#include "emulator/pty_server.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace emu {
+
+PtyServer::PtyServer(Registrar &registrar) : m_registrar(registrar) {}
+
+PtyServer::~PtyServer()
+{
+    if (m_slaveKeep >= 0)
+        ::close(m_slaveKeep);
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+bool PtyServer::open()
+{
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    const char *name = ::ptsname(m_master);
+    if (!name) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+    m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY);
+    if (m_slaveKeep >= 0) {
+        // Raw line: no echo, no translation, so bytes pass as they are until the program
+        // sets its own line settings.
+        termios t{};
+        if (::tcgetattr(m_slaveKeep, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(m_slaveKeep, TCSANOW, &t);
+        }
+    }
+    return true;
+}
+
+void PtyServer::send(const QList<Chunk> &chunks)
+{
+    for (const Chunk &c : chunks) {
+        if (c.delayMs > 0) {
+            timespec ts{c.delayMs / 1000, (c.delayMs % 1000) * 1000000L};
+            while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+            }
+        }
+        const char *p = c.bytes.constData();
+        qsizetype left = c.bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(m_master, p, size_t(left));
+            if (n < 0) {
+                if (errno == EINTR || errno == EAGAIN)
+                    continue;
+                return;
+            }
+            p += n;
+            left -= n;
+        }
+    }
+}
+
+void PtyServer::run(const std::atomic<bool> &stop)
+{
+    char buffer[4096];
+    while (!stop.load()) {
+        pollfd p{m_master, POLLIN, 0};
+        const int r = ::poll(&p, 1, 100);
+        if (r <= 0)
+            continue;
+        if (p.revents & POLLIN) {
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n > 0) {
+                send(m_registrar.receive(QByteArray(buffer, int(n))));
+                continue;
+            }
+        }
+        if (p.revents & (POLLHUP | POLLERR)) {
+            // No client at the moment: wait a little instead of spinning.
+            ::usleep(20000);
+        }
+    }
+}
+
+} // namespace emu

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "emulator/wire.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QString>
+
+#include <array>
+#include <deque>
+
+namespace emu {
+
+// One piece of the registrar's output: bytes sent after a pause (relative to the
+// previous piece, or to the request for the first one).
+struct Chunk {
+    int delayMs = 0;
+    QByteArray bytes;
+};
+
+// Faults the emulator can put on an exchange.
+struct Fault {
+    enum Kind {
+        None,
+        Silence,    // the command is carried out, its reply is lost
+        Nak,        // the request is refused with NAK and not carried out
+        Garbage,    // carried out; printable noise instead of the reply
+        BadCheck,   // carried out; the reply's check characters are wrong
+        CutShort,   // carried out; the reply stops early with ETX
+        SynBefore,  // `count` SYN bytes `intervalMs` apart before the reply
+        Bursts,     // the reply in `count` pieces `intervalMs` apart
+    };
+    Kind kind = None;
+    int count = 3;
+    int intervalMs = 80;
+
+    static Fault parse(const QString &text, bool *ok = nullptr);
+};
+
+// An executed command, as the registrar's own journal keeps it.
+struct Executed {
+    quint8 code = 0;
+    QByteArray parameters;
+    bool operator==(const Executed &o) const { return code == o.code && parameters == o.parameters; }
+};
+
+// A registrar in software. It answers frames with realistic state rather than canned
+// replies, recognises a repeated request and answers it from its last reply, and puts
+// faults on exchanges on request.
+class Registrar {
+public:
+    struct Options {
+        QString model = QStringLiteral("Korvan KV-44");
+        QString version = QStringLiteral("3.01");
+        QString info = QStringLiteral("ЗН 4100012345");
+        int taxGroups = 5;
+        int paymentForms = 10;
+        int logoMemory = 24576;
+        int logoWidth = 384;
+        int speed = 9600;
+        QByteArray password = "482913";
+    };
+
+    Registrar();
+    explicit Registrar(const Options &options);
+
+    // Bytes from the program. Returns what the registrar sends back, in order.
+    QList<Chunk> receive(const QByteArray &bytes);
+
+    // Faults: one per coming exchange, or at a rate drawn from a seeded generator.
+    void injectFault(const Fault &fault) { m_faults.push_back(fault); }
+    void setFaultRate(double rate, const QList<Fault> &kinds, quint32 seed);
+    void clearFaults();
+
+    const QList<Executed> &journal() const { return m_journal; }
+    int framesReceived() const { return m_framesReceived; }
+    int repeatsAnswered() const { return m_repeatsAnswered; }
+    const Options &options() const { return m_options; }
+
+    // The registrar's clock: the computer's clock plus an offset set by command 0x20.
+    QDateTime now() const;
+    // A fixed "computer" time for repeatable tests; unset means the real clock.
+    void setHostTime(const QDateTime &t) { m_hostTime = t; }
+
+private:
+    struct Outcome {
+        QByteArray errorWord = "0000";
+        QByteArray data;
+    };
+    Outcome execute(const Request &r);
+    Outcome error(int errorClass, int detail) const;
+    QList<Chunk> deliver(const QByteArray &reply, const Fault &fault);
+    Fault nextFault();
+    QDateTime hostNow() const;
+    std::array<quint8, 6> status() const;
+
+    Options m_options;
+    RequestParser m_parser;
+    std::deque<Fault> m_faults;
+    double m_faultRate = 0;
+    QList<Fault> m_rateKinds;
+    QRandomGenerator m_random;
+
+    bool m_haveLast = false;
+    Request m_last;
+    QByteArray m_lastReply;
+
+    QList<Executed> m_journal;
+    int m_framesReceived = 0;
+    int m_repeatsAnswered = 0;
+
+    qint64 m_clockOffsetSecs = 0;
+    QDateTime m_hostTime;
+    QMap<int, qint64> m_serviceCounters;
+};
+
+} // namespace emu

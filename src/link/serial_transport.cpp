@@ -1,0 +1,95 @@
+#include "link/serial_transport.h"
+
+SerialTransport::SerialTransport() = default;
+
+SerialTransport::~SerialTransport()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+QString SerialTransport::devicePath(const QString &portName)
+{
+    if (portName.startsWith(QLatin1Char('/')))
+        return portName;
+    return QStringLiteral("/dev/") + portName;
+}
+
+bool SerialTransport::open(const QString &portName, qint32 baudRate)
+{
+    if (m_port.isOpen())
+        m_port.close();
+    if (portName.trimmed().isEmpty())
+        return false;
+    m_port.setPortName(devicePath(portName));
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    // Line settings on top of what the port had; flow control is left as it is.
+    if (!m_port.setBaudRate(baudRate) || !m_port.setDataBits(QSerialPort::Data8)
+        || !m_port.setParity(QSerialPort::NoParity) || !m_port.setStopBits(QSerialPort::OneStop)) {
+        m_port.close();
+        return false;
+    }
+    m_port.setReadBufferSize(kQueueSize);
+    m_port.clearError();
+    return true;
+}
+
+bool SerialTransport::close()
+{
+    if (!m_port.isOpen())
+        return false;
+    // Purge both directions and abandon whatever is pending.
+    m_port.clear(QSerialPort::AllDirections);
+    m_port.close();
+    return true;
+}
+
+bool SerialTransport::isOpen() const { return m_port.isOpen(); }
+
+QString SerialTransport::errorString() const { return m_port.errorString(); }
+
+void SerialTransport::writeAll(const QByteArray &bytes)
+{
+    m_port.write(bytes);
+    // No write time-out: wait until the whole frame has left.
+    while (m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(1000) && m_port.error() != QSerialPort::TimeoutError
+            && m_port.error() != QSerialPort::NoError)
+            break;
+    }
+}
+
+bool SerialTransport::sendFrame(const QByteArray &frame)
+{
+    if (!m_port.isOpen())
+        return false;
+    purge();
+    writeAll(frame);
+    return true;
+}
+
+void SerialTransport::purge()
+{
+    m_port.flush();
+    m_port.clear(QSerialPort::AllDirections);
+}
+
+Transport::Read SerialTransport::readByte(quint8 &byte)
+{
+    if (m_port.bytesAvailable() <= 0)
+        m_port.waitForReadyRead(kReadTimeoutMs);
+    char c;
+    if (m_port.read(&c, 1) == 1) {
+        byte = static_cast<quint8>(c);
+        return Read::Byte;
+    }
+    const QSerialPort::SerialPortError err = m_port.error();
+    if (err != QSerialPort::NoError && err != QSerialPort::TimeoutError) {
+        m_port.clearError();
+        return Read::Error;
+    }
+    if (err == QSerialPort::TimeoutError)
+        m_port.clearError();
+    return Read::None;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "link/transport.h"
+
+#include <QSerialPort>
+#include <QString>
+
+// A serial port (physical or the registrar's USB virtual COM port) through QSerialPort:
+// 8 data bits, no parity, one stop bit, the chosen baud rate, reads of one byte that
+// wait at most 100 ms.
+class SerialTransport final : public Transport {
+public:
+    static constexpr int kReadTimeoutMs = 100;
+    static constexpr int kQueueSize = 1024;
+
+    SerialTransport();
+    ~SerialTransport() override;
+
+    // The device path of a port name: the name itself when it already is a path,
+    // otherwise "/dev/" + name.
+    static QString devicePath(const QString &portName);
+
+    bool open(const QString &portName, qint32 baudRate);
+    bool close();
+    bool isOpen() const;
+    QString errorString() const;
+
+    Kind kind() const override { return Kind::Serial; }
+    bool sendFrame(const QByteArray &frame) override;
+    Read readByte(quint8 &byte) override;
+    void purge() override;
+
+private:
+    void writeAll(const QByteArray &bytes);
+    QSerialPort m_port;
+};
