@@ -1,5 +1,6 @@
 #include "link/device_link.h"
 
+#include "commands/command_catalogue.h"
 #include "link/serial_transport.h"
 
 namespace {
@@ -60,7 +61,7 @@ QByteArray DeviceLink::beginExchange(int code, const QByteArray &parameters)
     const QByteArray request = frame::buildRequest(seqByte, static_cast<quint8>(code), parameters);
     m_result.request = request;
     m_result.parameters = parameters;
-    m_result.commandName = m_name ? m_name(code) : QString();
+    m_result.commandName = CommandName(code);
     return request;
 }
 

@@ -28,7 +28,6 @@ public:
     static constexpr int kStartupCommand = 0x88;
 
     using MessageHook = std::function<void(const QString &message)>;
-    using NameHook = std::function<QString(int code)>;
 
     explicit DeviceLink(Clock &clock = SystemClock::instance());
     ~DeviceLink();
@@ -64,7 +63,6 @@ public:
 
     ExchangeLog &Log() { return m_log; }
     void SetMessageHook(MessageHook hook) { m_message = std::move(hook); }
-    void SetNameHook(NameHook hook) { m_name = std::move(hook); }
 
     CommandResult &Result() { return m_result; }
     const ByteReceiver &Receiver() const { return m_rx; }
@@ -93,5 +91,4 @@ private:
     bool m_onVirtualPort = false;
     ExchangeLog m_log;
     MessageHook m_message;
-    NameHook m_name;
 };
