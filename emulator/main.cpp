@@ -30,7 +30,7 @@ int main(int argc, char **argv)
     const QCommandLineOption taxGroups(QStringLiteral("tax-groups"), QStringLiteral("Number of tax groups."), QStringLiteral("N"));
     const QCommandLineOption paymentForms(QStringLiteral("payment-forms"), QStringLiteral("Number of payment forms."), QStringLiteral("N"));
     const QCommandLineOption fault(QStringLiteral("fault"),
-        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]]. Repeatable."),
+        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]], late[:N[:MS]]. Repeatable."),
         QStringLiteral("KIND"));
     const QCommandLineOption faultRate(QStringLiteral("fault-rate"), QStringLiteral("Share of exchanges that get a random fault (0..1)."), QStringLiteral("P"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator."), QStringLiteral("N"), QStringLiteral("1"));

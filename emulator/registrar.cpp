@@ -48,6 +48,7 @@ Fault Fault::parse(const QString &text, bool *ok)
         {QStringLiteral("nak"), Nak},           {QStringLiteral("garbage"), Garbage},
         {QStringLiteral("badcheck"), BadCheck}, {QStringLiteral("cut"), CutShort},
         {QStringLiteral("syn"), SynBefore},     {QStringLiteral("bursts"), Bursts},
+        {QStringLiteral("late"), Late},
     };
     Fault f;
     bool good = kinds.contains(parts.value(0));
@@ -215,6 +216,12 @@ QList<Chunk> Registrar::deliver(const QByteArray &reply, const Fault &fault)
         const int step = qMax(1, int(reply.size() + pieces - 1) / pieces);
         for (int at = 0; at < reply.size(); at += step)
             out.append(Chunk{at == 0 ? 0 : fault.intervalMs, reply.mid(at, step)});
+        return out;
+    }
+    case Fault::Late: {
+        QList<Chunk> out{Chunk{0, reply}};
+        for (int i = 0; i < fault.count; ++i)
+            out.append(Chunk{fault.intervalMs, reply});
         return out;
     }
     case Fault::None:

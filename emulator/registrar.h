@@ -32,6 +32,7 @@ struct Fault {
         CutShort,   // carried out; the reply stops early with ETX
         SynBefore,  // `count` SYN bytes `intervalMs` apart before the reply
         Bursts,     // the reply in `count` pieces `intervalMs` apart
+        Late,       // the reply, then `count` stale copies of it `intervalMs` later
     };
     Kind kind = None;
     int count = 3;

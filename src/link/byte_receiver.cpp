@@ -7,6 +7,7 @@ void ByteReceiver::resetForExchange()
     m_synCount = 0;
     m_replyReady = false;
     m_nak = false;
+    m_checkComplete = false;
     m_dataLength = 0;
     m_data[0] = 0;
     m_status.fill(0);
@@ -50,6 +51,7 @@ void ByteReceiver::handle(quint8 b)
     switch (m_state) {
     case Idle:
         m_sum = 0;
+        m_checkComplete = false;
         if (b == frame::SOH)
             m_state = Length;
         return;
@@ -136,8 +138,10 @@ void ByteReceiver::handle(quint8 b)
             m_check = m_check * 16 + static_cast<quint32>(static_cast<int>(b) - 0x30);
             ++m_count;
         }
-        if (m_count >= 4)
+        if (m_count >= 4) {
+            m_checkComplete = true;
             m_state = End;
+        }
         return;
     case End:
         // ETX closes the frame properly; anything else after the check characters ends

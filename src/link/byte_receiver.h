@@ -39,8 +39,10 @@ public:
 
     quint32 runningSum() const { return m_sum; }
     quint32 checkValue() const { return m_check; }
-    // The received check characters against the running sum.
-    bool checksumMatches() const { return m_check == (m_sum & 0xFFFF); }
+    // The received check characters against the running sum. A frame closed by ETX
+    // before all four check characters came never matches, whatever stale value the
+    // check register holds.
+    bool checksumMatches() const { return m_checkComplete && m_check == (m_sum & 0xFFFF); }
 
     quint8 receivedSequence() const { return m_seq; } // SEQ byte minus 0x20
     quint8 receivedCommand() const { return m_cmd; }
@@ -70,6 +72,7 @@ private:
     int m_rawLength = 0;
     long m_synCount = 0;
     bool m_nak = false;
+    bool m_checkComplete = false;
     bool m_frameComplete = false;
     bool m_replyReady = false;
     quint8 m_lastByte = 0;

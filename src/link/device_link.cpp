@@ -122,7 +122,8 @@ void DeviceLink::waitForReply()
     int silence = 0;
     while (silence < kSilenceLimit) {
         bool exhausted = false;
-        while (!m_rx.frameComplete()) {
+        // ETX completes the frame; a NAK ends the wait at once.
+        while (!m_rx.frameComplete() && !m_rx.replyReady()) {
             quint8 b = 0;
             const Transport::Read r = m_transport->readByte(b);
             if (r == Transport::Read::Byte) {

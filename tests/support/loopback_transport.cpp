@@ -28,12 +28,18 @@ Transport::Read LoopbackTransport::readByte(quint8 &byte)
     ++reads;
     if (onRead)
         onRead();
+    if (errorAfterBytes == 0) {
+        errorAfterBytes = -1;
+        return Read::Error;
+    }
     const qint64 deadline = m_clock.nowMs() + SerialTransport::kReadTimeoutMs;
     if (!m_pending.empty() && m_pending.front().at <= deadline) {
         if (m_pending.front().at > m_clock.nowMs())
             m_clock.setNow(m_pending.front().at);
         byte = m_pending.front().byte;
         m_pending.pop_front();
+        if (errorAfterBytes > 0)
+            --errorAfterBytes;
         return Read::Byte;
     }
     m_clock.setNow(deadline);

@@ -28,6 +28,8 @@ public:
     void injectLine(const QByteArray &bytes, qint64 atMs);
     // Called before every read; tests use it to try a second exchange mid-wait.
     std::function<void()> onRead;
+    // The read after this many more delivered bytes reports a port error (-1: never).
+    int errorAfterBytes = -1;
 
     QList<QByteArray> framesSent;
     QList<qint64> sendTimes;

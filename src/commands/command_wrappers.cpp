@@ -1,0 +1,562 @@
+#include "commands/command_wrappers.h"
+
+#include "commands/code_page.h"
+#include "commands/command_result.h"
+#include "link/device_link.h"
+
+#include <cmath>
+
+namespace param_format {
+
+QByteArray fixed(double value, int decimals)
+{
+    // QByteArray::number formats in the C locale whatever the process locale says.
+    QByteArray text = QByteArray::number(value, 'f', decimals);
+    // A tiny negative amount rounds to zero; the registrar gets "0.00", not "-0.00".
+    if (text.startsWith('-')) {
+        bool allZero = true;
+        for (qsizetype i = 1; i < text.size() && allZero; ++i)
+            allZero = text[i] == '0' || text[i] == '.';
+        if (allZero)
+            text.remove(0, 1);
+    }
+    return text;
+}
+
+QByteArray hex(int value, int width)
+{
+    return QByteArray::number(static_cast<quint32>(value), 16).toUpper().rightJustified(width, '0');
+}
+
+QByteArray twoDigits(int value)
+{
+    // Like "%02i": the sign counts towards the width, so only 0 to 9 gain a zero.
+    if (value >= 0 && value < 10)
+        return QByteArray(1, '0') + QByteArray::number(value);
+    return QByteArray::number(value);
+}
+
+} // namespace param_format
+
+namespace {
+
+// Builds a parameter string: the password first, every field closed by ";".
+class Params {
+public:
+    explicit Params(const QString &password) { text(password); }
+
+    Params &text(const QString &value) { return field(code_page::toDevice(value)); }
+    Params &raw(const QByteArray &value) { return field(value); }
+    Params &literal(const char *value) { return field(QByteArray(value)); }
+    Params &dec(qint64 value) { return field(QByteArray::number(value)); }
+    Params &twoDigits(int value) { return field(param_format::twoDigits(value)); }
+    Params &hex(int value, int width) { return field(param_format::hex(value, width)); }
+    Params &amount(double value) { return field(param_format::fixed(value, 2)); }
+    Params &quantity(double value) { return field(param_format::fixed(value, 3)); }
+    Params &empty() { return field(QByteArray()); }
+
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    Params &field(const QByteArray &value)
+    {
+        m_bytes += value;
+        m_bytes += ';';
+        return *this;
+    }
+    QByteArray m_bytes;
+};
+
+CommandResult *run(DeviceLink &link, int command, const Params &params, int &code)
+{
+    code = 0;
+    return link.ExecuteCommand(command, params.bytes());
+}
+
+CommandResult *run(DeviceLink &link, int command, const Params &params)
+{
+    return link.ExecuteCommand(command, params.bytes());
+}
+
+CommandResult *refuse(DeviceLink &link, int refusal, int &code)
+{
+    code = refusal;
+    return &link.Result();
+}
+
+CommandResult *passwordOnly(DeviceLink &link, int command, const QString &password, int &code)
+{
+    return run(link, command, Params(password), code);
+}
+
+// The sale commands refuse a quantity that is not above 0 and a price below 0; a value
+// that is not a finite number is refused the same way rather than sent as "nan" or "inf".
+bool saleRefused(double quantity, double price, int &refusal)
+{
+    if (!(quantity > 0) || !std::isfinite(quantity)) {
+        refusal = wrapper_codes::kQuantity;
+        return true;
+    }
+    if (!(price >= 0) || !std::isfinite(price)) {
+        refusal = wrapper_codes::kPrice;
+        return true;
+    }
+    return false;
+}
+
+bool headerLineOk(int line)
+{
+    return line >= 0 && line <= 20;
+}
+
+constexpr int kLogoLineChars = 48;
+
+} // namespace
+
+// ---- Date and time ----------------------------------------------------------------
+
+CommandResult *SetDateTime(DeviceLink &link, const QString &password, const QString &date,
+                           const QString &time, int &code)
+{
+    return run(link, 0x20, Params(password).text(date).text(time), code);
+}
+
+CommandResult *GetDateTime(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x21, password, code);
+}
+
+// ---- Receipt header and advertising text -------------------------------------------
+
+CommandResult *SetHeaderFooter(DeviceLink &link, const QString &password, int line,
+                               const QString &text, int doubleWidth, int &code)
+{
+    if (!headerLineOk(line))
+        return refuse(link, wrapper_codes::kHeaderLineWrite, code);
+    return run(link, 0x22, Params(password).dec(line).text(text).dec(doubleWidth), code);
+}
+
+CommandResult *GetHeaderFooter(DeviceLink &link, const QString &password, int line, int &code)
+{
+    if (!headerLineOk(line))
+        return refuse(link, wrapper_codes::kHeaderLineRead, code);
+    return run(link, 0x23, Params(password).dec(line), code);
+}
+
+// ---- Registrar parameters and decimal point ----------------------------------------
+
+CommandResult *SetRegistratorParams(DeviceLink &link, const QString &password, int speed,
+                                    int contrast, int documentParams, int extendedParams,
+                                    int openingPulse, int closingPulse, int charsPerLine,
+                                    int &code)
+{
+    return run(link, 0x27,
+               Params(password)
+                   .dec(speed)
+                   .dec(contrast)
+                   .hex(documentParams, 4)
+                   .hex(extendedParams, 2)
+                   .hex(openingPulse, 2)
+                   .hex(closingPulse, 2)
+                   .twoDigits(charsPerLine),
+               code);
+}
+
+CommandResult *GetRegistratorParams(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x28, password, code);
+}
+
+CommandResult *SetDecimalPoint(DeviceLink &link, const QString &password, int position,
+                               int &code)
+{
+    return run(link, 0x49, Params(password).dec(position), code);
+}
+
+CommandResult *GetDecimalPoint(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x4A, password, code);
+}
+
+// ---- Logo --------------------------------------------------------------------------
+
+CommandResult *SetUserLogo(DeviceLink &link, const QString &password, int line,
+                           const QString &lineData, int &code)
+{
+    if (line < 0)
+        return refuse(link, wrapper_codes::kLogoLineNumber, code);
+    const QByteArray data = code_page::toDevice(lineData);
+    if (data.size() != kLogoLineChars)
+        return refuse(link, wrapper_codes::kLogoLineLength, code);
+    return run(link, 0x29, Params(password).dec(line).raw(data), code);
+}
+
+// ---- Operators, mode passwords, payment forms --------------------------------------
+
+CommandResult *SetModePsw(DeviceLink &link, const QString &adminPassword,
+                          const QString &programmingPassword, const QString &reportsPassword,
+                          const QString &newAdminPassword, int &code)
+{
+    return run(link, 0x2B,
+               Params(adminPassword).text(programmingPassword).text(reportsPassword).text(
+                   newAdminPassword),
+               code);
+}
+
+CommandResult *ClearOpetratorPsw(DeviceLink &link, const QString &password, int operatorNumber,
+                                 int &code)
+{
+    return run(link, 0x2C, Params(password).dec(operatorNumber), code);
+}
+
+CommandResult *SetPaymentParams(DeviceLink &link, const QString &password, int paymentNumber,
+                                int mask, const QString &name, int &code)
+{
+    return run(link, 0x2D, Params(password).dec(paymentNumber).hex(mask, 2).text(name), code);
+}
+
+CommandResult *GetPaymentParams(DeviceLink &link, const QString &password, int paymentNumber,
+                                int &code)
+{
+    return run(link, 0x2E, Params(password).dec(paymentNumber), code);
+}
+
+CommandResult *SetOperatorParams(DeviceLink &link, const QString &password, int operatorNumber,
+                                 const QString &operatorPassword, const QString &name,
+                                 int &code)
+{
+    return run(link, 0x2F,
+               Params(password).dec(operatorNumber).text(operatorPassword).text(name), code);
+}
+
+CommandResult *GetOperatorParams(DeviceLink &link, const QString &password, int operatorNumber,
+                                 int &code)
+{
+    return run(link, 0x30, Params(password).dec(operatorNumber), code);
+}
+
+// ---- Maintenance reminder, message buffer, service counters ------------------------
+
+CommandResult *AddMessageLine(DeviceLink &link, const QString &password, int continuation,
+                              const QString &line, int &code)
+{
+    return run(link, 0x34, Params(password).dec(continuation).text(line), code);
+}
+
+CommandResult *SetServiceReminder(DeviceLink &link, const QString &servicePassword,
+                                  const QString &newServicePassword, const QString &date,
+                                  int daysOfNotice, int eventMask, int &code)
+{
+    return run(link, 0x35,
+               Params(servicePassword)
+                   .text(newServicePassword)
+                   .text(date)
+                   .dec(daysOfNotice)
+                   .hex(eventMask, 2),
+               code);
+}
+
+CommandResult *GetServiceReminder(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x36, password, code);
+}
+
+CommandResult *PrintServiceReport(DeviceLink &link, const QString &password, int reportType,
+                                  int &code)
+{
+    return run(link, 0x84, Params(password).dec(reportType), code);
+}
+
+CommandResult *SetServiceCounter(DeviceLink &link, const QString &password, int counter,
+                                 int value, int &code)
+{
+    return run(link, 0x88, Params(password).dec(counter).dec(value), code);
+}
+
+CommandResult *GetServiceCounter(DeviceLink &link, const QString &password, int counter,
+                                 int &code)
+{
+    return run(link, 0x89, Params(password).dec(counter), code);
+}
+
+// ---- Fiscal setup ------------------------------------------------------------------
+
+CommandResult *Fiscalize(DeviceLink &link, const QString &password, const QString &serialNumber,
+                         const QString &inspectorPassword, int &code)
+{
+    return run(link, 0x40, Params(password).text(serialNumber).text(inspectorPassword), code);
+}
+
+CommandResult *SetSerialNumber(DeviceLink &link, const QString &password,
+                               const QString &serialNumber, int &code)
+{
+    return run(link, 0x41, Params(password).text(serialNumber), code);
+}
+
+CommandResult *GetSerialNumber(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x42, password, code);
+}
+
+CommandResult *SetFiscalNumber(DeviceLink &link, const QString &password,
+                               const QString &fiscalNumber, int &code)
+{
+    return run(link, 0x43, Params(password).text(fiscalNumber), code);
+}
+
+CommandResult *GetFiscalNumber(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x44, password, code);
+}
+
+CommandResult *SetTaxIdNumber(DeviceLink &link, const QString &password, const QString &idNumber,
+                              const QString &taxNumber, int &code)
+{
+    return run(link, 0x45, Params(password).text(idNumber).text(taxNumber), code);
+}
+
+CommandResult *GetTaxIdNumber(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x46, password, code);
+}
+
+CommandResult *SetTaxes(DeviceLink &link, const QString &password, int group, int type,
+                        const QString &rate, const QString &name, int linkedGroup, int &code)
+{
+    return run(link, 0x47,
+               Params(password).dec(group).dec(type).text(rate).text(name).dec(linkedGroup),
+               code);
+}
+
+CommandResult *GetTaxes(DeviceLink &link, const QString &password, int group, int &code)
+{
+    return run(link, 0x48, Params(password).dec(group), code);
+}
+
+CommandResult *RestartRegistrar(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0xF3, password, code);
+}
+
+// ---- Receipts ----------------------------------------------------------------------
+
+CommandResult *OpenNonFiscalReceipt(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x60, password, code);
+}
+
+CommandResult *PrintText(DeviceLink &link, const QString &password, const QString &text,
+                         int &code)
+{
+    return run(link, 0x61, Params(password).text(text), code);
+}
+
+CommandResult *OpenFiscalReceipt(DeviceLink &link, const QString &password, int operatorNumber,
+                                 int cashDesk, int receiptType, int &code)
+{
+    return run(link, 0x63, Params(password).dec(operatorNumber).dec(cashDesk).dec(receiptType),
+               code);
+}
+
+CommandResult *SellItem(DeviceLink &link, const QString &password, qint64 goodsCode,
+                        double quantity, double price, int &code)
+{
+    int refusal = 0;
+    if (saleRefused(quantity, price, refusal))
+        return refuse(link, refusal, code);
+    return run(link, 0x64, Params(password).dec(goodsCode).quantity(quantity).amount(price), code);
+}
+
+CommandResult *SellItemVekr(DeviceLink &link, const QString &password, qint64 goodsCode,
+                            double quantity, double price, int recipient, int &code)
+{
+    int refusal = 0;
+    if (saleRefused(quantity, price, refusal))
+        return refuse(link, refusal, code);
+    return run(link, 0x6A,
+               Params(password)
+                   .dec(goodsCode)
+                   .quantity(quantity)
+                   .amount(price)
+                   .dec(static_cast<qint64>(recipient)),
+               code);
+}
+
+CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int &code)
+{
+    return run(link, 0x65, Params(password).literal("0"), code);
+}
+
+CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int flag,
+                                  int &code)
+{
+    return run(link, 0x65, Params(password).dec(flag), code);
+}
+
+CommandResult *PayReceipt(DeviceLink &link, const QString &password, int paymentType,
+                          double amount, int &code)
+{
+    if (paymentType < 0 || paymentType > 9)
+        return refuse(link, wrapper_codes::kPaymentType, code);
+    return run(link, 0x67, Params(password).dec(paymentType).amount(amount), code);
+}
+
+CommandResult *ApplyItemDiscountPercent(DeviceLink &link, const QString &password, double percent,
+                                        int &code)
+{
+    return run(link, 0x68, Params(password).amount(percent), code);
+}
+
+CommandResult *ApplyItemDiscountAbsolute(DeviceLink &link, const QString &password, double value,
+                                         int &code)
+{
+    return run(link, 0x69, Params(password).amount(value), code);
+}
+
+CommandResult *ApplySubtotalDiscountPercent(DeviceLink &link, const QString &password,
+                                            double percent, int &code)
+{
+    return run(link, 0x73, Params(password).amount(percent), code);
+}
+
+CommandResult *ApplySubtotalDiscountAbsolute(DeviceLink &link, const QString &password,
+                                             double value, int &code)
+{
+    return run(link, 0x74, Params(password).amount(value), code);
+}
+
+CommandResult *ApplyTaxGroupDiscountPercent(DeviceLink &link, const QString &password,
+                                            double percent, int taxGroup, int &code)
+{
+    return run(link, 0x75, Params(password).amount(percent).dec(taxGroup), code);
+}
+
+CommandResult *ApplyTaxGroupDiscountAbsolute(DeviceLink &link, const QString &password,
+                                             double value, int taxGroup, int &code)
+{
+    return run(link, 0x76, Params(password).amount(value).dec(taxGroup), code);
+}
+
+CommandResult *VoidReceipt(DeviceLink &link, const QString &password, int operation, int &code)
+{
+    return run(link, 0x6B, Params(password).dec(operation), code);
+}
+
+CommandResult *PrintTotal(DeviceLink &link, const QString &password, bool onDisplay, int &code)
+{
+    return run(link, 0x6D, Params(password).literal(onDisplay ? "1" : "0"), code);
+}
+
+CommandResult *MoveCash(DeviceLink &link, const QString &password, int operatorNumber,
+                        double amount, int &code)
+{
+    return run(link, 0x6E, Params(password).dec(operatorNumber).amount(amount), code);
+}
+
+CommandResult *MoveCashInReceipt(DeviceLink &link, const QString &password, int field,
+                                 double amount, int &code)
+{
+    return run(link, 0x77, Params(password).dec(field).amount(amount), code);
+}
+
+CommandResult *ShowOnDisplay(DeviceLink &link, const QString &password, int function,
+                             int option, const QString &text, int &code)
+{
+    return run(link, 0x81, Params(password).dec(function).dec(option).text(text), code);
+}
+
+// ---- Diagnostics and resources -----------------------------------------------------
+
+CommandResult *GetDiagnosticInfo(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0x80, password, code);
+}
+
+CommandResult *GetResourceInfo(DeviceLink &link, const QString &password, int &code)
+{
+    return passwordOnly(link, 0xA0, password, code);
+}
+
+// ---- Reports -----------------------------------------------------------------------
+
+CommandResult *PrintReport(DeviceLink &link, const QString &password, int reportType, int &code)
+{
+    return run(link, 0xA1, Params(password).dec(reportType), code);
+}
+
+CommandResult *PrintPeriodicReportByDate(DeviceLink &link, const QString &password,
+                                         const QString &firstDate, const QString &lastDate,
+                                         int detail, int &code)
+{
+    return run(link, 0xA2, Params(password).text(firstDate).text(lastDate).dec(detail), code);
+}
+
+CommandResult *PrintPeriodicReportByNumber(DeviceLink &link, const QString &password, int first,
+                                           int last, int detail, int &code)
+{
+    return run(link, 0xA3, Params(password).dec(first).dec(last).dec(detail), code);
+}
+
+CommandResult *PrintGoodsReport(DeviceLink &link, const QString &password, qint64 firstCode,
+                                qint64 lastCode, int &code)
+{
+    return run(link, 0xA4, Params(password).dec(firstCode).dec(lastCode), code);
+}
+
+CommandResult *PrintAdditionalReport(DeviceLink &link, const QString &password, int reportType,
+                                     int &code)
+{
+    return run(link, 0xA6, Params(password).dec(reportType).empty().empty(), code);
+}
+
+// ---- Receipt copies and control tape -----------------------------------------------
+
+CommandResult *PrintReceiptCopies(DeviceLink &link, const QString &password, int first, int last,
+                                  int &code)
+{
+    return run(link, 0xA5, Params(password).dec(first).dec(last), code);
+}
+
+CommandResult *PrintCopiesByNumber(DeviceLink &link, const QString &password, int first, int last)
+{
+    return run(link, 0xEB, Params(password).dec(first).dec(last));
+}
+
+CommandResult *SearchControlTape(DeviceLink &link, const QString &password,
+                                 const QString &startDate, const QString &startTime,
+                                 const QString &endDate, const QString &endTime, int print)
+{
+    return run(link, 0xEE,
+               Params(password)
+                   .text(startDate)
+                   .text(startTime)
+                   .text(endDate)
+                   .text(endTime)
+                   .dec(print));
+}
+
+// ---- Firmware read-out -------------------------------------------------------------
+
+CommandResult *SetDataSource(DeviceLink &link, const QString &password, int selector, int value)
+{
+    Params params(password);
+    switch (selector) {
+    case 0:
+    case 1:
+    case 3:
+        params.dec(selector).empty().dec(value);
+        break;
+    case 2:
+    case 5:
+        params.dec(selector).empty().empty();
+        break;
+    default:
+        return &link.Result(); // no such source: nothing goes out
+    }
+    return run(link, 0xE7, params);
+}
+
+CommandResult *ReadDataFromBuf(DeviceLink &link, const QString &password)
+{
+    return run(link, 0xE8, Params(password));
+}

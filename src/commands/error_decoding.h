@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+struct CommandResult;
+
+// Turns the registrar's verdict into a Russian message for the user.
+//
+// The error word is four characters, detail byte first and class byte second: "0306"
+// is class 0x06, detail 0x03. Only "0"-"9" and upper-case "A"-"F" are digits; any other
+// character, and any character missing from a short word, counts as 0.
+
+// Returns true when the command succeeded (message emptied). Otherwise returns false
+// with the message to show after the screen's own heading; a class the registrar does
+// not define gives an empty message.
+//
+// No reply (flag bit 26) gives "Таймаут устройства! Ошибка!". A NAK (flag bit 25) is a
+// failure too: the record then still holds the error word of an earlier reply, which
+// must not pass for this command's verdict.
+bool DecodeError(const CommandResult &result, QString &message);
+
+// The same decoding for a bare error word, without a flag word.
+bool DecodeErrorWord(const QByteArray &word, QString &message);
+
+namespace error_decoding {
+
+inline constexpr QStringView kTimeoutMessage = u"Таймаут устройства! Ошибка!";
+inline constexpr QStringView kNakMessage = u"Регистратор отверг команду (NAK)! Ошибка!";
+inline constexpr QStringView kUnknownDetail = u"Неизвестная ошибка!";
+
+struct ErrorCode {
+    int detail = 0;
+    int errorClass = 0;
+};
+
+// Detail and class of an error word (first four characters; the rest is ignored).
+ErrorCode parseErrorWord(const QByteArray &word);
+
+} // namespace error_decoding

@@ -1,0 +1,353 @@
+// The command transaction against the emulator, on virtual time: repeats, pauses,
+// sequence bytes, and what the caller is told.
+#include "emulator/registrar.h"
+#include "link/device_link.h"
+#include "support/loopback_transport.h"
+
+#include <QTest>
+
+namespace {
+
+const QByteArray kPw = "482913;";
+
+struct Rig {
+    VirtualClock clock;
+    emu::Registrar registrar;
+    DeviceLink link{clock};
+    LoopbackTransport *wire = nullptr;
+    QStringList messages;
+
+    explicit Rig(Transport::Kind kind = Transport::Kind::Serial)
+    {
+        auto t = std::make_unique<LoopbackTransport>(registrar, clock, kind);
+        wire = t.get();
+        link.AttachTransport(std::move(t));
+        link.SetMessageHook([this](const QString &m) { messages << m; });
+    }
+    void fault(emu::Fault::Kind kind, int count = 3, int interval = 80)
+    {
+        registrar.injectFault(emu::Fault{kind, count, interval});
+    }
+    quint8 seqOf(int frame) const { return quint8(wire->framesSent.at(frame).at(2)); }
+    QList<qint64> gaps() const
+    {
+        QList<qint64> out;
+        for (int i = 1; i < wire->sendTimes.size(); ++i)
+            out << wire->sendTimes[i] - wire->sendTimes[i - 1];
+        return out;
+    }
+};
+
+} // namespace
+
+class Transaction : public QObject {
+    Q_OBJECT
+private slots:
+    void plainExchange()
+    {
+        Rig rig;
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(r, &rig.link.Result());
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->errorWord, QByteArray("0000"));
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(r->field(0), QByteArray("9600"));
+        QCOMPARE(r->commandCode, 0x28);
+        QCOMPARE(r->parameters, kPw);
+        QCOMPARE(r->request, rig.wire->framesSent.first());
+        QCOMPARE(rig.seqOf(0), quint8(0x21));
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(rig.link.RetryCount(), 0);
+    }
+
+    void replyCountZeroSendsOnce()
+    {
+        Rig rig;
+        rig.link.SetReplyCount(0);
+        rig.fault(emu::Fault::Nak);
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(r->flags, CommandResult::kNakBit);
+        QCOMPARE(rig.clock.nowMs(), qint64(0));
+    }
+
+    void nakEveryTimeRepeatsWithSameSequence()
+    {
+        Rig rig;
+        rig.link.ExecuteCommand(0x21, kPw); // something before, so SEQ is not the first
+        rig.wire->framesSent.clear();
+        rig.wire->sendTimes.clear();
+        rig.link.SetReplyCount(3);
+        for (int i = 0; i < 4; ++i)
+            rig.fault(emu::Fault::Nak);
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 4);
+        QCOMPARE(rig.gaps(), (QList<qint64>{2000, 2000, 2000}));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(rig.seqOf(i), quint8(0x22));
+        QCOMPARE(r->flags, CommandResult::kNakBit);
+        QCOMPARE(r->fieldCount, 0);
+        QCOMPARE(rig.link.RetryCount(), 3);
+        QVERIFY(rig.registrar.journal().size() == 1); // the NAKed request was never carried out
+        // The next command goes out with the next SEQ.
+        rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.seqOf(4), quint8(0x23));
+    }
+
+    void silentFirstCommandIsRepeatedOnPlainPort()
+    {
+        Rig rig;
+        rig.link.SetReplyCount(2);
+        for (int i = 0; i < 3; ++i)
+            rig.fault(emu::Fault::Silence);
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 3);
+        // 50 silent reads of 100 ms, then the 2000 ms pause.
+        QCOMPARE(rig.gaps(), (QList<qint64>{7000, 7000}));
+        QCOMPARE(r->flags, CommandResult::kNoReplyBit);
+        QCOMPARE(rig.link.RetryCount(), 2);
+        QCOMPARE(rig.seqOf(0), rig.seqOf(2));
+    }
+
+    void silentLaterCommandEndsAtOnceOnPlainPort()
+    {
+        Rig rig;
+        rig.link.SetReplyCount(3);
+        QCOMPARE(rig.link.ExecuteCommand(0x28, kPw)->flags, 0u);
+        rig.fault(emu::Fault::Silence);
+        const qint64 before = rig.clock.nowMs();
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 2);
+        QCOMPARE(rig.clock.nowMs() - before, qint64(5000));
+        QCOMPARE(r->flags, CommandResult::kNoReplyBit);
+        QCOMPARE(r->fieldCount, 0);
+        QCOMPARE(r->errorWord, QByteArray("0000")); // stale: callers test bit 26 first
+    }
+
+    void silentCommandRepeatsOnVirtualPort()
+    {
+        Rig rig;
+        rig.link.SetOnVirtualPort(true);
+        rig.link.SetReplyCount(2);
+        rig.link.ExecuteCommand(0x28, kPw);
+        rig.wire->sendTimes.clear();
+        rig.wire->framesSent.clear();
+        for (int i = 0; i < 3; ++i)
+            rig.fault(emu::Fault::Silence);
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 3);
+        QCOMPARE(rig.gaps(), (QList<qint64>{8000, 8000})); // 5000 of silence + 3000
+        QCOMPARE(r->flags, CommandResult::kNoReplyBit);
+        QCOMPARE(rig.link.RetryCount(), 0); // these repeats do not count as retries
+        QCOMPARE(rig.seqOf(0), rig.seqOf(2));
+        // The registrar carried the command out once; the repeats were answered from its cache.
+        QCOMPARE(rig.registrar.journal().size(), 2);
+        QCOMPARE(rig.registrar.repeatsAnswered(), 2);
+    }
+
+    void virtualPortRecoversFromOneLostReply()
+    {
+        Rig rig;
+        rig.link.SetOnVirtualPort(true);
+        rig.link.ExecuteCommand(0x28, kPw);
+        rig.fault(emu::Fault::Silence);
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 2);
+        QCOMPARE(rig.registrar.journal().size(), 2);
+    }
+
+    void wrongCheckIsFlaggedNotRepeated()
+    {
+        Rig rig;
+        rig.fault(emu::Fault::BadCheck);
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(r->flags, CommandResult::kChecksumBit);
+        QCOMPARE(r->checksumError, quint8(1));
+    }
+
+    void malformedRepliesAreRepeated_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<qint64>("gap");
+        // Noise without a frame runs into the silence limit first; NAK and ETX end the wait.
+        QTest::newRow("garbage") << int(emu::Fault::Garbage) << qint64(5000 + 2000);
+        QTest::newRow("cut short") << int(emu::Fault::CutShort) << qint64(2000);
+        QTest::newRow("nak") << int(emu::Fault::Nak) << qint64(2000);
+    }
+    void malformedRepliesAreRepeated()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, gap);
+        Rig rig;
+        rig.link.ExecuteCommand(0x21, kPw);
+        rig.fault(emu::Fault::Kind(kind));
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(rig.wire->framesSent.size(), 3);
+        QCOMPARE(rig.gaps().last(), gap);
+        QCOMPARE(rig.seqOf(1), rig.seqOf(2));
+        QCOMPARE(rig.link.RetryCount(), 1);
+        QCOMPARE(rig.registrar.journal().size(), 2); // carried out once
+    }
+
+    void synKeepsTheWaitAlive()
+    {
+        Rig rig;
+        // SYN every 300 ms for a minute, then the reply.
+        rig.fault(emu::Fault::SynBefore, 200, 300);
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(rig.clock.nowMs(), qint64(200 * 300));
+        QCOMPARE(rig.link.Receiver().synCount(), 200L);
+        QVERIFY(!r->reply.contains(char(0x16)));
+    }
+
+    void replyInBurstsIsAssembled()
+    {
+        Rig rig;
+        rig.fault(emu::Fault::Bursts, 3, 80);
+        const CommandResult *r = rig.link.ExecuteCommand(0x80, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 11);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(rig.clock.nowMs(), qint64(160));
+    }
+
+    void portErrorAbandonsPartialFrame()
+    {
+        Rig rig;
+        rig.wire->errorAfterBytes = 10; // the port fails in the middle of the reply's data
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        // The rest of the frame arrives without its start; its ETX closes a frame whose
+        // check characters never came, which must not pass for a good (empty) reply.
+        QCOMPARE(r->flags, CommandResult::kChecksumBit);
+        QCOMPARE(r->checksumError, quint8(1));
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(rig.registrar.journal().size(), 1);
+        // The receiver is back in step: the next command is answered normally.
+        QCOMPARE(rig.link.ExecuteCommand(0x28, kPw)->fieldCount, 7);
+    }
+
+    void secondExchangeWhileWaitingIsRefused()
+    {
+        Rig rig;
+        rig.fault(emu::Fault::SynBefore, 2, 300);
+        int exchange = 99, resend = 99;
+        CommandResult *repeat = &rig.link.Result();
+        rig.wire->onRead = [&] {
+            if (exchange != 99)
+                return;
+            exchange = rig.link.ExchangeFrame(0x21, kPw);
+            resend = rig.link.ResendLastCommand(false);
+            repeat = rig.link.RepeatPreviousCommand(false);
+        };
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(exchange, -1);
+        QCOMPARE(resend, -1);
+        QCOMPARE(repeat, nullptr);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(r->commandCode, 0x28);
+        QCOMPARE(r->fieldCount, 7);
+        QVERIFY(rig.link.LinkReady());
+    }
+
+    void noTransportIsReportedAsFailure()
+    {
+        VirtualClock clock;
+        DeviceLink link(clock);
+        QStringList messages;
+        link.SetMessageHook([&](const QString &m) { messages << m; });
+        QCOMPARE(link.ExchangeFrame(0x21, kPw), -1); // not connected: the link is not idle
+        const CommandResult *r = link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(messages, QStringList{QStringLiteral("Ошибка выбора устройства подключения!")});
+        QVERIFY(r->noReply());
+        QCOMPARE(r->commandCode, 0x21);
+        QCOMPARE(clock.nowMs(), qint64(0));
+        QVERIFY(link.LinkReady());
+    }
+
+    void overlongParametersAreNeverSent()
+    {
+        Rig rig;
+        const QByteArray longest(frame::kMaxParameterLength, '1');
+        rig.link.ExecuteCommand(0x21, longest);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(quint8(rig.wire->framesSent[0][1]), quint8(0xFF));
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, longest + '1');
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QVERIFY(r->noReply());
+        QCOMPARE(rig.messages.size(), 1);
+    }
+
+    void startupFrameIsSentAndItsReplyDropped()
+    {
+        Rig rig;
+        QCOMPARE(rig.link.SendStartupFrame(), 0);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(rig.wire->framesSent[0].mid(3, 13), QByteArray("\x88" "482913;20;0;"));
+        QCOMPARE(rig.seqOf(0), quint8(0x21));
+        QCOMPARE(rig.clock.nowMs(), qint64(200));
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(rig.seqOf(1), quint8(0x22));
+        QCOMPARE(r->commandCode, 0x28);
+        QCOMPARE(r->fieldCount, 7); // its own reply, not the start-up frame's
+    }
+
+    void startupFrameDoesNothingOnUsb()
+    {
+        Rig rig(Transport::Kind::Usb);
+        QCOMPARE(rig.link.SendStartupFrame(), 1);
+        QVERIFY(rig.wire->framesSent.isEmpty());
+    }
+
+    void repeatPreviousCommandUsesSameSequence()
+    {
+        Rig rig;
+        rig.link.ExecuteCommand(0x20, "482913;010127;1230;");
+        const CommandResult *r = rig.link.RepeatPreviousCommand(false);
+        QVERIFY(r);
+        QCOMPARE(rig.seqOf(0), rig.seqOf(1));
+        QCOMPARE(rig.wire->framesSent[0], rig.wire->framesSent[1]);
+        QCOMPARE(rig.registrar.journal().size(), 1); // the registrar saw a repeat
+        rig.link.RepeatPreviousCommand(true);
+        QCOMPARE(rig.seqOf(2), quint8(rig.seqOf(1) + 1));
+        QCOMPARE(rig.registrar.journal().size(), 2);
+    }
+
+    void nothingIsDoneTwice()
+    {
+        // Faults on most exchanges; every intended command must be carried out exactly once.
+        Rig rig;
+        rig.link.SetOnVirtualPort(true);
+        rig.link.SetReplyCount(25);
+        const QList<emu::Fault> kinds = {{emu::Fault::Silence}, {emu::Fault::Nak}, {emu::Fault::Garbage},
+                                         {emu::Fault::CutShort}, {emu::Fault::SynBefore, 2, 300},
+                                         {emu::Fault::Bursts, 3, 50}};
+        rig.registrar.setFaultRate(0.6, kinds, 20261209);
+        QList<emu::Executed> intended;
+        for (int i = 0; i < 300; ++i) {
+            const int code = (i % 3 == 0) ? 0x20 : (i % 3 == 1 ? 0x21 : 0x88);
+            QByteArray params;
+            if (code == 0x20)
+                params = QString::asprintf("482913;%02d0127;%02d%02d;", 1 + i % 28, i % 24, i % 60).toLatin1();
+            else if (code == 0x88)
+                params = "482913;" + QByteArray::number(i % 7) + ';' + QByteArray::number(i) + ';';
+            else
+                params = kPw;
+            intended.append({quint8(code), params});
+            const CommandResult *r = rig.link.ExecuteCommand(code, params);
+            QVERIFY2(r->flags == 0, qPrintable(QStringLiteral("command %1 flags %2").arg(i).arg(r->flags, 0, 16)));
+            QCOMPARE(r->errorWord, QByteArray("0000"));
+        }
+        QVERIFY(rig.registrar.framesReceived() > 500); // the faults really made it repeat
+        QCOMPARE(rig.registrar.journal(), intended);
+    }
+};
+
+QTEST_GUILESS_MAIN(Transaction)
+#include "tst_transaction.moc"
