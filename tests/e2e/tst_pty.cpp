@@ -1,0 +1,186 @@
+// End to end over a real pseudo-terminal: registrar-emulator in its own process,
+// SerialTransport and dizivu-cli on the other side.
+#include "link/device_link.h"
+#include "link/serial_transport.h"
+#include "support/emulator_process.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+CliRun runCli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(CLI_PATH), args);
+    CliRun r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class Pty : public QObject {
+    Q_OBJECT
+private slots:
+    void devicePaths()
+    {
+        QCOMPARE(SerialTransport::devicePath(QStringLiteral("ttyACM0")), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(SerialTransport::devicePath(QStringLiteral("COM12")), QStringLiteral("/dev/COM12"));
+        QCOMPARE(SerialTransport::devicePath(QStringLiteral("/dev/pts/3")), QStringLiteral("/dev/pts/3"));
+    }
+
+    void identificationOverSerial()
+    {
+        EmulatorProcess emu({QStringLiteral("--model"), QStringLiteral("Korvan KM-1"), QStringLiteral("--tax-groups"), QStringLiteral("3")});
+        QVERIFY(!emu.path().isEmpty());
+        DeviceLink link;
+        QVERIFY(link.OpenSerial(emu.path(), 115200));
+        QCOMPARE(link.SendStartupFrame(), 0);
+        const CommandResult *r = link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(quint8(r->request[2]), quint8(0x22)); // the start-up frame took 0x21
+        r = link.ExecuteCommand(0x80, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->field(0), QByteArray("Korvan KM-1"));
+        QCOMPARE(r->field(9), QByteArray("3"));
+        QVERIFY(link.CloseSerial());
+        QVERIFY(!link.SerialOpen());
+    }
+
+    void replyAssembledAcrossPause()
+    {
+        EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("bursts:2:80"),
+                             QStringLiteral("--fault"), QStringLiteral("syn:3:150")});
+        DeviceLink link;
+        link.SetReplyCount(0); // a repeat would hide a reply that was not assembled
+        QVERIFY(link.OpenSerial(emu.path(), 9600));
+        const CommandResult *r = link.ExecuteCommand(0x80, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 11);
+        r = link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(link.Receiver().synCount(), 3L);
+    }
+
+    void bytesBetweenCommandsArePurged()
+    {
+        // The first reply comes twice, the copy 50 ms later, after the exchange has ended.
+        EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("late:1:50")});
+        DeviceLink link;
+        link.SetReplyCount(0);
+        QVERIFY(link.OpenSerial(emu.path(), 9600));
+        QCOMPARE(link.ExecuteCommand(0x21, "482913;")->fieldCount, 2);
+        QThread::msleep(300); // let the stale copy arrive
+        const CommandResult *r = link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(quint8(r->reply[3]), quint8(0x28));
+        QCOMPARE(r->fieldCount, 7);
+    }
+
+    void silentRegistrarGivesUpAfterFiftyReads()
+    {
+        EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("silence")});
+        DeviceLink link;
+        link.SetReplyCount(0);
+        QVERIFY(link.OpenSerial(emu.path(), 9600));
+        QElapsedTimer t;
+        t.start();
+        const CommandResult *r = link.ExecuteCommand(0x21, "482913;");
+        const qint64 ms = t.elapsed();
+        QVERIFY(r->noReply());
+        QVERIFY2(ms >= 4900 && ms < 12000, qPrintable(QString::number(ms)));
+    }
+
+    void cliSendPrintsBlocks()
+    {
+        EmulatorProcess emu;
+        const CliRun r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("--startup"), QStringLiteral("send"),
+                                 QStringLiteral("28"), QStringLiteral("482913;"), QStringLiteral("80"), QStringLiteral("482913;")});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList blocks = r.out.split(QStringLiteral("\n\n"));
+        QCOMPARE(blocks.size(), 2);
+        QVERIFY(blocks[0].startsWith(QStringLiteral("code=28\nflags=00000000\nerror=0000\nstatus=00 00 00 00 00 00\nfields=7\nfield1=9600\n")));
+        QVERIFY(blocks[1].contains(QStringLiteral("\nfield3=ЗН 4100012345\n")));
+        QVERIFY(blocks[1].contains(QStringLiteral("\nfield11=0\n")));
+    }
+
+    void cliSendsTextInCodePage()
+    {
+        // Cyrillic typed on the command line travels as Windows-1251: the emulator answers
+        // the unknown command, and the password check proves the bytes arrived intact.
+        EmulatorProcess emu;
+        const CliRun r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("send"), QStringLiteral("21"),
+                                 QStringLiteral("Пароль;")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.out.contains(QStringLiteral("error=0006")));
+    }
+
+    void cliExitCodes_data()
+    {
+        QTest::addColumn<QStringList>("emulatorArgs");
+        QTest::addColumn<QStringList>("send");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("registrar error") << QStringList{} << QStringList{QStringLiteral("99"), QStringLiteral("482913;")} << 1;
+        QTest::newRow("check mismatch") << QStringList{QStringLiteral("--fault"), QStringLiteral("badcheck")}
+                                        << QStringList{QStringLiteral("21"), QStringLiteral("482913;")} << 3;
+        QTest::newRow("nak beats registrar error")
+            << QStringList{QStringLiteral("--fault"), QStringLiteral("none"), QStringLiteral("--fault"), QStringLiteral("nak"),
+                           QStringLiteral("--fault"), QStringLiteral("nak")}
+            << QStringList{QStringLiteral("99"), QStringLiteral("482913;"), QStringLiteral("21"), QStringLiteral("482913;")} << 3;
+    }
+    void cliExitCodes()
+    {
+        QFETCH(QStringList, emulatorArgs);
+        QFETCH(QStringList, send);
+        QFETCH(int, exitCode);
+        EmulatorProcess emu(emulatorArgs);
+        const CliRun r = runCli(QStringList{QStringLiteral("--port"), emu.path(), QStringLiteral("send")} + send);
+        QCOMPARE(r.exitCode, exitCode);
+    }
+
+    void cliUnknownPortAndUsage()
+    {
+        CliRun r = runCli({QStringLiteral("--port"), QStringLiteral("/nonexistent/tty"), QStringLiteral("send"), QStringLiteral("21")});
+        QCOMPARE(r.exitCode, 4);
+        QCOMPARE(r.err, QStringLiteral("Невозможно подключить порт\n"));
+        r = runCli({QStringLiteral("--port"), QStringLiteral("/tmp/x"), QStringLiteral("send"), QStringLiteral("2G")});
+        QCOMPARE(r.exitCode, 4);
+        r = runCli({QStringLiteral("send"), QStringLiteral("21")});
+        QCOMPARE(r.exitCode, 4);
+        r = runCli({QStringLiteral("--reply"), QStringLiteral("x"), QStringLiteral("send"), QStringLiteral("21")});
+        QCOMPARE(r.exitCode, 4);
+    }
+
+    void emulatorLinkIsCreatedAndRemoved()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("registrar"));
+        EmulatorProcess emu({QStringLiteral("--link"), link});
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(QFileInfo(link).symLinkTarget(), emu.path());
+        const CliRun r = runCli({QStringLiteral("--port"), link, QStringLiteral("send"), QStringLiteral("21"), QStringLiteral("482913;")});
+        QCOMPARE(r.exitCode, 0);
+        emu.stop();
+        QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+    }
+};
+
+QTEST_GUILESS_MAIN(Pty)
+#include "tst_pty.moc"

@@ -1,0 +1,215 @@
+// The emulator as a peer: its own framing, its state, repeated requests and faults.
+#include "emulator/registrar.h"
+#include "emulator/wire.h"
+#include "link/frame.h"
+
+#include <QTest>
+
+namespace {
+
+QByteArray request(quint8 seq, quint8 code, const QByteArray &params)
+{
+    return frame::buildRequest(seq, code, params);
+}
+
+QByteArray joined(const QList<emu::Chunk> &chunks)
+{
+    QByteArray out;
+    for (const emu::Chunk &c : chunks)
+        out += c.bytes;
+    return out;
+}
+
+// Error word and data of one reply frame, read with the emulator's own layout.
+struct Reply {
+    QByteArray errorWord, data;
+    QList<QByteArray> fields() const
+    {
+        QList<QByteArray> f = data.split(';');
+        f.removeLast();
+        return f;
+    }
+};
+Reply decode(const QByteArray &frame)
+{
+    Reply r;
+    r.errorWord = frame.mid(4, 4);
+    r.data = frame.mid(9, quint8(frame[1]) - 0x30);
+    return r;
+}
+
+} // namespace
+
+class RegistrarTest : public QObject {
+    Q_OBJECT
+private slots:
+    void repliesCarryStatusWithBit7AndValidCheck()
+    {
+        emu::Registrar reg;
+        const QByteArray reply = joined(reg.receive(request(0x21, 0x28, "482913;")));
+        QCOMPARE(reply.at(0), char(0x01));
+        QCOMPARE(reply.at(reply.size() - 1), char(0x03));
+        const int d = quint8(reply[1]) - 0x30;
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(quint8(reply[10 + d + i]) & 0x80);
+        QCOMPARE(reply.mid(17 + d, 4), emu::checkOf(reply.mid(1, 16 + d)));
+        QCOMPARE(decode(reply).fields().size(), 7);
+    }
+
+    void identificationFieldsFollowOptions()
+    {
+        emu::Registrar::Options o;
+        o.model = QStringLiteral("Korvan KM-1");
+        o.version = QStringLiteral("2.02");
+        o.taxGroups = 4;
+        o.paymentForms = 10;
+        emu::Registrar reg(o);
+        const QList<QByteArray> f = decode(joined(reg.receive(request(0x21, 0x80, "482913;")))).fields();
+        QVERIFY(f.size() >= 11);
+        QCOMPARE(f[0], QByteArray("Korvan KM-1"));
+        QCOMPARE(f[1], QByteArray("2.02"));
+        QCOMPARE(f[9], QByteArray("4"));
+        QCOMPARE(f[10], QByteArray("0")); // ten payment forms read as 0
+        QCOMPARE(f[6].toInt(), o.logoMemory);
+        QCOMPARE(f[7].toInt(), o.logoWidth);
+    }
+
+    void clockKeepsOffsetFromHost()
+    {
+        emu::Registrar reg;
+        reg.setHostTime(QDateTime(QDate(2026, 12, 9), QTime(10, 0)));
+        QCOMPARE(decode(joined(reg.receive(request(0x21, 0x20, "482913;311227;2359;")))).errorWord, QByteArray("0000"));
+        reg.setHostTime(QDateTime(QDate(2026, 12, 9), QTime(10, 5)));
+        const QList<QByteArray> f = decode(joined(reg.receive(request(0x22, 0x21, "482913;")))).fields();
+        QCOMPARE(f, (QList<QByteArray>{"010128", "0004"}));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("params");
+        QTest::addColumn<QByteArray>("errorWord");
+        QTest::newRow("unknown command") << 0x99 << QByteArray("482913;") << QByteArray("0002");
+        QTest::newRow("wrong password") << 0x21 << QByteArray("111111;") << QByteArray("0006");
+        QTest::newRow("no password") << 0x21 << QByteArray() << QByteArray("0006");
+        QTest::newRow("date not digits") << 0x20 << QByteArray("482913;01AB27;1230;") << QByteArray("0203");
+        QTest::newRow("time too short") << 0x20 << QByteArray("482913;010127;123;") << QByteArray("0303");
+        QTest::newRow("impossible date") << 0x20 << QByteArray("482913;320127;1230;") << QByteArray("0204");
+        QTest::newRow("impossible time") << 0x20 << QByteArray("482913;010127;2460;") << QByteArray("0304");
+    }
+    void refusals()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, params);
+        QFETCH(QByteArray, errorWord);
+        emu::Registrar reg;
+        QCOMPARE(decode(joined(reg.receive(request(0x21, quint8(code), params)))).errorWord, errorWord);
+    }
+
+    void repeatedRequestIsAnsweredFromCache()
+    {
+        emu::Registrar reg;
+        const QByteArray set = request(0x30, 0x88, "482913;3;100;");
+        const QByteArray first = joined(reg.receive(set));
+        QCOMPARE(joined(reg.receive(set)), first);
+        QCOMPARE(reg.journal().size(), 1);
+        QCOMPARE(reg.repeatsAnswered(), 1);
+        // A new SEQ does the work again.
+        reg.receive(request(0x31, 0x88, "482913;3;100;"));
+        QCOMPARE(reg.journal().size(), 2);
+    }
+
+    void framesArriveInPiecesAndWithNoise()
+    {
+        emu::Registrar reg;
+        const QByteArray f = request(0x21, 0x21, "482913;");
+        QVERIFY(reg.receive("noise" + f.left(5)).isEmpty());
+        QVERIFY(!joined(reg.receive(f.mid(5))).isEmpty());
+        QCOMPARE(reg.framesReceived(), 1);
+    }
+
+    void badRequestFrameGetsNak()
+    {
+        emu::Registrar reg;
+        QByteArray f = request(0x21, 0x21, "482913;");
+        f[f.size() - 2] = f[f.size() - 2] == '0' ? '1' : '0';
+        QCOMPARE(joined(reg.receive(f)), QByteArray(1, 0x15));
+        QVERIFY(reg.journal().isEmpty());
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("executed");
+        QTest::newRow("silence") << "silence" << true;
+        QTest::newRow("nak") << "nak" << false;
+        QTest::newRow("garbage") << "garbage" << true;
+        QTest::newRow("badcheck") << "badcheck" << true;
+        QTest::newRow("cut") << "cut" << true;
+        QTest::newRow("syn") << "syn:4:250" << true;
+        QTest::newRow("bursts") << "bursts:3:80" << true;
+        QTest::newRow("late") << "late:1:50" << true;
+    }
+    void faults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, executed);
+        bool ok = false;
+        const emu::Fault f = emu::Fault::parse(fault, &ok);
+        QVERIFY(ok);
+        emu::Registrar clean, faulty;
+        const QByteArray req = request(0x21, 0x28, "482913;");
+        const QByteArray good = joined(clean.receive(req));
+        faulty.injectFault(f);
+        const QList<emu::Chunk> out = faulty.receive(req);
+        const QByteArray bytes = joined(out);
+        QCOMPARE(faulty.journal().size(), executed ? 1 : 0);
+        switch (f.kind) {
+        case emu::Fault::Silence: QVERIFY(bytes.isEmpty()); break;
+        case emu::Fault::Nak: QCOMPARE(bytes, QByteArray(1, 0x15)); break;
+        case emu::Fault::Garbage:
+            QVERIFY(!bytes.contains(char(0x01)) && !bytes.contains(char(0x03)));
+            break;
+        case emu::Fault::BadCheck:
+            QCOMPARE(bytes.size(), good.size());
+            QVERIFY(bytes != good);
+            QCOMPARE(bytes.left(bytes.size() - 5), good.left(good.size() - 5));
+            break;
+        case emu::Fault::CutShort:
+            QVERIFY(bytes.size() < good.size());
+            QCOMPARE(bytes.at(bytes.size() - 1), char(0x03));
+            break;
+        case emu::Fault::SynBefore:
+            QCOMPARE(bytes, QByteArray(4, 0x16) + good);
+            QCOMPARE(out.size(), 5);
+            QCOMPARE(out.last().delayMs, 250);
+            break;
+        case emu::Fault::Bursts:
+            QCOMPARE(bytes, good);
+            QCOMPARE(out.size(), 3);
+            QCOMPARE(out[1].delayMs, 80);
+            break;
+        case emu::Fault::Late:
+            QCOMPARE(bytes, good + good);
+            QCOMPARE(out[1].delayMs, 50);
+            break;
+        default: QFAIL("unexpected fault");
+        }
+        // The fault was for one exchange only.
+        QCOMPARE(joined(faulty.receive(request(0x22, 0x28, "482913;"))).size(), good.size());
+    }
+
+    void faultNamesAreChecked()
+    {
+        bool ok = true;
+        emu::Fault::parse(QStringLiteral("sometimes"), &ok);
+        QVERIFY(!ok);
+        emu::Fault::parse(QStringLiteral("syn:x"), &ok);
+        QVERIFY(!ok);
+        emu::Fault::parse(QStringLiteral("syn:-3"), &ok);
+        QVERIFY(!ok);
+    }
+};
+
+QTEST_GUILESS_MAIN(RegistrarTest)
+#include "tst_registrar.moc"
