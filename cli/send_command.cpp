@@ -1,6 +1,8 @@
 #include "cli/send_command.h"
 
 #include "commands/code_page.h"
+#include "commands/command_catalogue.h"
+#include "commands/error_decoding.h"
 #include "link/device_link.h"
 
 namespace cli {
@@ -8,7 +10,10 @@ namespace cli {
 namespace {
 
 const char kUsage[] =
-    "usage: dizivu-cli --port PATH [--speed N] [--reply N] [--startup] send CODE [PARAMS] [CODE [PARAMS] ...]\n";
+    "usage: dizivu-cli --port PATH [--speed N] [--reply N] [--startup] [--log NAME] [--no-comments]\n"
+    "                  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
+    "       dizivu-cli commands\n"
+    "       dizivu-cli decode WORD\n";
 
 bool isCode(const QString &s)
 {
@@ -56,6 +61,11 @@ bool parseOptions(const QStringList &args, Options &o, QString &error)
             (a == QLatin1String("--speed") ? o.speed : o.reply) = n;
         } else if (a == QLatin1String("--startup")) {
             o.startup = true;
+        } else if (a == QLatin1String("--log")) {
+            if (!value(a, o.logName))
+                return false;
+        } else if (a == QLatin1String("--no-comments")) {
+            o.comments = false;
         } else if (a.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option ") + a;
             return false;
@@ -93,8 +103,12 @@ QByteArray describeResult(const CommandResult &r)
 {
     QByteArray out;
     out += "code=" + QString::asprintf("%02X", r.commandCode & 0xFF).toLatin1() + '\n';
+    out += "name=" + r.commandName.toUtf8() + '\n';
     out += "flags=" + QString::asprintf("%08X", r.flags).toLatin1() + '\n';
     out += "error=" + code_page::fromDevice(r.errorWord).toUtf8() + '\n';
+    QString message;
+    if (!DecodeError(r, message))
+        out += "message=" + message.toUtf8().replace('\n', "\\n") + '\n';
     out += "status=" + r.statusText().trimmed().toUtf8() + '\n';
     out += "fields=" + QByteArray::number(r.fieldCount) + '\n';
     for (int i = 0; i < r.fieldCount; ++i)
@@ -113,19 +127,30 @@ Exit outcomeOf(const CommandResult &r)
     return Success;
 }
 
-int run(const QStringList &args, FILE *out, FILE *err)
+int listCommands(FILE *out)
 {
-    Options o;
-    QString error;
-    if (!parseOptions(args, o, error)) {
-        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), kUsage);
+    for (const CommandCatalogueEntry &e : CommandCatalogue::instance().entries())
+        print(out, QStringLiteral("%1\t%2\t%3\n").arg(e.code, 2, 16, QLatin1Char('0')).toUpper().arg(e.name, e.templ).toUtf8());
+    return Success;
+}
+
+int decodeWord(const QStringList &args, FILE *out, FILE *err)
+{
+    if (args.size() != 1) {
+        std::fprintf(err, "dizivu-cli: decode takes one error word\n%s", kUsage);
         return Usage;
     }
-    if (o.verb != QLatin1String("send")) {
-        std::fprintf(err, "dizivu-cli: unknown command '%s'\n%s", qPrintable(o.verb), kUsage);
-        return Usage;
-    }
+    QString message;
+    const bool ok = DecodeErrorWord(args[0].toLatin1(), message);
+    if (!message.isEmpty())
+        print(out, message.toUtf8() + '\n');
+    return ok ? Success : RegistrarError;
+}
+
+int send(const Options &o, FILE *out, FILE *err)
+{
     QList<CommandSpec> commands;
+    QString error;
     if (!parseSendArguments(o.verbArgs, commands, error)) {
         std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), kUsage);
         return Usage;
@@ -137,6 +162,8 @@ int run(const QStringList &args, FILE *out, FILE *err)
 
     DeviceLink link;
     link.SetMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
+    link.Log().SetLogFileName(o.logName);
+    link.Log().SetCommentsEnabled(o.comments);
     if (!link.OpenSerial(o.port, o.speed)) {
         print(err, QStringLiteral("Невозможно подключить порт\n").toUtf8());
         return Usage;
@@ -156,6 +183,24 @@ int run(const QStringList &args, FILE *out, FILE *err)
     }
     link.CloseSerial();
     return worst;
+}
+
+int run(const QStringList &args, FILE *out, FILE *err)
+{
+    Options o;
+    QString error;
+    if (!parseOptions(args, o, error)) {
+        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), kUsage);
+        return Usage;
+    }
+    if (o.verb == QLatin1String("send"))
+        return send(o, out, err);
+    if (o.verb == QLatin1String("commands"))
+        return listCommands(out);
+    if (o.verb == QLatin1String("decode"))
+        return decodeWord(o.verbArgs, out, err);
+    std::fprintf(err, "dizivu-cli: unknown command '%s'\n%s", qPrintable(o.verb), kUsage);
+    return Usage;
 }
 
 } // namespace cli

@@ -21,6 +21,8 @@ struct Options {
     qint32 speed = 9600;
     int reply = 1;
     bool startup = false;
+    QString logName;       // exchange log file; empty: no log
+    bool comments = true;  // comment lines and reply records in the log
     QString verb;
     QStringList verbArgs;
 };

@@ -37,16 +37,22 @@ void ExchangeLog::WriteLogRecord(const QByteArray &label, const QByteArray &text
 
 void ExchangeLog::WriteSessionStart()
 {
+    if (m_name.isEmpty())
+        return;
     append(code_page::toDevice(QStringLiteral(";Начало сеанса   ")) + stamp() + " \n");
 }
 
 void ExchangeLog::WriteSessionEnd()
 {
+    if (m_name.isEmpty())
+        return;
     append(code_page::toDevice(QStringLiteral(";Конец Сеанса   ")) + stamp() + " \n");
 }
 
 void ExchangeLog::WriteFrameRecord(const QByteArray &label, const QByteArray &text)
 {
+    if (m_name.isEmpty())
+        return;
     QByteArray out;
     if (m_comments)
         out = ";" + stamp() + "  " + label + "\n";

@@ -116,7 +116,9 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         const QStringList blocks = r.out.split(QStringLiteral("\n\n"));
         QCOMPARE(blocks.size(), 2);
-        QVERIFY(blocks[0].startsWith(QStringLiteral("code=28\nflags=00000000\nerror=0000\nstatus=00 00 00 00 00 00\nfields=7\nfield1=9600\n")));
+        QVERIFY(blocks[0].startsWith(QStringLiteral(
+            "code=28\nname=Команда 28h: Получение параметров регистратора\nflags=00000000\nerror=0000\n"
+            "status=00 00 00 00 00 00\nfields=7\nfield1=9600\n")));
         QVERIFY(blocks[1].contains(QStringLiteral("\nfield3=ЗН 4100012345\n")));
         QVERIFY(blocks[1].contains(QStringLiteral("\nfield11=0\n")));
     }
@@ -129,7 +131,34 @@ private slots:
         const CliRun r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("send"), QStringLiteral("21"),
                                  QStringLiteral("Пароль;")});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.out.contains(QStringLiteral("error=0006")));
+        QVERIFY(r.out.contains(QStringLiteral("error=0006\nmessage=Неверный пароль доступа!\n")));
+    }
+
+    void cliMessageKeepsLineBreaksEscaped()
+    {
+        EmulatorProcess emu;
+        const CliRun r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("--reply"), QStringLiteral("0"),
+                                 QStringLiteral("send"), QStringLiteral("20"), QStringLiteral("482913;0101;1230;")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("error=0203\nmessage=Неправильный формат поля номер 2!\n")), qPrintable(r.out));
+        QVERIFY(!r.out.contains(QStringLiteral("\n\n")));
+    }
+
+    void cliDecodeAndCommands()
+    {
+        CliRun r = runCli({QStringLiteral("decode"), QStringLiteral("0F03")});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QStringLiteral("Неправильный формат поля номер 15!\n"));
+        r = runCli({QStringLiteral("decode"), QStringLiteral("0000")});
+        QCOMPARE(r.exitCode, 0);
+        r = runCli({QStringLiteral("decode")});
+        QCOMPARE(r.exitCode, 4);
+        r = runCli({QStringLiteral("commands")});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), QStringLiteral("20\tКоманда 20h: Установка даты и времени\t<DDMMYY>;<HHMM>;"));
+        for (const QString &line : lines)
+            QCOMPARE(line.count(QLatin1Char('\t')), 2);
     }
 
     void cliExitCodes_data()

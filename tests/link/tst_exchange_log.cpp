@@ -1,0 +1,154 @@
+// The exchange log written through real exchanges, line by line.
+#include "commands/code_page.h"
+#include "emulator/registrar.h"
+#include "link/device_link.h"
+#include "support/emulator_process.h"
+#include "support/loopback_transport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kStamp = QStringLiteral("[ 1-3][0-9]-[01][0-9]-[0-9]{4} [ 12][0-9]:[0-5][0-9]:[0-5][0-9]");
+
+QList<QByteArray> linesOf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void matchComment(const QByteArray &line, const QString &label)
+{
+    const QRegularExpression re(QStringLiteral("^;") + kStamp + QStringLiteral("  ") + QRegularExpression::escape(label) + QLatin1Char('$'));
+    QVERIFY2(re.match(QString::fromLatin1(line)).hasMatch(), line.constData());
+}
+
+struct Rig {
+    QTemporaryDir dir;
+    QString oldCwd = QDir::currentPath();
+    VirtualClock clock;
+    emu::Registrar registrar;
+    DeviceLink link{clock};
+    Rig()
+    {
+        QDir::setCurrent(dir.path());
+        link.AttachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
+    }
+    ~Rig() { QDir::setCurrent(oldCwd); }
+    QString path() const { return dir.filePath(QStringLiteral("Orvex.log")); }
+};
+
+} // namespace
+
+class ExchangeLogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void offWhileNameIsEmpty()
+    {
+        Rig rig;
+        rig.link.ExecuteCommand(0x21, "482913;");
+        QVERIFY(QDir(rig.dir.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    void requestAndReplyRecords()
+    {
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.registrar.injectFault(emu::Fault{emu::Fault::SynBefore, 3, 100});
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, "482913;");
+        const QList<QByteArray> lines = linesOf(rig.path());
+        QCOMPARE(lines.size(), 4);
+        matchComment(lines[0], QStringLiteral("21"));
+        QCOMPARE(lines[1], QByteArray("28482913;"));
+        matchComment(lines[2], QStringLiteral("21 SYN=3"));
+        QCOMPARE(lines[3], r->reply);
+        QCOMPARE(rig.link.Log().LogFilePath(), rig.path());
+    }
+
+    void emptyParametersAndHexLabels()
+    {
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.link.ExecuteCommand(0x2A, QByteArray());
+        for (int i = 0; i < 10; ++i)
+            rig.link.ExecuteCommand(0x21, "482913;");
+        const QList<QByteArray> lines = linesOf(rig.path());
+        matchComment(lines[0], QStringLiteral("21"));
+        QCOMPARE(lines[1], QByteArray("2A"));
+        matchComment(lines.at(lines.size() - 4), QStringLiteral("2B")); // the eleventh request
+    }
+
+    void commentsOff()
+    {
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.link.Log().SetCommentsEnabled(false);
+        rig.link.ExecuteCommand(0x21, "482913;");
+        rig.link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(linesOf(rig.path()), (QList<QByteArray>{"21482913;", "28482913;"}));
+    }
+
+    void silentReplyIsAFrameRecordNotASessionEnd()
+    {
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.link.SetReplyCount(0);
+        rig.registrar.injectFault(emu::Fault{emu::Fault::Silence});
+        rig.link.ExecuteCommand(0x21, "482913;");
+        const QList<QByteArray> lines = linesOf(rig.path());
+        QCOMPARE(lines.size(), 4);
+        matchComment(lines[2], QStringLiteral("20 SYN=0"));
+        QCOMPARE(lines[3], QByteArray());
+    }
+
+    void pathIsWorkedOutOnce()
+    {
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.link.ExecuteCommand(0x21, "482913;");
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        rig.link.ExecuteCommand(0x21, "482913;");
+        QCOMPARE(linesOf(rig.path()).size(), 8);
+        QVERIFY(QDir(elsewhere.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    void unwritableLogDropsRecordsQuietly()
+    {
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("no-such-folder/Orvex.log"));
+        QCOMPARE(rig.link.ExecuteCommand(0x21, "482913;")->flags, 0u);
+    }
+
+    void sessionLinesOnSerialOpenAndClose()
+    {
+        EmulatorProcess emu;
+        QTemporaryDir dir;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        DeviceLink link;
+        link.Log().SetLogFileName(QStringLiteral("session.log"));
+        QVERIFY(link.OpenSerial(emu.path(), 9600));
+        link.ExecuteCommand(0x21, "482913;");
+        link.CloseSerial();
+        QDir::setCurrent(old);
+        const QList<QByteArray> lines = linesOf(dir.filePath(QStringLiteral("session.log")));
+        QCOMPARE(lines.size(), 6);
+        const QRegularExpression start(QStringLiteral("^;Начало сеанса   ") + kStamp + QStringLiteral(" $"));
+        const QRegularExpression end(QStringLiteral("^;Конец Сеанса   ") + kStamp + QStringLiteral(" $"));
+        QVERIFY(start.match(code_page::fromDevice(lines.first())).hasMatch());
+        QVERIFY(end.match(code_page::fromDevice(lines.last())).hasMatch());
+    }
+};
+
+QTEST_GUILESS_MAIN(ExchangeLogTest)
+#include "tst_exchange_log.moc"
