@@ -77,14 +77,35 @@ void trim(const QByteArray &contents, qsizetype &begin, qsizetype &end)
         --end;
 }
 
-QString decodeTrimmed(const QByteArray &contents, qsizetype begin, qsizetype end)
-{
-    trim(contents, begin, end);
-    return code_page::fromDevice(contents.mid(begin, end - begin));
-}
+// The file's bytes, split into lines and decoded once. Windows-1251 gives one UTF-16
+// unit per byte, so byte offsets are text offsets; should a decoder ever disagree,
+// pieces are decoded one by one instead.
+struct Document {
+    explicit Document(const QByteArray &bytes)
+        : contents(bytes), lines(splitLines(bytes)), text(code_page::fromDevice(bytes)),
+          aligned(text.size() == bytes.size())
+    {
+    }
 
-Classified classify(const QByteArray &contents, const Line &line, bool firstLine)
+    QString slice(qsizetype begin, qsizetype end) const
+    {
+        return aligned ? text.mid(begin, end - begin) : code_page::fromDevice(contents.mid(begin, end - begin));
+    }
+    QString sliceTrimmed(qsizetype begin, qsizetype end) const
+    {
+        trim(contents, begin, end);
+        return slice(begin, end);
+    }
+
+    const QByteArray &contents;
+    const QList<Line> lines;
+    const QString text;
+    const bool aligned;
+};
+
+Classified classify(const Document &doc, const Line &line, bool firstLine)
 {
+    const QByteArray &contents = doc.contents;
     qsizetype begin = line.start;
     qsizetype end = line.end();
     if (firstLine && contents.startsWith("\xEF\xBB\xBF") && end >= 3)
@@ -98,7 +119,7 @@ Classified classify(const QByteArray &contents, const Line &line, bool firstLine
         while (close > begin && contents.at(close) != ']')
             --close;
         if (close > begin)
-            return {Kind::Section, decodeTrimmed(contents, begin + 1, close), 0};
+            return {Kind::Section, doc.sliceTrimmed(begin + 1, close), 0};
         // No closing bracket: read on as a key line, as Windows does.
     }
 
@@ -107,7 +128,7 @@ Classified classify(const QByteArray &contents, const Line &line, bool firstLine
         ++eq;
     if (eq == end)
         return {};
-    QString name = decodeTrimmed(contents, begin, eq);
+    QString name = doc.sliceTrimmed(begin, eq);
     if (name.isEmpty())
         return {};
     return {Kind::Key, std::move(name), eq + 1};
@@ -119,13 +140,13 @@ bool sameName(const QString &a, const QString &b)
 }
 
 // Finds the first section of the name and the first key of the name within it.
-Position locate(const QByteArray &contents, const QList<Line> &lines, const QString &section,
-                const QString &key)
+Position locate(const Document &doc, const QString &section, const QString &key)
 {
+    const QList<Line> &lines = doc.lines;
     Position found;
     bool inside = false;
     for (int i = 0; i < lines.size(); ++i) {
-        const Classified c = classify(contents, lines.at(i), i == 0);
+        const Classified c = classify(doc, lines.at(i), i == 0);
         if (c.kind == Kind::Section) {
             if (inside)
                 break;
@@ -187,12 +208,24 @@ IniFile::Load IniFile::load(QByteArray &contents) const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return Load::Failed;
-    contents = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError || contents.size() > kMaxFileSize) {
-        contents.clear();
+    const qint64 size = file.size();
+    if (size > kMaxFileSize)
         return Load::Failed;
+    if (size > 0)
+        contents = file.read(size);
+    // Then on in small pieces up to the limit: a device posing as the file reports no
+    // size and may never end.
+    constexpr qint64 kPiece = 4096;
+    for (;;) {
+        const QByteArray piece = file.read(kPiece);
+        if (file.error() != QFileDevice::NoError || contents.size() + piece.size() > kMaxFileSize) {
+            contents.clear();
+            return Load::Failed;
+        }
+        if (piece.isEmpty())
+            return Load::Ok;
+        contents += piece;
     }
-    return Load::Ok;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue,
@@ -235,13 +268,13 @@ QString IniFile::readFrom(const QByteArray &contents, const QString &section, co
 {
     if (capacity < 1)
         return QString();
-    const QList<Line> lines = splitLines(contents);
-    const Position at = locate(contents, lines, section, key);
+    const Document doc(contents);
+    const Position at = locate(doc, section, key);
     if (at.keyLine < 0)
         return defaultValue.left(capacity);
 
     qsizetype begin = at.valueStart;
-    qsizetype end = lines.at(at.keyLine).end();
+    qsizetype end = doc.lines.at(at.keyLine).end();
     trim(contents, begin, end);
     if (end - begin >= 2) {
         const char first = contents.at(begin);
@@ -250,7 +283,7 @@ QString IniFile::readFrom(const QByteArray &contents, const QString &section, co
             --end;
         }
     }
-    return code_page::fromDevice(contents.mid(begin, end - begin)).left(capacity);
+    return doc.slice(begin, end).left(capacity);
 }
 
 bool IniFile::writeInto(QByteArray &contents, const QString &section, const QString &key,
@@ -267,8 +300,9 @@ bool IniFile::writeInto(QByteArray &contents, const QString &section, const QStr
         || !encodeExactly(value, valueBytes))
         return false;
 
-    const QList<Line> lines = splitLines(contents);
-    const Position at = locate(contents, lines, section, key);
+    const Document doc(contents);
+    const QList<Line> &lines = doc.lines;
+    const Position at = locate(doc, section, key);
     const QByteArray ending = fileLineEnding(lines);
 
     if (at.keyLine >= 0) {

@@ -1,0 +1,285 @@
+#include "app/ini_file.h"
+#include "commands/code_page.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Byte strings with NULs in them.
+#define BYTES(literal) QByteArray(literal, sizeof(literal) - 1)
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+
+    void put(const QByteArray &bytes)
+    {
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+    QByteArray contents() const
+    {
+        QFile f(m_path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("test.ini"));
+        QFile::remove(m_path);
+    }
+
+    void roundTripCreatesFile()
+    {
+        IniFile ini(m_path);
+        QCOMPARE(ini.readString("A", "k", "dflt", 9), QStringLiteral("dflt"));
+        QCOMPARE(ini.readInt("A", "n", -1), -1);
+
+        QVERIFY(ini.writeString("A", "k", "v"));
+        QVERIFY(ini.writeString("Fiscal Printer", "Reply", "3"));
+        QVERIFY(ini.writeString("A", "name", QStringLiteral("Касса №1")));
+        QVERIFY(ini.writeString("A", "k", "w"));
+
+        QCOMPARE(contents(), code_page::toDevice(QStringLiteral(
+                                 "[A]\r\nk=w\r\nname=Касса №1\r\n[Fiscal Printer]\r\nReply=3\r\n")));
+        QCOMPARE(ini.readString("a", "K", "", 9), QStringLiteral("w"));
+        QCOMPARE(ini.readString("A", "name", "", 99), QStringLiteral("Касса №1"));
+        QCOMPARE(ini.readInt("fiscal printer", "reply", 1), 3);
+        // Nothing but the file is left in the folder.
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
+    }
+
+    void writeKeepsTheRest_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+
+        QTest::newRow("replace, comments and blanks kept")
+            << QByteArray("; settings\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\nz=3\r\n") << "B" << "y" << "20"
+            << QByteArray("; settings\r\n[A]\r\nx=1\r\n\r\n[B]\r\ny=20\r\nz=3\r\n");
+        QTest::newRow("spelling and blanks around = kept")
+            << QByteArray("[LogFile]\n  LOG = 1 \n") << "logfile" << "Log" << "0"
+            << QByteArray("[LogFile]\n  LOG = 0\n");
+        QTest::newRow("new key after the last key of its section")
+            << QByteArray("[A]\nx=1\n\n[B]\ny=2\n") << "A" << "z" << "9"
+            << QByteArray("[A]\nx=1\nz=9\n\n[B]\ny=2\n");
+        QTest::newRow("new key in an empty section")
+            << QByteArray("[A]\r\n[B]\r\nk=1\r\n") << "a" << "k" << "v"
+            << QByteArray("[A]\r\nk=v\r\n[B]\r\nk=1\r\n");
+        QTest::newRow("new key, last line without newline")
+            << QByteArray("[A]\nx=1") << "A" << "y" << "2" << QByteArray("[A]\nx=1\ny=2\n");
+        QTest::newRow("new section, last line without newline")
+            << QByteArray("[A]\r\nx=1") << "C" << "k" << "v" << QByteArray("[A]\r\nx=1\r\n[C]\r\nk=v\r\n");
+        QTest::newRow("mixed endings kept")
+            << QByteArray("[A]\nx=1\r\ny=2\n") << "A" << "x" << "5" << QByteArray("[A]\nx=5\r\ny=2\n");
+        QTest::newRow("first of duplicate keys")
+            << QByteArray("[A]\nk=1\nk=2\n") << "A" << "K" << "7" << QByteArray("[A]\nk=7\nk=2\n");
+        QTest::newRow("first of duplicate sections")
+            << QByteArray("[A]\nx=1\n[B]\n[a]\nk=2\n") << "A" << "k" << "3"
+            << QByteArray("[A]\nx=1\nk=3\n[B]\n[a]\nk=2\n");
+        QTest::newRow("keys before any section are no match")
+            << QByteArray("k=1\n") << "A" << "k" << "2" << QByteArray("k=1\n[A]\nk=2\n");
+        QTest::newRow("commented key is no match")
+            << QByteArray("[A]\n;k=1\n") << "A" << "k" << "2" << QByteArray("[A]\nk=2\n;k=1\n");
+        QTest::newRow("binary and garbage lines kept")
+            << BYTES("\x00\xff junk\n[A]\nno equals\nk=1\n\x98\x01=\n") << "A" << "k" << "2"
+            << BYTES("\x00\xff junk\n[A]\nno equals\nk=2\n\x98\x01=\n");
+        QTest::newRow("byte order mark kept")
+            << QByteArray("\xEF\xBB\xBF[A]\r\nk=1\r\n") << "A" << "k" << "2"
+            << QByteArray("\xEF\xBB\xBF[A]\r\nk=2\r\n");
+        QTest::newRow("empty value") << QByteArray("[A]\nk=1\n") << "A" << "k" << "" << QByteArray("[A]\nk=\n");
+        QTest::newRow("empty file") << QByteArray() << "A" << "k" << "v" << QByteArray("[A]\r\nk=v\r\n");
+        QTest::newRow("Cyrillic names and value")
+            << code_page::toDevice(QStringLiteral("[ПРИОРИТЕТ]\nЖУРНАЛ=x\n")) << QStringLiteral("приоритет")
+            << QStringLiteral("журнал") << QStringLiteral("КСЕФ")
+            << code_page::toDevice(QStringLiteral("[ПРИОРИТЕТ]\nЖУРНАЛ=КСЕФ\n"));
+    }
+
+    void writeKeepsTheRest()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+
+        put(before);
+        IniFile ini(m_path);
+        QVERIFY(ini.writeString(section, key, value));
+        QCOMPARE(contents(), after);
+        QCOMPARE(ini.readString(section, key, "dflt", 99), value);
+    }
+
+    void read_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("blanks around value") << QByteArray("[A]\nk =  v w \t\n") << "A" << "k" << 99 << "v w";
+        QTest::newRow("double quotes dropped") << QByteArray("[A]\nk=\" x \"\n") << "A" << "k" << 99 << " x ";
+        QTest::newRow("single quotes dropped") << QByteArray("[A]\nk='x'\n") << "A" << "k" << 99 << "x";
+        QTest::newRow("unmatched quote kept") << QByteArray("[A]\nk=\"x\n") << "A" << "k" << 99 << "\"x";
+        QTest::newRow("cut to capacity") << QByteArray("[A]\nk=COM123456789\n") << "A" << "k" << 9 << "COM123456";
+        QTest::newRow("no capacity") << QByteArray("[A]\nk=x\n") << "A" << "k" << 0 << "";
+        QTest::newRow("case of names") << QByteArray("[fiscal PRINTER]\nREPLY=3\n") << "Fiscal Printer"
+                                       << "Reply" << 9 << "3";
+        QTest::newRow("blank in key name") << QByteArray("[CountryMode]\r\nCountry code = 4\r\n")
+                                           << "CountryMode" << "country CODE" << 9 << "4";
+        QTest::newRow("blanks in brackets") << QByteArray("  [ A ]  \n k=1\n") << "A" << "k" << 9 << "1";
+        QTest::newRow("first duplicate key wins") << QByteArray("[A]\nk=1\nK=2\n") << "A" << "k" << 9 << "1";
+        QTest::newRow("first duplicate section only") << QByteArray("[A]\n[B]\n[A]\nk=1\n") << "A" << "k" << 9
+                                                      << "dflt";
+        QTest::newRow("key of another section") << QByteArray("[A]\nk=1\n[B]\n") << "B" << "k" << 9 << "dflt";
+        QTest::newRow("unclosed bracket is no section") << QByteArray("[A\nk=1\n") << "A" << "k" << 9 << "dflt";
+        QTest::newRow("CR LF and no final newline") << QByteArray("[A]\r\nx=1\r\nk=v") << "A" << "k" << 9 << "v";
+        QTest::newRow("empty value is not the default") << QByteArray("[A]\nk=\n") << "A" << "k" << 9 << "";
+        QTest::newRow("= in value") << QByteArray("[A]\nk=a=b\n") << "A" << "k" << 9 << "a=b";
+        QTest::newRow("commented key") << QByteArray("[A]\n; k=1\n") << "A" << "; k" << 9 << "dflt";
+        QTest::newRow("Cyrillic, any case")
+            << code_page::toDevice(QStringLiteral("[Приоритет]\nЖурнал=КСЕФ\n")) << QStringLiteral("ПРИОРИТЕТ")
+            << QStringLiteral("журнал") << 19 << QStringLiteral("КСЕФ");
+    }
+
+    void read()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(int, capacity);
+        QFETCH(QString, expected);
+
+        put(file);
+        QCOMPARE(IniFile(m_path).readString(section, key, "dflt", capacity), expected);
+        QCOMPARE(contents(), file);
+    }
+
+    void readInt_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("expected");
+
+        QTest::newRow("plain") << QByteArray("[A]\nn=12\n") << 12;
+        QTest::newRow("trailing text") << QByteArray("[A]\nn=12abc\n") << 12;
+        QTest::newRow("no digits") << QByteArray("[A]\nn=abc\n") << 0;
+        QTest::newRow("empty value") << QByteArray("[A]\nn=\n") << 77;
+        QTest::newRow("missing") << QByteArray("[A]\n") << 77;
+        QTest::newRow("negative") << QByteArray("[A]\nn= -1\n") << -1;
+        QTest::newRow("plus") << QByteArray("[A]\nn=+7\n") << 7;
+        QTest::newRow("quoted") << QByteArray("[A]\nn=\"5\"\n") << 5;
+        QTest::newRow("wraps in 32 bits") << QByteArray("[A]\nn=4294967297\n") << 1;
+        // 29 digits are read, 99...9 wrapped to 32 bits.
+        QTest::newRow("very long") << QByteArray("[A]\nn=" + QByteArray(5000, '9') + "\n") << -1610612737;
+    }
+
+    void readInt()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, expected);
+        put(file);
+        QCOMPARE(IniFile(m_path).readInt("A", "n", 77), expected);
+    }
+
+    void refusedWrites_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+
+        QTest::newRow("line break in value") << "A" << "k" << "x\r\n[B]\r\ny=1";
+        QTest::newRow("NUL in value") << "A" << "k" << QString(QChar(u'\0'));
+        QTest::newRow("= in key") << "A" << "k=x" << "1";
+        QTest::newRow("comment key") << "A" << ";k" << "1";
+        QTest::newRow("empty key") << "A" << "" << "1";
+        QTest::newRow("empty section") << "" << "k" << "1";
+        QTest::newRow("line break in section") << "A]\n[B" << "k" << "1";
+        QTest::newRow("blank around section") << " A" << "k" << "1";
+        QTest::newRow("not Windows-1251") << "A" << "k" << QStringLiteral("文件");
+    }
+
+    void refusedWrites()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QByteArray before("[A]\r\nk=old\r\n");
+        put(before);
+        QVERIFY(!IniFile(m_path).writeString(section, key, value));
+        QCOMPARE(contents(), before);
+    }
+
+    void garbageFilesSurvive_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+
+        QRandomGenerator random(20240611);
+        QByteArray noise(64 * 1024, Qt::Uninitialized);
+        for (char &c : noise)
+            c = static_cast<char>(random.bounded(256));
+        QTest::newRow("random bytes") << noise;
+        QTest::newRow("one long line") << QByteArray(2 * 1024 * 1024, 'x');
+        QTest::newRow("long line with =") << QByteArray("[Z]\n") + QByteArray(300000, 'k') + '=' + QByteArray(300000, 'v');
+        QTest::newRow("only brackets") << QByteArray("[[[]]]\n]\n[\n=\n==\n[]\n");
+        QTest::newRow("no sections, NULs") << BYTES("k=1\0\0\nk\0=2\n");
+        QTest::newRow("lone CRs") << QByteArray("[A]\rk=1\r\r\r");
+    }
+
+    void garbageFilesSurvive()
+    {
+        QFETCH(QByteArray, file);
+        put(file);
+        IniFile ini(m_path);
+        for (const char *section : {"A", "Z", "", "["})
+            for (const char *key : {"k", "", "="})
+                ini.readString(section, key, "d", 499);
+        QCOMPARE(ini.readString("Fresh", "key", "dflt", 9), QStringLiteral("dflt"));
+        QVERIFY(ini.writeString("Fresh", "key", "value"));
+        QCOMPARE(ini.readString("fresh", "KEY", "dflt", 9), QStringLiteral("value"));
+        // The old bytes are all still there, in front.
+        QVERIFY(contents().startsWith(file));
+    }
+
+    void unwritableLocations()
+    {
+        // A path below a regular file cannot be created, not even by root.
+        put("[A]\nk=1\n");
+        IniFile below(m_path + QStringLiteral("/sub.ini"));
+        QCOMPARE(below.readString("A", "k", "dflt", 9), QStringLiteral("dflt"));
+        QVERIFY(!below.writeString("A", "k", "2"));
+
+        // A folder in place of the file.
+        const QString folder = m_dir.filePath(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkpath(folder));
+        IniFile dir(folder);
+        QCOMPARE(dir.readInt("A", "k", 5), 5);
+        QVERIFY(!dir.writeString("A", "k", "2"));
+        QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    void oversizedFileLeftAlone()
+    {
+        QByteArray big("[A]\nk=1\n");
+        big.append(QByteArray(IniFile::kMaxFileSize, ' '));
+        put(big);
+        IniFile ini(m_path);
+        QCOMPARE(ini.readString("A", "k", "dflt", 9), QStringLiteral("dflt"));
+        QVERIFY(!ini.writeString("A", "k", "2"));
+        QCOMPARE(QFileInfo(m_path).size(), big.size());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_ini_file.moc"
