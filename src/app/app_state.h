@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+struct CommandResult;
+
+// What the main window learns at connection and every screen reads.
+struct AppState {
+    // The result of the last command any screen sent.
+    CommandResult *currentResult = nullptr;
+    QString modelName;
+    QString softwareVersion;
+    int taxGroupCount = 0;
+    int paymentFormCount = 10;
+    bool rgtModel = false;
+    // Set when a connection succeeds and after the status view; screens set it after
+    // successful reports.
+    bool sharedMark = false;
+    // The registrar's USB virtual COM port found at activation, and whether the serial
+    // connection goes through it.
+    QString virtualPortName;
+    bool onVirtualPort = false;
+    // Model name contains "6208", or "KM-1" but not "KM-1M": decides several menus and
+    // the captions of status byte 5.
+    bool dataTransferFamily = false;
+    QString priorityLevel = QStringLiteral("medium");
+    QString cardTerminalPort;
+    // Options of the registrar-parameters screen that follow the model name.
+    bool showSmallFontControlTape = false;
+    bool showPaper57 = false;
+    // Which transport the current connection uses.
+    bool serialConnected = false;
+    bool usbConnected = false;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// Every message box, question and file dialog of the program goes through a Prompter:
+// the desktop program shows real dialogs, tests answer from a script and keep every text
+// shown, dizivu-cli prints. Nothing else opens a message box or a file dialog.
+class Prompter {
+public:
+    enum class Icon { None, Information, Warning, Error, Question };
+    enum Button { Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+
+    // A file dialog. The filter is given in the system's own form, description and
+    // pattern pairs separated by "|": "Текстовые файлы (*.txt)|*.TXT|Все|*.*".
+    struct FileRequest {
+        QString caption;
+        QString filter;
+        QString defaultExtension; // without the dot, e.g. "txt"
+        QString initialName;      // e.g. "*.art"
+        QString initialFolder;    // empty: the current folder
+    };
+
+    virtual ~Prompter() = default;
+
+    // A modal message with an OK button.
+    virtual void showMessage(const QString &text, const QString &caption = QString(), Icon icon = Icon::None) = 0;
+    // A modal question; `buttons` is a combination of Button values. Returns the button chosen.
+    virtual Button ask(const QString &text, const QString &caption, int buttons, Icon icon = Icon::Question) = 0;
+    // The chosen path, or an empty text when the user cancelled.
+    virtual QString openFile(const FileRequest &request) = 0;
+    virtual QString saveFile(const FileRequest &request) = 0;
+    virtual QString chooseFolder(const QString &caption, const QString &initialFolder) = 0;
+};

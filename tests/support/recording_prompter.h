@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/prompter.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+
+// A prompter for tests: keeps every text shown and answers from queues. With the queues
+// empty it answers questions with the first offered of Ok/Yes and cancels file dialogs.
+class RecordingPrompter final : public Prompter {
+public:
+    struct Shown {
+        enum Kind { Message, Question, OpenFile, SaveFile, Folder } kind;
+        QString text;    // message or question text; the caption of a dialog
+        QString caption; // box caption; the filter of a file dialog
+        Icon icon = Icon::None;
+    };
+
+    void showMessage(const QString &text, const QString &caption, Icon icon) override
+    {
+        shown.append({Shown::Message, text, caption, icon});
+    }
+    Button ask(const QString &text, const QString &caption, int buttons, Icon icon) override
+    {
+        shown.append({Shown::Question, text, caption, icon});
+        if (!answers.empty()) {
+            const Button b = answers.front();
+            answers.pop_front();
+            return b;
+        }
+        for (Button b : {Ok, Yes, No, Cancel})
+            if (buttons & b)
+                return b;
+        return Cancel;
+    }
+    QString openFile(const FileRequest &r) override { return file(Shown::OpenFile, r); }
+    QString saveFile(const FileRequest &r) override { return file(Shown::SaveFile, r); }
+    QString chooseFolder(const QString &caption, const QString &) override
+    {
+        shown.append({Shown::Folder, caption, QString(), Icon::None});
+        return next();
+    }
+
+    // The texts of the message boxes, in order.
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const Shown &s : shown)
+            if (s.kind == Shown::Message)
+                out << s.text;
+        return out;
+    }
+    QStringList questions() const
+    {
+        QStringList out;
+        for (const Shown &s : shown)
+            if (s.kind == Shown::Question)
+                out << s.text;
+        return out;
+    }
+    void clear() { shown.clear(); }
+
+    QList<Shown> shown;
+    std::deque<Button> answers;
+    std::deque<QString> files; // answers of file and folder dialogs; empty text = cancel
+
+private:
+    QString file(Shown::Kind kind, const FileRequest &r)
+    {
+        shown.append({kind, r.caption, r.filter, Icon::None});
+        return next();
+    }
+    QString next()
+    {
+        if (files.empty())
+            return QString();
+        const QString f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
