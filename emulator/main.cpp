@@ -28,13 +28,14 @@ int main(int argc, char **argv)
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model name."), QStringLiteral("NAME"));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Software version."), QStringLiteral("TEXT"));
     const QCommandLineOption taxGroups(QStringLiteral("tax-groups"), QStringLiteral("Number of tax groups."), QStringLiteral("N"));
+    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Access password (default 482913)."), QStringLiteral("TEXT"));
     const QCommandLineOption paymentForms(QStringLiteral("payment-forms"), QStringLiteral("Number of payment forms."), QStringLiteral("N"));
     const QCommandLineOption fault(QStringLiteral("fault"),
-        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]], late[:N[:MS]]. Repeatable."),
+        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]], late[:N[:MS]], refuse:CLASS:DETAIL; CODE@KIND waits for a frame of that command. Repeatable."),
         QStringLiteral("KIND"));
     const QCommandLineOption faultRate(QStringLiteral("fault-rate"), QStringLiteral("Share of exchanges that get a random fault (0..1)."), QStringLiteral("P"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator."), QStringLiteral("N"), QStringLiteral("1"));
-    cl.addOptions({link, model, version, taxGroups, paymentForms, fault, faultRate, seed});
+    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed});
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -42,6 +43,8 @@ int main(int argc, char **argv)
         options.model = cl.value(model);
     if (cl.isSet(version))
         options.version = cl.value(version);
+    if (cl.isSet(password))
+        options.password = cl.value(password).toLatin1();
     auto number = [&](const QCommandLineOption &o, int &target, int low, int high) {
         if (!cl.isSet(o))
             return true;

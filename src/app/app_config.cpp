@@ -57,7 +57,7 @@ QString AppConfig::creationNotice()
 
 QString AppConfig::port() const
 {
-    return ini().readString(kCommunication, QStringLiteral("Port"), QString(), kShortText);
+    return ini().readString(kCommunication, QStringLiteral("Port"), QString(), kPortText);
 }
 
 bool AppConfig::setPort(const QString &port)

@@ -15,7 +15,10 @@ public:
     static constexpr const char *kFileName = "dizivu.ini";
 
     // Longest values kept.
-    static constexpr int kShortText = 9;    // Port, Speed, Terminal, Comments
+    static constexpr int kShortText = 9;    // Speed, Terminal, Comments
+    // Port names here are device names or paths (ttyUSB0, /dev/pts/3) or the built-in
+    // emulator's entry, longer than the nine characters of a COM name.
+    static constexpr int kPortText = 99;
     static constexpr int kMediumText = 19;  // Level, ElJournal, PORT
     static constexpr int kLogNameText = 299;
     static constexpr int kFileNameText = 499; // File1, File2, ...

@@ -24,10 +24,16 @@ struct AppState {
     // the captions of status byte 5.
     bool dataTransferFamily = false;
     QString priorityLevel = QStringLiteral("medium");
+    QString elJournal;
     QString cardTerminalPort;
+    // The system's error code of the last failed bank-terminal port test (0: none).
+    int cardTerminalOpenError = 0;
     // Options of the registrar-parameters screen that follow the model name.
+    bool showSmallFontReceipt = false;
     bool showSmallFontControlTape = false;
     bool showPaper57 = false;
+    // The speed of the serial connection (the registrar-parameters screen selects it).
+    qint32 connectedSpeed = 0;
     // Which transport the current connection uses.
     bool serialConnected = false;
     bool usbConnected = false;

@@ -210,8 +210,13 @@ bool DeviceLink::OpenSerial(const QString &portName, qint32 baudRate)
     m_retryCount = 0;
     m_rx.setReplyReady(true);
     auto serial = std::make_unique<SerialTransport>();
-    if (!serial->open(portName, baudRate))
+    if (!serial->open(portName, baudRate)) {
+        m_openFailure = int(serial->openFailure());
+        m_openError = serial->errorString();
         return false;
+    }
+    m_openFailure = 0;
+    m_openError.clear();
     m_serial = serial.get();
     m_transport = std::move(serial);
     m_log.WriteSessionStart();

@@ -50,6 +50,10 @@ public:
 
     // Serial port of the registrar. OpenSerial returns false when the port cannot be opened.
     bool OpenSerial(const QString &portName, qint32 baudRate);
+    // Why the last OpenSerial failed (a SerialTransport::OpenFailure value) and the
+    // system's own words for it.
+    int LastOpenFailure() const { return m_openFailure; }
+    QString LastOpenError() const { return m_openError; }
     bool CloseSerial();
     bool SerialOpen() const;
 
@@ -89,6 +93,8 @@ private:
     int m_lastCode = 0;
     QByteArray m_lastParameters;
     bool m_onVirtualPort = false;
+    int m_openFailure = 0;
+    QString m_openError;
     ExchangeLog m_log;
     MessageHook m_message;
 };

@@ -19,17 +19,27 @@ bool SerialTransport::open(const QString &portName, qint32 baudRate)
 {
     if (m_port.isOpen())
         m_port.close();
+    m_openFailure = OpenFailure::NotFound;
     if (portName.trimmed().isEmpty())
         return false;
     m_port.setPortName(devicePath(portName));
-    if (!m_port.open(QIODevice::ReadWrite))
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError: m_openFailure = OpenFailure::NotFound; break;
+        case QSerialPort::PermissionError: m_openFailure = OpenFailure::Permission; break;
+        case QSerialPort::OpenError: m_openFailure = OpenFailure::Busy; break;
+        default: m_openFailure = OpenFailure::Other; break;
+        }
         return false;
+    }
     // Line settings on top of what the port had; flow control is left as it is.
     if (!m_port.setBaudRate(baudRate) || !m_port.setDataBits(QSerialPort::Data8)
         || !m_port.setParity(QSerialPort::NoParity) || !m_port.setStopBits(QSerialPort::OneStop)) {
+        m_openFailure = OpenFailure::Settings;
         m_port.close();
         return false;
     }
+    m_openFailure = OpenFailure::None;
     m_port.setReadBufferSize(kQueueSize);
     m_port.clearError();
     return true;

@@ -20,7 +20,11 @@ public:
     // otherwise "/dev/" + name.
     static QString devicePath(const QString &portName);
 
+    // Why the last open failed.
+    enum class OpenFailure { None, NotFound, Permission, Busy, Settings, Other };
+
     bool open(const QString &portName, qint32 baudRate);
+    OpenFailure openFailure() const { return m_openFailure; }
     bool close();
     bool isOpen() const;
     QString errorString() const;
@@ -33,4 +37,5 @@ public:
 private:
     void writeAll(const QByteArray &bytes);
     QSerialPort m_port;
+    OpenFailure m_openFailure = OpenFailure::None;
 };

@@ -208,6 +208,23 @@ private slots:
         QVERIFY(!ok);
         emu::Fault::parse(QStringLiteral("syn:-3"), &ok);
         QVERIFY(!ok);
+        emu::Fault::parse(QStringLiteral("8@nak"), &ok);
+        QVERIFY(!ok);
+        emu::Fault::parse(QStringLiteral("zz@nak"), &ok);
+        QVERIFY(!ok);
+    }
+
+    void faultCanWaitForItsCommand()
+    {
+        bool ok = false;
+        emu::Registrar reg;
+        reg.injectFault(emu::Fault::parse(QStringLiteral("80@refuse:7:1"), &ok));
+        QVERIFY(ok);
+        QCOMPARE(decode(joined(reg.receive(request(0x21, 0x88, "482913;20;0;")))).errorWord, QByteArray("0000"));
+        QCOMPARE(decode(joined(reg.receive(request(0x22, 0x28, "482913;")))).errorWord, QByteArray("0000"));
+        QCOMPARE(decode(joined(reg.receive(request(0x23, 0x80, "482913;")))).errorWord, QByteArray("0107"));
+        QCOMPARE(reg.journal().size(), 2); // the refused command was not carried out
+        QCOMPARE(decode(joined(reg.receive(request(0x24, 0x80, "482913;")))).errorWord, QByteArray("0000"));
     }
 };
 

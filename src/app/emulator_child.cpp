@@ -1,0 +1,61 @@
+#include "app/emulator_child.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+EmulatorChild::~EmulatorChild()
+{
+    stop();
+}
+
+QString EmulatorChild::locate()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString &candidate : {dir + QStringLiteral("/registrar-emulator"),
+                                     dir + QStringLiteral("/emulator/registrar-emulator"),
+                                     dir + QStringLiteral("/../emulator/registrar-emulator")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("registrar-emulator"));
+}
+
+QString EmulatorChild::start(QString &error)
+{
+    if (running() && !m_path.isEmpty())
+        return m_path;
+    const QString program = m_program.isEmpty() ? locate() : m_program;
+    if (program.isEmpty()) {
+        error = QStringLiteral("Программа registrar-emulator не найдена.");
+        return QString();
+    }
+    m_process.setProgram(program);
+    m_process.setArguments({});
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start();
+    if (!m_process.waitForStarted(5000)) {
+        error = QStringLiteral("Эмулятор регистратора не запускается: ") + m_process.errorString();
+        return QString();
+    }
+    while (!m_process.canReadLine() && m_process.state() == QProcess::Running && m_process.waitForReadyRead(5000)) {
+    }
+    m_path = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    if (m_path.isEmpty()) {
+        error = QStringLiteral("Эмулятор регистратора не сообщил свое устройство.");
+        stop();
+    }
+    return m_path;
+}
+
+void EmulatorChild::stop()
+{
+    m_path.clear();
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// The built-in emulator: registrar-emulator started as a child process on a
+// pseudo-terminal, for trying the program without hardware.
+class EmulatorChild {
+public:
+    ~EmulatorChild();
+    // Starts the emulator (once) and returns its device path; an empty text with the
+    // reason in `error` when it cannot be started.
+    QString start(QString &error);
+    void stop();
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    // Where the program looks for registrar-emulator: beside itself, then the build
+    // tree's emulator folder, then PATH.
+    static QString locate();
+    void setProgram(const QString &path) { m_program = path; }
+
+private:
+    QProcess m_process;
+    QString m_program;
+    QString m_path;
+};

@@ -1,0 +1,507 @@
+#include "app/main_window.h"
+
+#include "commands/code_page.h"
+#include "commands/command_wrappers.h"
+#include "commands/error_decoding.h"
+#include "commands/status_bytes.h"
+#include "link/serial_transport.h"
+
+namespace {
+
+const QString kConnect = QStringLiteral("Подключить");
+const QString kDisconnect = QStringLiteral("Отключить");
+const QString kTimeout = QStringLiteral("Таймаут устройства! Ошибка!");
+const QString kTimeoutStatus = QStringLiteral("Таймаут устройства - регистратор не подключен!");
+const QString kCannotOpen = QStringLiteral("Невозможно подключить порт");
+
+QString field(const CommandResult &r, int number)
+{
+    return code_page::fromDevice(r.field(number - 1));
+}
+
+} // namespace
+
+MainWindowOps::MainWindowOps(Application &app, MainWindowPlatform platform)
+    : m_app(app), m_platform(std::move(platform))
+{
+    for (const MenuEntry &e : menuEntries())
+        m_model.items[e.item] = {};
+    applyModelMenus();
+}
+
+QString MainWindowOps::speedText(int index)
+{
+    return AppConfig::speeds().value(index);
+}
+
+void MainWindowOps::wait(int ms)
+{
+    m_app.clock().sleepMs(ms);
+    if (m_platform.repaint)
+        m_platform.repaint();
+}
+
+QString MainWindowOps::selectedPort() const
+{
+    return m_model.ports.value(m_model.portIndex);
+}
+
+void MainWindowOps::start()
+{
+    const bool present = m_platform.usbLibraryPresent && m_platform.usbLibraryPresent();
+    m_model.usbLamp = present ? Lamp::Yellow : Lamp::Red;
+    m_model.usbLabel = present ? QString()
+                               : QStringLiteral("Библиотека USB libusb-0.1.so.4 не установлена!");
+}
+
+void MainWindowOps::activate()
+{
+    // 1.
+    m_model.closeEnabled = false;
+    m_model.serialButtonEnabled = false;
+    m_model.usbButtonEnabled = false;
+    m_model.aboutEnabled = false;
+
+    // 2. Port lists, each port shown in turn.
+    m_model.ports.clear();
+    m_model.terminalPorts.clear();
+    const QStringList present = m_platform.listPorts ? m_platform.listPorts() : QStringList();
+    for (const QString &name : present) {
+        m_model.ports << name;
+        m_model.terminalPorts << name;
+        m_model.statusText = QStringLiteral("Проверка портов: ") + name;
+        m_model.portIndex = int(m_model.ports.size()) - 1;
+        wait(200);
+    }
+    m_model.ports << kEmulatorEntry;
+
+    // 3. The registrar's USB virtual COM port.
+    m_model.statusText.clear();
+    m_app.state().virtualPortName.clear();
+    if (m_platform.findVirtualPort) {
+        for (int index = 0; index < 1000; ++index) {
+            m_model.statusText = QStringLiteral("Тестирование USB устройств: Шаг ") + QString::number(index + 1);
+            wait(100);
+            QString port;
+            const int r = m_platform.findVirtualPort(index, port);
+            if (r == 0) {
+                m_app.state().virtualPortName = port;
+                break;
+            }
+            if (r == -2)
+                break;
+        }
+    }
+
+    // 4.
+    m_model.statusText.clear();
+    wait(1000);
+    m_model.terminalPortIndex = m_model.terminalPorts.isEmpty() ? -1 : 0;
+
+    // 5. The settings file.
+    AppConfig &config = m_app.config();
+    if (config.ensureFile() != AppConfig::FileState::Present)
+        m_app.prompter().showMessage(AppConfig::creationNotice());
+    m_model.terminalGroupVisible = !config.terminal().isEmpty();
+    m_app.link().Log().SetCommentsEnabled(!config.commentsSuppressed());
+    m_model.portIndex = AppConfig::portIndex(config.port(), m_model.ports);
+    m_model.speedIndex = AppConfig::speedIndex(config.speed(), AppConfig::speeds());
+
+    // 6. The buttons come back as the connection allows: the other transport's button
+    // stays off while one is connected.
+    m_model.closeEnabled = true;
+    const bool serialOn = m_model.serialButtonText == kDisconnect;
+    const bool usbOn = m_model.usbButtonText == kDisconnect;
+    m_model.serialButtonEnabled = !usbOn;
+    m_model.usbButtonEnabled = !serialOn;
+    m_model.terminalSpeedIndex = 10;
+    m_model.aboutEnabled = true;
+}
+
+void MainWindowOps::readConnectionSettings()
+{
+    AppConfig &config = m_app.config();
+    AppState &state = m_app.state();
+    state.priorityLevel = config.level();
+    state.elJournal = config.elJournal();
+    state.paymentFormCount = 10;
+    // Once on, the log stays on for the rest of the run.
+    if (config.log() != 0)
+        m_app.link().Log().SetLogFileName(config.logName());
+    m_app.link().SetReplyCount(config.reply());
+}
+
+void MainWindowOps::setMenusEnabled(bool enabled)
+{
+    m_model.enabledMenus.clear();
+    if (enabled)
+        for (Menu m : allMenus())
+            m_model.enabledMenus.insert(m);
+    applyModelMenus();
+}
+
+void MainWindowOps::applyModelMenus()
+{
+    const AppState &s = m_app.state();
+    const QString &model = s.modelName;
+    for (const MenuEntry &e : menuEntries()) {
+        MainWindowModel::ItemState &item = m_model.items[e.item];
+        item.enabled = m_model.enabledMenus.contains(e.menu)
+            && (e.screen.isEmpty() || m_platform.builtScreens.contains(e.screen));
+        item.visible = true;
+    }
+    auto &items = m_model.items;
+    if (!model.contains(QStringLiteral("GT9")))
+        items[MenuItem::WiFi].enabled = false;
+    items[MenuItem::Gals].visible = model.contains(QStringLiteral("VRK-7+"));
+    items[MenuItem::Vekr].visible = model.contains(QStringLiteral("eKV-60"));
+    items[MenuItem::AcquirerServer].visible = !s.dataTransferFamily;
+    items[MenuItem::IdDev].visible = !s.dataTransferFamily;
+    if (s.rgtModel)
+        items[MenuItem::DailyReports].enabled = false;
+    else
+        items[MenuItem::DailyReportsRgt9].enabled = false;
+}
+
+QString MainWindowOps::identityText(const CommandResult &r) const
+{
+    return QStringLiteral("   Модель:") + field(r, 1) + QStringLiteral(",    Версия:") + field(r, 2)
+        + QStringLiteral(",     ") + field(r, 3) + QLatin1Char('.');
+}
+
+void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
+{
+    AppState &s = m_app.state();
+    if (serial) {
+        m_app.config().setPort(selectedPort());
+        m_app.config().setSpeed(speedText(m_model.speedIndex));
+    }
+    s.taxGroupCount = field(r, 10).toInt();
+    const int forms = field(r, 11).toInt();
+    s.paymentFormCount = forms == 0 ? 10 : forms;
+    s.modelName = field(r, 1);
+    s.dataTransferFamily = status_bytes::reportsDataTransfer(s.modelName);
+    s.rgtModel = s.modelName.contains(QStringLiteral("RGT"));
+    applyModelMenus();
+
+    // Options of the registrar-parameters screen.
+    static const QStringList paper57Models = {
+        QStringLiteral("Korvan KV-S1"), QStringLiteral("Korvan KV-T8"), QStringLiteral("Korvan KV-44"),
+        QStringLiteral("Korvan KV-32"), QStringLiteral("Korvan KV-77"), QStringLiteral("KM-1M"),
+        QStringLiteral("eKV-60")};
+    s.showSmallFontControlTape = s.modelName == QStringLiteral("Korvan KM-1");
+    s.showPaper57 = paper57Models.contains(s.modelName);
+    if (s.showPaper57)
+        s.showSmallFontControlTape = false;
+
+    m_model.statusText = identityText(r);
+    if (r.status[0] & 0x01)
+        m_model.statusText += QStringLiteral(" Сервис.реж.");
+    s.sharedMark = true;
+}
+
+void MainWindowOps::failedCheck(bool serial, const CommandResult &r)
+{
+    QString message;
+    DecodeError(r, message);
+    m_app.prompter().showMessage(QStringLiteral("Ошибка подключения регистратора:\n  ") + message + QLatin1Char(' ')
+                                 + code_page::fromDevice(r.errorWord));
+    // The registrar refused to be identified: the connection is given up completely, so
+    // that "Подключить" can start again and no screen talks to a half-made connection.
+    if (serial) {
+        disconnectSerial();
+    } else {
+        disconnectUsb();
+    }
+}
+
+void MainWindowOps::timedOut(bool serial)
+{
+    m_app.prompter().showMessage(kTimeout);
+    if (serial)
+        disconnectSerial();
+    else
+        disconnectUsb();
+    m_model.statusText = kTimeoutStatus;
+}
+
+bool MainWindowOps::identify(bool serial)
+{
+    DeviceLink &link = m_app.link();
+    AppState &s = m_app.state();
+    QString message;
+    link.SendStartupFrame();
+    int code = 0;
+    CommandResult *r = GetRegistratorParams(link, kPassword, code);
+    s.currentResult = r;
+    if (r->noReply()) {
+        timedOut(serial);
+        return false;
+    }
+    if (!DecodeError(*r, message)) {
+        failedCheck(serial, *r);
+        return false;
+    }
+    r = GetDiagnosticInfo(link, kPassword, code);
+    s.currentResult = r;
+    if (r->noReply()) {
+        timedOut(serial);
+        return false;
+    }
+    if (!DecodeError(*r, message)) {
+        failedCheck(serial, *r);
+        return false;
+    }
+    return true;
+}
+
+QString MainWindowOps::openFailureText(const QString &reason) const
+{
+    return reason.isEmpty() ? kCannotOpen : kCannotOpen + QLatin1Char('\n') + reason;
+}
+
+void MainWindowOps::connectSerial()
+{
+    AppState &s = m_app.state();
+    AppConfig &config = m_app.config();
+    DeviceLink &link = m_app.link();
+    s.sharedMark = false;
+    readConnectionSettings();
+    s.cardTerminalPort = config.cardTerminalPort();
+
+    const QString port = selectedPort();
+    const qint32 speed = speedText(m_model.speedIndex).toInt();
+    QString device = port;
+    m_onEmulator = port == kEmulatorEntry;
+    if (m_onEmulator) {
+        QString error;
+        device = m_platform.startEmulator ? m_platform.startEmulator(error) : QString();
+        if (device.isEmpty()) {
+            m_onEmulator = false;
+            m_app.prompter().showMessage(openFailureText(error));
+            return;
+        }
+    }
+    if (port.isEmpty() || !link.OpenSerial(device, speed)) {
+        QString reason;
+        switch (SerialTransport::OpenFailure(link.LastOpenFailure())) {
+        case SerialTransport::OpenFailure::NotFound:
+            reason = QStringLiteral("Порт %1 не найден.").arg(port);
+            break;
+        case SerialTransport::OpenFailure::Permission:
+            reason = QStringLiteral("Нет прав доступа к порту %1: пользователь должен входить в группу, "
+                                    "которой принадлежит порт (обычно dialout).").arg(port);
+            break;
+        case SerialTransport::OpenFailure::Busy:
+            reason = QStringLiteral("Порт %1 занят другой программой.").arg(port);
+            break;
+        case SerialTransport::OpenFailure::Settings:
+            reason = QStringLiteral("Порт %1 не принимает скорость %2 бод.").arg(port).arg(speed);
+            break;
+        default:
+            reason = link.LastOpenError();
+            break;
+        }
+        if (m_onEmulator && m_platform.stopEmulator)
+            m_platform.stopEmulator();
+        m_onEmulator = false;
+        m_app.prompter().showMessage(openFailureText(reason));
+        return;
+    }
+
+    s.onVirtualPort = !s.virtualPortName.isEmpty() && port == s.virtualPortName;
+    link.SetOnVirtualPort(s.onVirtualPort);
+    m_model.restoreUsbVisible = s.onVirtualPort;
+
+    setMenusEnabled(true);
+    m_model.serialListsEnabled = false;
+    m_model.statusButtonEnabled = true;
+    m_model.serialLamp = Lamp::Green;
+    m_model.serialButtonText = kDisconnect;
+    m_model.usbButtonEnabled = false;
+    s.serialConnected = true;
+    s.usbConnected = false;
+    s.connectedSpeed = speed;
+    const int version = config.ukrVersion();
+    s.showSmallFontReceipt = false;
+    s.showSmallFontControlTape = false;
+    if (m_platform.repaint)
+        m_platform.repaint();
+
+    if (!identify(true))
+        return;
+
+    applyIdentification(*s.currentResult, true);
+    static const QStringList versions = {QStringLiteral("2.01"), QStringLiteral("2.02"), QStringLiteral("3.00"),
+                                         QStringLiteral("3.01")};
+    s.softwareVersion = version >= 0 && version < versions.size() ? versions[version] : field(*s.currentResult, 2);
+}
+
+void MainWindowOps::disconnectSerial()
+{
+    m_app.link().CloseSerial();
+    if (m_onEmulator && m_platform.stopEmulator)
+        m_platform.stopEmulator();
+    m_onEmulator = false;
+    m_app.state().serialConnected = false;
+    m_app.link().SetOnVirtualPort(false);
+    setMenusEnabled(false);
+    m_model.serialLamp = Lamp::Red;
+    m_model.serialButtonText = kConnect;
+    m_model.serialButtonEnabled = true;
+    m_model.usbButtonEnabled = true;
+    m_model.serialListsEnabled = true;
+    m_model.statusButtonEnabled = false;
+    m_model.restoreUsbVisible = false;
+    m_model.statusText.clear();
+}
+
+void MainWindowOps::serialButton()
+{
+    if (m_model.serialButtonText == kDisconnect)
+        disconnectSerial();
+    else
+        connectSerial();
+}
+
+void MainWindowOps::connectUsb()
+{
+    AppState &s = m_app.state();
+    DeviceLink &link = m_app.link();
+    readConnectionSettings();
+    link.SetLinkReady(true);
+    wait(300);
+    std::unique_ptr<Transport> usb = m_platform.openUsb ? m_platform.openUsb() : nullptr;
+    if (!usb) {
+        m_model.usbLamp = Lamp::Red;
+        return;
+    }
+    m_usb = usb.get();
+    link.AttachTransport(std::move(usb));
+    link.SetOnVirtualPort(false);
+    s.onVirtualPort = false;
+
+    setMenusEnabled(true);
+    m_model.usbLamp = Lamp::Green;
+    m_model.usbButtonText = kDisconnect;
+    m_model.serialButtonEnabled = false;
+    m_model.serialListsEnabled = false;
+    m_model.statusButtonEnabled = true;
+    s.usbConnected = true;
+    s.serialConnected = false;
+    s.showSmallFontReceipt = false;
+    s.showSmallFontControlTape = false;
+    if (m_platform.repaint)
+        m_platform.repaint();
+
+    if (!identify(false))
+        return;
+    m_app.config().setPort(selectedPort());
+    m_app.config().setSpeed(speedText(m_model.speedIndex));
+    s.softwareVersion = field(*s.currentResult, 2);
+    applyIdentification(*s.currentResult, false);
+}
+
+void MainWindowOps::disconnectUsb()
+{
+    DeviceLink &link = m_app.link();
+    if (m_usb && link.ActiveTransport() == m_usb && m_platform.closeUsb)
+        m_platform.closeUsb(*m_usb);
+    if (link.ActiveTransport() == m_usb)
+        link.DetachTransport();
+    m_usb = nullptr;
+    m_app.state().usbConnected = false;
+    setMenusEnabled(false);
+    m_model.usbButtonText = kConnect;
+    m_model.usbButtonEnabled = true;
+    m_model.serialButtonEnabled = true;
+    m_model.serialListsEnabled = true;
+    m_model.statusButtonEnabled = false;
+    m_model.statusText.clear();
+    m_model.usbLamp = Lamp::Yellow;
+}
+
+void MainWindowOps::usbButton()
+{
+    if (m_model.usbButtonText == kDisconnect)
+        disconnectUsb();
+    else
+        connectUsb();
+}
+
+bool MainWindowOps::checkStatus()
+{
+    AppState &s = m_app.state();
+    int code = 0;
+    CommandResult *r = GetDiagnosticInfo(m_app.link(), kPassword, code);
+    s.currentResult = r;
+    QString message;
+    if (!DecodeError(*r, message)) {
+        m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + message);
+        if (r->noReply())
+            return false;
+    }
+    const int forms = field(*r, 11).toInt();
+    s.paymentFormCount = forms == 0 ? 10 : forms;
+    m_model.statusText = identityText(*r);
+    return true;
+}
+
+void MainWindowOps::statusScreenClosed()
+{
+    m_app.state().sharedMark = true;
+}
+
+void MainWindowOps::restoreUsb()
+{
+    m_model.restoreUsbEnabled = false;
+    m_app.state().virtualPortName.clear();
+    if (m_platform.restartVirtualPort) {
+        for (int index = 0; index < 1000; ++index) {
+            QString port;
+            const int r = m_platform.restartVirtualPort(index, port);
+            if (r == 0) {
+                m_app.state().virtualPortName = port;
+                break;
+            }
+            if (r == -2)
+                break;
+        }
+    }
+    // The restart closed the registrar's serial port.
+    if (m_model.serialButtonText == kDisconnect && !m_app.link().SerialOpen()) {
+        m_model.serialLamp = Lamp::Red;
+        m_model.serialButtonText = kConnect;
+        m_app.state().serialConnected = false;
+        if (m_onEmulator && m_platform.stopEmulator)
+            m_platform.stopEmulator();
+        m_onEmulator = false;
+    }
+    m_model.restoreUsbEnabled = true;
+}
+
+void MainWindowOps::terminalButton()
+{
+    if (m_model.terminalLamp == Lamp::Green) {
+        m_model.terminalLamp = Lamp::Red;
+        m_model.terminalButtonText = kConnect;
+        m_model.terminalListsEnabled = true;
+        return;
+    }
+    AppState &s = m_app.state();
+    const QString port = m_model.terminalPorts.value(m_model.terminalPortIndex);
+    s.cardTerminalPort = SerialTransport::devicePath(port);
+    QString reason;
+    const int error = m_platform.tryTerminalPort
+        ? m_platform.tryTerminalPort(port, speedText(m_model.terminalSpeedIndex).toInt(), reason)
+        : -1;
+    s.cardTerminalOpenError = error;
+    if (error != 0) {
+        // A port that cannot be opened is not shown as ready.
+        m_app.prompter().showMessage(openFailureText(reason));
+        return;
+    }
+    m_model.terminalLamp = Lamp::Green;
+    m_model.terminalButtonText = kDisconnect;
+    m_model.terminalListsEnabled = false;
+}

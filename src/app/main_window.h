@@ -1,0 +1,145 @@
+#pragma once
+
+#include "app/application.h"
+#include "app/main_menu.h"
+#include "link/transport.h"
+
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+enum class Lamp { Red, Yellow, Green };
+
+// Everything the main window shows, as plain data: the form draws it after each operation.
+struct MainWindowModel {
+    struct ItemState {
+        bool enabled = true;
+        bool visible = true;
+    };
+
+    Lamp serialLamp = Lamp::Red;
+    QString serialButtonText = QStringLiteral("Подключить");
+    bool serialButtonEnabled = false;
+    bool serialListsEnabled = true;
+    bool restoreUsbVisible = false;
+    bool restoreUsbEnabled = true;
+
+    Lamp usbLamp = Lamp::Red;
+    QString usbButtonText = QStringLiteral("Подключить");
+    bool usbButtonEnabled = false;
+    QString usbLabel;
+
+    bool terminalGroupVisible = false;
+    Lamp terminalLamp = Lamp::Red;
+    QString terminalButtonText = QStringLiteral("Подключить");
+    bool terminalListsEnabled = true;
+
+    bool statusButtonEnabled = false;
+    bool closeEnabled = false;
+    bool aboutEnabled = true;
+    QString statusText;
+
+    QStringList ports;          // the registrar port list, the emulator entry last
+    int portIndex = -1;
+    int speedIndex = 6;         // 9600
+    QStringList terminalPorts;
+    int terminalPortIndex = -1;
+    int terminalSpeedIndex = 10; // 115200
+
+    QSet<Menu> enabledMenus;
+    QMap<MenuItem, ItemState> items;
+
+    bool connected() const { return serialButtonText == QStringLiteral("Отключить") || usbButtonText == QStringLiteral("Отключить"); }
+};
+
+// What the main window needs from the machine, replaceable in tests.
+struct MainWindowPlatform {
+    // Names of the serial ports present.
+    std::function<QStringList()> listPorts;
+    // The registrar's virtual COM port at a device index: 0 found (portName set),
+    // -1 not this one, -2 no more devices.
+    std::function<int(int index, QString &portName)> findVirtualPort;
+    // USB recovery at a device index, same result codes.
+    std::function<int(int index, QString &portName)> restartVirtualPort;
+    // Whether the USB library can be loaded.
+    std::function<bool()> usbLibraryPresent;
+    // Opens the USB device; null when it cannot be opened.
+    std::function<std::unique_ptr<Transport>()> openUsb;
+    // Resets and closes the USB device of a transport made by openUsb.
+    std::function<void(Transport &)> closeUsb;
+    // Starts the built-in emulator; returns its device path, or an empty text with the
+    // reason in `error`.
+    std::function<QString(QString &error)> startEmulator;
+    std::function<void()> stopEmulator;
+    // Tries the bank-terminal port at a speed: 0, or the system's error code.
+    std::function<int(const QString &port, qint32 speed, QString &reason)> tryTerminalPort;
+    // Lets the window repaint during the waits of the activation.
+    std::function<void()> repaint;
+    // The screens that exist; menu items of the others stay disabled.
+    QSet<QString> builtScreens;
+};
+
+// The connection workflow of the main window, without widgets.
+class MainWindowOps {
+public:
+    static inline const QString kEmulatorEntry = QStringLiteral("Эмулятор регистратора");
+    static inline const QString kPassword = QStringLiteral("482913");
+
+    MainWindowOps(Application &app, MainWindowPlatform platform);
+
+    const MainWindowModel &model() const { return m_model; }
+    MainWindowModel &model() { return m_model; }
+    const MainWindowPlatform &platform() const { return m_platform; }
+
+    // Program start: the USB library test.
+    void start();
+    // Every time the window becomes active.
+    void activate();
+    // The serial group's button: connects while red, disconnects while green.
+    void serialButton();
+    // The USB group's button.
+    void usbButton();
+    // "Состояние регистратора": true when the status screen is to be opened.
+    bool checkStatus();
+    // The status screen has closed.
+    void statusScreenClosed();
+    // "Восстановить USB".
+    void restoreUsb();
+    // The bank-terminal group's button.
+    void terminalButton();
+
+    static QString speedText(int index);
+    // A screen now exists: its menu items follow the connection from now on.
+    void builtScreen(const QString &screen)
+    {
+        m_platform.builtScreens.insert(screen);
+        applyModelMenus();
+    }
+
+private:
+    void connectSerial();
+    void disconnectSerial();
+    void connectUsb();
+    void disconnectUsb();
+    void readConnectionSettings();
+    bool identify(bool serial);
+    void failedCheck(bool serial, const CommandResult &result);
+    void timedOut(bool serial);
+    void applyIdentification(const CommandResult &r, bool serial);
+    void setMenusEnabled(bool enabled);
+    void applyModelMenus();
+    void wait(int ms);
+    QString identityText(const CommandResult &r) const;
+    QString selectedPort() const;
+    QString openFailureText(const QString &reason) const;
+
+    Application &m_app;
+    MainWindowPlatform m_platform;
+    MainWindowModel m_model;
+    bool m_onEmulator = false;
+    Transport *m_usb = nullptr;
+};

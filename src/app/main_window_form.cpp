@@ -1,0 +1,302 @@
+// The main window.
+#include "app/main_window_form.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(Application &app, MainWindowPlatform platform, QWidget *parent)
+    : QMainWindow(parent), m_app(app), m_ops(app, [&] {
+          if (!platform.repaint)
+              platform.repaint = [this] {
+                  render();
+                  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+              };
+          return platform;
+      }())
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Сервисная программа регистратора"));
+    buildWidgets();
+    buildMenus();
+    m_ops.start();
+    render();
+}
+
+void MainWindow::paintLamp(QLabel *lamp, Lamp colour)
+{
+    const char *css = colour == Lamp::Green ? "#2e9d3a" : colour == Lamp::Yellow ? "#e8c21c" : "#d23b2f";
+    lamp->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid #555; border-radius: 8px;")
+                            .arg(QLatin1String(css)));
+    lamp->setProperty("lamp", colour == Lamp::Green ? "green" : colour == Lamp::Yellow ? "yellow" : "red");
+}
+
+void MainWindow::buildWidgets()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+
+    auto makeLamp = [this](const QString &name) {
+        auto *lamp = new QLabel(this);
+        lamp->setObjectName(name);
+        lamp->setFixedSize(16, 16);
+        return lamp;
+    };
+    auto makeSpeeds = [this](const QString &name) {
+        auto *combo = new QComboBox(this);
+        combo->setObjectName(name);
+        combo->addItems(AppConfig::speeds());
+        return combo;
+    };
+
+    // Serial port.
+    auto *serialGroup = new QGroupBox(QStringLiteral("Подключение к последовательному порту (включая виртуальный)"), central);
+    serialGroup->setObjectName(QStringLiteral("serialGroup"));
+    auto *serialForm = new QFormLayout;
+    m_portCombo = new QComboBox(serialGroup);
+    m_portCombo->setObjectName(QStringLiteral("portCombo"));
+    m_portCombo->setMinimumContentsLength(18);
+    m_speedCombo = makeSpeeds(QStringLiteral("speedCombo"));
+    serialForm->addRow(QStringLiteral("Последовательный порт:"), m_portCombo);
+    serialForm->addRow(QStringLiteral("Скорость порта (бод):"), m_speedCombo);
+    m_serialLamp = makeLamp(QStringLiteral("serialLamp"));
+    m_serialButton = new QPushButton(QStringLiteral("Подключить"), serialGroup);
+    m_serialButton->setObjectName(QStringLiteral("serialConnectButton"));
+    m_restoreUsbButton = new QPushButton(QStringLiteral("Восстановить USB"), serialGroup);
+    m_restoreUsbButton->setObjectName(QStringLiteral("restoreUsbButton"));
+    auto *serialRow = new QHBoxLayout;
+    serialRow->addWidget(m_serialLamp);
+    serialRow->addWidget(m_serialButton);
+    serialRow->addWidget(m_restoreUsbButton);
+    serialRow->addStretch();
+    auto *serialBox = new QVBoxLayout(serialGroup);
+    serialBox->addLayout(serialForm);
+    serialBox->addLayout(serialRow);
+    layout->addWidget(serialGroup);
+
+    // USB.
+    auto *usbGroup = new QGroupBox(QStringLiteral("Подключение к USB"), central);
+    usbGroup->setObjectName(QStringLiteral("usbGroup"));
+    m_usbLamp = makeLamp(QStringLiteral("usbLamp"));
+    m_usbLabel = new QLabel(usbGroup);
+    m_usbLabel->setObjectName(QStringLiteral("usbLabel"));
+    m_usbLabel->setWordWrap(true);
+    m_usbButton = new QPushButton(QStringLiteral("Подключить"), usbGroup);
+    m_usbButton->setObjectName(QStringLiteral("usbConnectButton"));
+    auto *usbRow = new QHBoxLayout(usbGroup);
+    usbRow->addWidget(m_usbLamp);
+    usbRow->addWidget(m_usbButton);
+    usbRow->addWidget(m_usbLabel, 1);
+    layout->addWidget(usbGroup);
+
+    // Bank terminal.
+    m_terminalGroup = new QGroupBox(QStringLiteral("Банковский терминал"), central);
+    m_terminalGroup->setObjectName(QStringLiteral("terminalGroup"));
+    m_terminalPortCombo = new QComboBox(m_terminalGroup);
+    m_terminalPortCombo->setObjectName(QStringLiteral("terminalPortCombo"));
+    m_terminalSpeedCombo = makeSpeeds(QStringLiteral("terminalSpeedCombo"));
+    m_terminalLamp = makeLamp(QStringLiteral("terminalLamp"));
+    m_terminalButton = new QPushButton(QStringLiteral("Подключить"), m_terminalGroup);
+    m_terminalButton->setObjectName(QStringLiteral("terminalConnectButton"));
+    auto *terminalRow = new QHBoxLayout(m_terminalGroup);
+    terminalRow->addWidget(m_terminalPortCombo);
+    terminalRow->addWidget(m_terminalSpeedCombo);
+    terminalRow->addWidget(m_terminalLamp);
+    terminalRow->addWidget(m_terminalButton);
+    layout->addWidget(m_terminalGroup);
+
+    auto *buttons = new QHBoxLayout;
+    m_statusButton = new QPushButton(QStringLiteral("Состояние регистратора"), central);
+    m_statusButton->setObjectName(QStringLiteral("statusButton"));
+    m_closeButton = new QPushButton(QStringLiteral("Закрыть"), central);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    buttons->addWidget(m_statusButton);
+    buttons->addStretch();
+    buttons->addWidget(m_closeButton);
+    layout->addLayout(buttons);
+    layout->addStretch();
+    setCentralWidget(central);
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+
+    connect(m_portCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_rendering)
+            m_ops.model().portIndex = i;
+    });
+    connect(m_speedCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_rendering)
+            m_ops.model().speedIndex = i;
+    });
+    connect(m_terminalPortCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_rendering)
+            m_ops.model().terminalPortIndex = i;
+    });
+    connect(m_terminalSpeedCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!m_rendering)
+            m_ops.model().terminalSpeedIndex = i;
+    });
+    auto busy = [this](auto operation) {
+        return [this, operation] {
+            m_serialButton->setEnabled(false);
+            m_usbButton->setEnabled(false);
+            operation();
+            render();
+        };
+    };
+    connect(m_serialButton, &QPushButton::clicked, this, busy([this] { m_ops.serialButton(); }));
+    connect(m_usbButton, &QPushButton::clicked, this, busy([this] { m_ops.usbButton(); }));
+    connect(m_restoreUsbButton, &QPushButton::clicked, this, [this] {
+        m_ops.restoreUsb();
+        render();
+    });
+    connect(m_terminalButton, &QPushButton::clicked, this, [this] {
+        m_ops.terminalButton();
+        render();
+    });
+    connect(m_statusButton, &QPushButton::clicked, this, [this] { openStatus(); });
+    connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void MainWindow::buildMenus()
+{
+    for (Menu m : allMenus()) {
+        QMenu *menu = menuBar()->addMenu(menuCaption(m));
+        m_menus[m] = menu;
+    }
+    for (const MenuEntry &e : menuEntries()) {
+        QAction *action = m_menus[e.menu]->addAction(e.caption);
+        m_actions[e.item] = action;
+        const QString screen = e.screen;
+        if (!screen.isEmpty())
+            connect(action, &QAction::triggered, this, [this, screen] { openScreen(screen); });
+    }
+    m_aboutAction = menuBar()->addAction(QStringLiteral("О программе..."));
+    connect(m_aboutAction, &QAction::triggered, this, [this] {
+        m_app.prompter().showMessage(QStringLiteral("dizivu — сервисная программа регистратора\nВерсия %1\nQt %2")
+                                         .arg(QCoreApplication::applicationVersion(), QLatin1String(qVersion())),
+                                     QStringLiteral("О программе..."), Prompter::Icon::Information);
+    });
+}
+
+void MainWindow::registerScreen(const QString &screen, ScreenFactory factory)
+{
+    m_factories[screen] = std::move(factory);
+    m_ops.builtScreen(screen);
+    render();
+}
+
+void MainWindow::openScreen(const QString &name)
+{
+    QDialog *dialog = m_screens.value(name);
+    if (!dialog) {
+        const ScreenFactory factory = m_factories.value(name);
+        if (!factory)
+            return;
+        dialog = factory(m_app, this);
+        m_screens[name] = dialog;
+    }
+    dialog->exec();
+    render();
+}
+
+void MainWindow::openStatus()
+{
+    if (!m_ops.checkStatus()) {
+        render();
+        return;
+    }
+    render();
+    openScreen(QStringLiteral("TForm5"));
+    m_ops.statusScreenClosed();
+}
+
+void MainWindow::activateNow()
+{
+    if (m_activating)
+        return;
+    m_activating = true;
+    m_ops.activate();
+    m_activating = false;
+    render();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        activateNow();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const MainWindowModel &m = m_ops.model();
+    if (m.serialButtonText == QStringLiteral("Отключить"))
+        m_ops.serialButton();
+    if (m.usbButtonText == QStringLiteral("Отключить"))
+        m_ops.usbButton();
+    event->accept();
+}
+
+void MainWindow::render()
+{
+    if (m_rendering)
+        return;
+    m_rendering = true;
+    const MainWindowModel &m = m_ops.model();
+
+    auto fill = [](QComboBox *combo, const QStringList &items, int index) {
+        QStringList current;
+        for (int i = 0; i < combo->count(); ++i)
+            current << combo->itemText(i);
+        if (current != items) {
+            combo->clear();
+            combo->addItems(items);
+        }
+        combo->setCurrentIndex(index);
+    };
+    fill(m_portCombo, m.ports, m.portIndex);
+    m_speedCombo->setCurrentIndex(m.speedIndex);
+    m_portCombo->setEnabled(m.serialListsEnabled);
+    m_speedCombo->setEnabled(m.serialListsEnabled);
+    paintLamp(m_serialLamp, m.serialLamp);
+    m_serialButton->setText(m.serialButtonText);
+    m_serialButton->setEnabled(m.serialButtonEnabled);
+    m_restoreUsbButton->setVisible(m.restoreUsbVisible);
+    m_restoreUsbButton->setEnabled(m.restoreUsbEnabled);
+
+    paintLamp(m_usbLamp, m.usbLamp);
+    m_usbLabel->setText(m.usbLabel);
+    m_usbButton->setText(m.usbButtonText);
+    m_usbButton->setEnabled(m.usbButtonEnabled);
+
+    m_terminalGroup->setVisible(m.terminalGroupVisible);
+    fill(m_terminalPortCombo, m.terminalPorts, m.terminalPortIndex);
+    m_terminalSpeedCombo->setCurrentIndex(m.terminalSpeedIndex);
+    m_terminalPortCombo->setEnabled(m.terminalListsEnabled);
+    m_terminalSpeedCombo->setEnabled(m.terminalListsEnabled);
+    paintLamp(m_terminalLamp, m.terminalLamp);
+    m_terminalButton->setText(m.terminalButtonText);
+
+    m_statusButton->setEnabled(m.statusButtonEnabled);
+    m_closeButton->setEnabled(m.closeEnabled);
+    m_aboutAction->setEnabled(m.aboutEnabled);
+    for (Menu menu : allMenus())
+        m_menus[menu]->menuAction()->setEnabled(m.enabledMenus.contains(menu));
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+        const MainWindowModel::ItemState state = m.items.value(it.key());
+        it.value()->setEnabled(state.enabled);
+        it.value()->setVisible(state.visible);
+    }
+    statusBar()->showMessage(m.statusText);
+    m_rendering = false;
+}

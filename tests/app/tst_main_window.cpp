@@ -1,0 +1,409 @@
+// The main window's connection workflow, without widgets: serial connections to
+// registrar-emulator on a pseudo-terminal, USB connections to the in-process emulator,
+// the activation steps on virtual time, and what the window is told to show.
+#include "app/main_window.h"
+#include "commands/code_page.h"
+#include "emulator/registrar.h"
+#include "support/emulator_process.h"
+#include "support/loopback_transport.h"
+#include "support/recording_prompter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Rig {
+    QTemporaryDir dir;
+    RecordingPrompter prompter;
+    VirtualClock clock;
+    Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
+    emu::Registrar usbRegistrar;
+    std::unique_ptr<EmulatorProcess> emulator;
+    QStringList emulatorArgs;
+    QStringList ports = {QStringLiteral("ttyS0"), QStringLiteral("ttyS1")};
+    int virtualPortAt = -1; // device index where the virtual COM port is found
+    QStringList statusTexts;
+    int emulatorStops = 0;
+    bool usbPresent = true;
+    std::unique_ptr<MainWindowOps> ops;
+
+    Rig(const QByteArray &ini = "[Fiscal Printer]\nReply=0\n")
+    {
+        if (!ini.isNull()) {
+            QFile f(dir.filePath(QStringLiteral("dizivu.ini")));
+            f.open(QIODevice::WriteOnly);
+            f.write(ini);
+        }
+        MainWindowPlatform p;
+        p.listPorts = [this] { return ports; };
+        p.findVirtualPort = [this](int index, QString &port) {
+            if (index == virtualPortAt) {
+                port = QStringLiteral("ttyACM0");
+                return 0;
+            }
+            return index < 3 ? -1 : -2;
+        };
+        p.usbLibraryPresent = [this] { return usbPresent; };
+        p.openUsb = [this]() -> std::unique_ptr<Transport> {
+            return std::make_unique<LoopbackTransport>(usbRegistrar, clock, Transport::Kind::Usb);
+        };
+        p.closeUsb = [](Transport &) {};
+        p.startEmulator = [this](QString &error) {
+            emulator = std::make_unique<EmulatorProcess>(emulatorArgs);
+            if (emulator->path().isEmpty())
+                error = QStringLiteral("no emulator");
+            return emulator->path();
+        };
+        p.stopEmulator = [this] {
+            ++emulatorStops;
+            if (emulator)
+                emulator->stop();
+        };
+        p.tryTerminalPort = [](const QString &port, qint32, QString &reason) {
+            if (port == QStringLiteral("ttyS1"))
+                return 0;
+            reason = QStringLiteral("busy");
+            return 16;
+        };
+        p.repaint = [this] {
+            if (statusTexts.isEmpty() || statusTexts.last() != ops->model().statusText)
+                statusTexts << ops->model().statusText;
+        };
+        ops = std::make_unique<MainWindowOps>(app, p);
+        ops->start();
+    }
+    const MainWindowModel &m() const { return ops->model(); }
+    void selectPort(const QString &name) { ops->model().portIndex = int(m().ports.indexOf(name)); }
+    void connectToEmulator(const QStringList &args = {})
+    {
+        emulatorArgs = args;
+        ops->activate();
+        selectPort(MainWindowOps::kEmulatorEntry);
+        prompter.clear();
+        ops->serialButton();
+    }
+    QString ini() const
+    {
+        QFile f(dir.filePath(QStringLiteral("dizivu.ini")));
+        f.open(QIODevice::ReadOnly);
+        return code_page::fromDevice(f.readAll());
+    }
+    bool menusEnabled() const { return !m().enabledMenus.isEmpty(); }
+    bool item(MenuItem i, bool visible = false) const
+    {
+        return visible ? m().items.value(i).visible : m().items.value(i).enabled;
+    }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void usbLibraryTest()
+    {
+        Rig present;
+        QCOMPARE(present.m().usbLamp, Lamp::Yellow);
+        Rig missing;
+        missing.usbPresent = false;
+        missing.ops->start();
+        QCOMPARE(missing.m().usbLamp, Lamp::Red);
+        QCOMPARE(missing.m().usbLabel, QStringLiteral("Библиотека USB libusb-0.1.so.4 не установлена!"));
+    }
+
+    void activationShowsEachStepAndSelectsFromSettings()
+    {
+        Rig rig("[Communication]\nPort=ttys1\nSpeed=14400\nTerminal=1\n");
+        rig.virtualPortAt = 1;
+        rig.ops->activate();
+        QCOMPARE(rig.statusTexts,
+                 (QStringList{QStringLiteral("Проверка портов: ttyS0"), QStringLiteral("Проверка портов: ttyS1"),
+                              QStringLiteral("Тестирование USB устройств: Шаг 1"),
+                              QStringLiteral("Тестирование USB устройств: Шаг 2"), QString()}));
+        QCOMPARE(rig.clock.nowMs(), qint64(200 * 2 + 100 * 2 + 1000));
+        QCOMPARE(rig.app.state().virtualPortName, QStringLiteral("ttyACM0"));
+        QCOMPARE(rig.m().ports, (QStringList{QStringLiteral("ttyS0"), QStringLiteral("ttyS1"), MainWindowOps::kEmulatorEntry}));
+        QCOMPARE(rig.m().portIndex, 1);
+        QCOMPARE(MainWindowOps::speedText(rig.m().speedIndex), QStringLiteral("9600"));
+        QVERIFY(rig.m().terminalGroupVisible);
+        QCOMPARE(rig.m().terminalPortIndex, 0);
+        QVERIFY(rig.m().serialButtonEnabled && rig.m().usbButtonEnabled && rig.m().closeEnabled);
+        QVERIFY(rig.prompter.messages().isEmpty());
+        QVERIFY(!rig.menusEnabled());
+    }
+
+    void missingSettingsFileIsCreated()
+    {
+        Rig rig(QByteArray{});
+        rig.ops->activate();
+        QCOMPARE(rig.prompter.messages(), QStringList{QStringLiteral("Файл dizivu.ini отсутствует.\n Создание файла!")});
+        QVERIFY(rig.ini().contains(QStringLiteral("Log=0")));
+        QCOMPARE(rig.m().portIndex, 0);
+        QVERIFY(!rig.m().terminalGroupVisible);
+        rig.prompter.clear();
+        rig.ops->activate();
+        QVERIFY(rig.prompter.messages().isEmpty());
+    }
+
+    void serialConnectionIdentifies()
+    {
+        Rig rig("[Fiscal Printer]\nReply=0\n[Communication]\nSpeed=115200\n");
+        rig.connectToEmulator({QStringLiteral("--model"), QStringLiteral("Korvan KM-1"), QStringLiteral("--tax-groups"),
+                               QStringLiteral("4"), QStringLiteral("--payment-forms"), QStringLiteral("6")});
+        QVERIFY2(rig.prompter.messages().isEmpty(), qPrintable(rig.prompter.messages().join('|')));
+        const AppState &s = rig.app.state();
+        QCOMPARE(rig.m().serialLamp, Lamp::Green);
+        QCOMPARE(rig.m().serialButtonText, QStringLiteral("Отключить"));
+        QVERIFY(!rig.m().usbButtonEnabled);
+        QVERIFY(!rig.m().serialListsEnabled);
+        QVERIFY(rig.m().statusButtonEnabled);
+        QVERIFY(rig.menusEnabled());
+        QCOMPARE(s.modelName, QStringLiteral("Korvan KM-1"));
+        QCOMPARE(s.softwareVersion, QStringLiteral("3.01"));
+        QCOMPARE(s.taxGroupCount, 4);
+        QCOMPARE(s.paymentFormCount, 6);
+        QVERIFY(s.sharedMark);
+        QVERIFY(s.serialConnected);
+        QCOMPARE(s.currentResult->commandCode, 0x80);
+        QCOMPARE(rig.m().statusText, QStringLiteral("   Модель:Korvan KM-1,    Версия:3.01,     ЗН 4100012345."));
+        // "Korvan KM-1" belongs to the data-transfer family: acquirer and ID_DEV items hidden.
+        QVERIFY(s.dataTransferFamily);
+        QVERIFY(!rig.item(MenuItem::AcquirerServer, true));
+        QVERIFY(!rig.item(MenuItem::IdDev, true));
+        QVERIFY(s.showSmallFontControlTape);
+        QVERIFY(!s.showPaper57);
+        // Port and speed written back.
+        QVERIFY(rig.ini().contains(QStringLiteral("Port=") + MainWindowOps::kEmulatorEntry));
+        QVERIFY(rig.ini().contains(QStringLiteral("Speed=115200")));
+
+        rig.ops->serialButton(); // disconnect
+        QCOMPARE(rig.m().serialLamp, Lamp::Red);
+        QCOMPARE(rig.m().serialButtonText, QStringLiteral("Подключить"));
+        QVERIFY(!rig.menusEnabled());
+        QVERIFY(!rig.m().statusButtonEnabled);
+        QVERIFY(rig.m().usbButtonEnabled && rig.m().serialListsEnabled);
+        QVERIFY(rig.m().statusText.isEmpty());
+        QCOMPARE(rig.emulatorStops, 1);
+        QVERIFY(!rig.app.link().SerialOpen());
+    }
+
+    void modelDependentMenus_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("family");
+        QTest::addColumn<bool>("rgt");
+        QTest::addColumn<bool>("wifi");
+        QTest::addColumn<bool>("paper57");
+        QTest::newRow("KM-1M") << "KM-1M" << false << false << false << true;
+        QTest::newRow("Korvan KM-1") << "Korvan KM-1" << true << false << false << false;
+        QTest::newRow("6208") << "Korvan 6208" << true << false << false << false;
+        QTest::newRow("RGT9") << "Korvan RGT9" << false << true << true << false; // contains GT9 too
+        QTest::newRow("GT9") << "Korvan GT9" << false << false << true << false;
+    }
+    void modelDependentMenus()
+    {
+        QFETCH(QString, model);
+        QFETCH(bool, family);
+        QFETCH(bool, rgt);
+        QFETCH(bool, wifi);
+        QFETCH(bool, paper57);
+        Rig rig;
+        rig.usbRegistrar = emu::Registrar([&] {
+            emu::Registrar::Options o;
+            o.model = model;
+            return o;
+        }());
+        rig.ops->builtScreen(QStringLiteral("TForm48"));
+        rig.ops->builtScreen(QStringLiteral("TForm23"));
+        rig.ops->builtScreen(QStringLiteral("TForm56"));
+        rig.ops->builtScreen(QStringLiteral("TForm49"));
+        rig.ops->activate();
+        rig.ops->usbButton();
+        QCOMPARE(rig.app.state().modelName, model);
+        QCOMPARE(rig.app.state().dataTransferFamily, family);
+        QCOMPARE(rig.item(MenuItem::AcquirerServer, true), !family);
+        QCOMPARE(rig.item(MenuItem::IdDev, true), !family);
+        QCOMPARE(rig.app.state().rgtModel, rgt);
+        QCOMPARE(rig.item(MenuItem::DailyReportsRgt9), rgt);
+        QCOMPARE(rig.item(MenuItem::DailyReports), !rgt);
+        QCOMPARE(rig.item(MenuItem::WiFi), wifi);
+        QCOMPARE(rig.app.state().showPaper57, paper57);
+        QVERIFY(!rig.item(MenuItem::Gals, true));
+        QVERIFY(!rig.item(MenuItem::Vekr, true));
+        // A screen that does not exist yet keeps its item disabled.
+        QVERIFY(!rig.item(MenuItem::FiscalReceipt));
+    }
+
+    void configuredVersionAppliesToSerialOnly()
+    {
+        Rig serial("[Fiscal Printer]\nReply=0\n[UkrVer]\nVersion=2\n");
+        serial.connectToEmulator();
+        QCOMPARE(serial.app.state().softwareVersion, QStringLiteral("3.00"));
+        Rig usb("[Fiscal Printer]\nReply=0\n[UkrVer]\nVersion=2\n");
+        usb.ops->activate();
+        usb.ops->usbButton();
+        QCOMPARE(usb.app.state().softwareVersion, QStringLiteral("3.01"));
+        QCOMPARE(usb.m().usbLamp, Lamp::Green);
+        QCOMPARE(usb.m().usbButtonText, QStringLiteral("Отключить"));
+        QVERIFY(!usb.m().serialButtonEnabled);
+        QCOMPARE(usb.app.state().paymentFormCount, 10); // the reply's eleventh field is 0
+    }
+
+    void registrarErrorDuringIdentification_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("0x28 refused")
+            << QStringList{QStringLiteral("28@refuse:6:0")}
+            << QStringLiteral("Ошибка подключения регистратора:\n  Неверный пароль доступа! 0006");
+        QTest::newRow("0x80 refused")
+            << QStringList{QStringLiteral("80@refuse:7:1")}
+            << QStringLiteral("Ошибка подключения регистратора:\n  Команда не может быть выполнена в данном состоянии "
+                              "регистратора!\nКоманда невыполнима в данном состоянии смены! 0107");
+    }
+    void registrarErrorDuringIdentification()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(QString, message);
+        Rig rig;
+        QStringList args;
+        for (const QString &f : faults)
+            args << QStringLiteral("--fault") << f;
+        rig.connectToEmulator(args);
+        QCOMPARE(rig.prompter.messages(), QStringList{message});
+        QCOMPARE(rig.m().serialLamp, Lamp::Red);
+        QCOMPARE(rig.m().serialButtonText, QStringLiteral("Подключить"));
+        QVERIFY(rig.m().serialButtonEnabled && rig.m().usbButtonEnabled && rig.m().serialListsEnabled);
+        QVERIFY(!rig.menusEnabled());
+        QVERIFY(!rig.app.link().SerialOpen());
+        QVERIFY(!rig.app.state().sharedMark);
+        // A second attempt works.
+        rig.prompter.clear();
+        rig.emulatorArgs.clear();
+        rig.ops->serialButton();
+        QVERIFY(rig.prompter.messages().isEmpty());
+        QCOMPARE(rig.m().serialLamp, Lamp::Green);
+    }
+
+    void silentRegistrarOverSerial()
+    {
+        Rig rig;
+        rig.connectToEmulator({QStringLiteral("--fault"), QStringLiteral("28@silence")});
+        QCOMPARE(rig.prompter.messages(), QStringList{QStringLiteral("Таймаут устройства! Ошибка!")});
+        QCOMPARE(rig.m().statusText, QStringLiteral("Таймаут устройства - регистратор не подключен!"));
+        QCOMPARE(rig.m().serialLamp, Lamp::Red);
+        QCOMPARE(rig.m().serialButtonText, QStringLiteral("Подключить"));
+        QVERIFY(rig.m().serialButtonEnabled && rig.m().usbButtonEnabled && rig.m().serialListsEnabled);
+        QVERIFY(!rig.app.link().SerialOpen());
+        QVERIFY(!rig.menusEnabled());
+    }
+
+    void silentRegistrarOverUsb()
+    {
+        Rig rig;
+        rig.ops->activate();
+        rig.usbRegistrar.injectFault({emu::Fault::Silence});
+        rig.ops->usbButton();
+        QCOMPARE(rig.prompter.messages(), QStringList{QStringLiteral("Таймаут устройства! Ошибка!")});
+        QCOMPARE(rig.m().statusText, QStringLiteral("Таймаут устройства - регистратор не подключен!"));
+        QCOMPARE(rig.m().usbLamp, Lamp::Yellow);
+        QCOMPARE(rig.m().usbButtonText, QStringLiteral("Подключить"));
+        QVERIFY(rig.m().serialButtonEnabled);
+        QVERIFY(!rig.menusEnabled());
+        QCOMPARE(rig.app.link().ActiveTransport(), nullptr);
+    }
+
+    void portThatCannotBeOpened()
+    {
+        Rig rig;
+        rig.ports = {QStringLiteral("/nonexistent/ttyX")};
+        rig.ops->activate();
+        rig.ops->serialButton();
+        QCOMPARE(rig.prompter.messages(),
+                 QStringList{QStringLiteral("Невозможно подключить порт\nПорт /nonexistent/ttyX не найден.")});
+        QCOMPARE(rig.m().serialLamp, Lamp::Red);
+        QVERIFY(!rig.menusEnabled());
+    }
+
+    void virtualPortShowsRestoreButton()
+    {
+        Rig rig;
+        rig.virtualPortAt = 0;
+        rig.connectToEmulator();
+        QVERIFY(!rig.app.state().onVirtualPort); // the emulator is not the virtual COM port
+        QVERIFY(!rig.m().restoreUsbVisible);
+    }
+
+    void statusCheck()
+    {
+        Rig rig;
+        rig.ops->activate();
+        rig.ops->usbButton();
+        rig.app.state().paymentFormCount = 3;
+        QVERIFY(rig.ops->checkStatus());
+        QCOMPARE(rig.app.state().paymentFormCount, 10);
+        QCOMPARE(rig.app.state().currentResult->commandCode, 0x80);
+        rig.app.state().sharedMark = false;
+        rig.ops->statusScreenClosed();
+        QVERIFY(rig.app.state().sharedMark);
+        rig.usbRegistrar.injectFault({emu::Fault::Silence});
+        rig.usbRegistrar.injectFault({emu::Fault::Silence});
+        QVERIFY(!rig.ops->checkStatus());
+        QCOMPARE(rig.prompter.messages().last(), QStringLiteral("Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!"));
+    }
+
+    void restoreUsbWalksTheDevices()
+    {
+        Rig rig;
+        QList<int> tried;
+        MainWindowPlatform p = rig.ops->platform();
+        p.restartVirtualPort = [&](int index, QString &port) {
+            tried << index;
+            if (index == 2) {
+                port = QStringLiteral("ttyACM1");
+                return 0;
+            }
+            return -1;
+        };
+        MainWindowOps ops(rig.app, p);
+        ops.restoreUsb();
+        QCOMPARE(tried, (QList<int>{0, 1, 2}));
+        QCOMPARE(rig.app.state().virtualPortName, QStringLiteral("ttyACM1"));
+        QVERIFY(ops.model().restoreUsbEnabled);
+    }
+
+    void terminalPortTest()
+    {
+        Rig rig("[Communication]\nTerminal=yes\n");
+        rig.ops->activate();
+        rig.ops->terminalButton(); // ttyS0 is busy
+        QCOMPARE(rig.m().terminalLamp, Lamp::Red);
+        QCOMPARE(rig.prompter.messages(), QStringList{QStringLiteral("Невозможно подключить порт\nbusy")});
+        QCOMPARE(rig.app.state().cardTerminalOpenError, 16);
+        rig.ops->model().terminalPortIndex = 1;
+        rig.ops->terminalButton();
+        QCOMPARE(rig.m().terminalLamp, Lamp::Green);
+        QCOMPARE(rig.m().terminalButtonText, QStringLiteral("Отключить"));
+        QVERIFY(!rig.m().terminalListsEnabled);
+        QCOMPARE(rig.app.state().cardTerminalPort, QStringLiteral("/dev/ttyS1"));
+        rig.ops->terminalButton();
+        QCOMPARE(rig.m().terminalLamp, Lamp::Red);
+        QVERIFY(rig.m().terminalListsEnabled);
+    }
+
+    void exchangeLogSwitchedOnAtConnection()
+    {
+        Rig rig("[Fiscal Printer]\nReply=0\n[LogFile]\nLog=1\nLogName=x.log\n");
+        rig.ops->activate();
+        rig.ops->usbButton();
+        QCOMPARE(rig.app.link().Log().LogFileName(), QStringLiteral("x.log"));
+        QCOMPARE(rig.app.link().ReplyCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(MainWindowTest)
+#include "tst_main_window.moc"
