@@ -41,14 +41,23 @@ bool allDigits(const QByteArray &s, int length)
 
 Fault Fault::parse(const QString &text, bool *ok)
 {
-    // KIND[:COUNT[:INTERVAL]], e.g. "syn:5:300" or "bursts:2:80".
-    const QStringList parts = text.trimmed().toLower().split(QLatin1Char(':'));
+    // [CODE@]KIND[:COUNT[:INTERVAL]], e.g. "syn:5:300", "bursts:2:80", "80@refuse:7:1".
+    QString spec = text.trimmed().toLower();
+    int onlyCode = -1;
+    bool codeOk = true;
+    const int at = spec.indexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        onlyCode = spec.left(at).toInt(&codeOk, 16);
+        codeOk = codeOk && at == 2;
+        spec = spec.mid(at + 1);
+    }
+    const QStringList parts = spec.split(QLatin1Char(':'));
     static const QMap<QString, Kind> kinds = {
         {QStringLiteral("none"), None},         {QStringLiteral("silence"), Silence},
         {QStringLiteral("nak"), Nak},           {QStringLiteral("garbage"), Garbage},
         {QStringLiteral("badcheck"), BadCheck}, {QStringLiteral("cut"), CutShort},
         {QStringLiteral("syn"), SynBefore},     {QStringLiteral("bursts"), Bursts},
-        {QStringLiteral("late"), Late},
+        {QStringLiteral("late"), Late},         {QStringLiteral("refuse"), Refuse},
     };
     Fault f;
     bool good = kinds.contains(parts.value(0));
@@ -57,8 +66,9 @@ Fault Fault::parse(const QString &text, bool *ok)
         f.count = parts[1].toInt(&good);
     if (good && parts.size() > 2)
         f.intervalMs = parts[2].toInt(&good);
+    f.onlyCode = onlyCode;
     if (ok)
-        *ok = good && parts.size() <= 3 && f.count >= 0 && f.intervalMs >= 0;
+        *ok = good && codeOk && parts.size() <= 3 && f.count >= 0 && f.intervalMs >= 0;
     return f;
 }
 
@@ -80,8 +90,10 @@ void Registrar::clearFaults()
     m_rateKinds.clear();
 }
 
-Fault Registrar::nextFault()
+Fault Registrar::nextFault(int code)
 {
+    if (!m_faults.empty() && m_faults.front().onlyCode >= 0 && m_faults.front().onlyCode != code)
+        return {};
     if (!m_faults.empty()) {
         Fault f = m_faults.front();
         m_faults.pop_front();
@@ -104,6 +116,12 @@ QDateTime Registrar::now() const
 
 std::array<quint8, 6> Registrar::status() const
 {
+    if (m_hasStatusOverride) {
+        std::array<quint8, 6> s = m_statusOverride;
+        for (quint8 &b : s)
+            b |= 0x80;
+        return s;
+    }
     // Every status byte goes out with bit 7 set.
     return {0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 }
@@ -224,6 +242,7 @@ QList<Chunk> Registrar::deliver(const QByteArray &reply, const Fault &fault)
             out.append(Chunk{fault.intervalMs, reply});
         return out;
     }
+    case Fault::Refuse:
     case Fault::None:
         break;
     }
@@ -241,9 +260,14 @@ QList<Chunk> Registrar::receive(const QByteArray &bytes)
         }
         ++m_framesReceived;
         const Request &r = in->request;
-        const Fault fault = nextFault();
+        const Fault fault = nextFault(r.code);
         if (fault.kind == Fault::Nak) {
             out.append(deliver({}, fault));
+            continue;
+        }
+        if (fault.kind == Fault::Refuse) {
+            const Outcome o = error(fault.count, fault.intervalMs);
+            out.append(Chunk{0, replyFrame(r.seq, r.code, o.errorWord, {}, status())});
             continue;
         }
         QByteArray reply;

@@ -33,10 +33,13 @@ struct Fault {
         SynBefore,  // `count` SYN bytes `intervalMs` apart before the reply
         Bursts,     // the reply in `count` pieces `intervalMs` apart
         Late,       // the reply, then `count` stale copies of it `intervalMs` later
+        Refuse,     // not carried out; answered with error class `count`, detail `intervalMs`
     };
     Kind kind = None;
     int count = 3;
     int intervalMs = 80;
+    // With a command code, the fault waits for the next frame of that command.
+    int onlyCode = -1;
 
     static Fault parse(const QString &text, bool *ok = nullptr);
 };
@@ -85,6 +88,14 @@ public:
     QDateTime now() const;
     // A fixed "computer" time for repeatable tests; unset means the real clock.
     void setHostTime(const QDateTime &t) { m_hostTime = t; }
+    // Status bytes to report in every reply instead of the registrar's own (bit 7 goes
+    // out set whatever is given), until cleared.
+    void setStatusOverride(const std::array<quint8, 6> &status)
+    {
+        m_statusOverride = status;
+        m_hasStatusOverride = true;
+    }
+    void clearStatusOverride() { m_hasStatusOverride = false; }
 
 private:
     struct Outcome {
@@ -94,7 +105,7 @@ private:
     Outcome execute(const Request &r);
     Outcome error(int errorClass, int detail) const;
     QList<Chunk> deliver(const QByteArray &reply, const Fault &fault);
-    Fault nextFault();
+    Fault nextFault(int code);
     QDateTime hostNow() const;
     std::array<quint8, 6> status() const;
 
@@ -115,6 +126,8 @@ private:
 
     qint64 m_clockOffsetSecs = 0;
     QDateTime m_hostTime;
+    std::array<quint8, 6> m_statusOverride{};
+    bool m_hasStatusOverride = false;
     QMap<int, qint64> m_serviceCounters;
 };
 
