@@ -28,6 +28,7 @@ MainWindow::MainWindow(Application &app, MainWindowPlatform platform, QWidget *p
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Сервисная программа регистратора"));
+    setMinimumWidth(560);
     buildWidgets();
     buildMenus();
     m_ops.start();

@@ -1,0 +1,36 @@
+#include "app/desktop_platform.h"
+
+#include "link/serial_transport.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+DesktopPlatform::DesktopPlatform(Application &app) : m_app(app) {}
+
+MainWindowPlatform DesktopPlatform::make()
+{
+    MainWindowPlatform p;
+    p.listPorts = [] {
+        QStringList names;
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            names << info.portName();
+        return names;
+    };
+    p.startEmulator = [this](QString &error) { return m_emulator.start(error); };
+    p.stopEmulator = [this] { m_emulator.stop(); };
+    p.tryTerminalPort = [](const QString &port, qint32 speed, QString &reason) {
+        QSerialPort serial;
+        serial.setPortName(SerialTransport::devicePath(port));
+        if (!serial.open(QIODevice::ReadWrite)) {
+            reason = serial.errorString();
+            return int(serial.error());
+        }
+        serial.setBaudRate(speed);
+        serial.setDataBits(QSerialPort::Data8);
+        serial.setParity(QSerialPort::NoParity);
+        serial.setStopBits(QSerialPort::OneStop);
+        serial.close();
+        return 0;
+    };
+    return p;
+}

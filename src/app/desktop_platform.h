@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/emulator_child.h"
+#include "app/main_window.h"
+
+// The main window's platform on this machine: serial ports from the system, the
+// registrar's virtual COM port and USB device, the built-in emulator, the bank-terminal
+// port test.
+class DesktopPlatform {
+public:
+    explicit DesktopPlatform(Application &app);
+    MainWindowPlatform make();
+    EmulatorChild &emulator() { return m_emulator; }
+
+private:
+    Application &m_app;
+    EmulatorChild m_emulator;
+};

@@ -1,0 +1,29 @@
+// dizivu: the desktop program.
+#include "app/application.h"
+#include "app/desktop_platform.h"
+#include "app/main_window_form.h"
+#include "ui/desktop_prompter.h"
+#include "ui/status_screen_form.h"
+
+#include <QApplication>
+
+#include <clocale>
+
+int main(int argc, char **argv)
+{
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("dizivu"));
+    QApplication::setApplicationVersion(QStringLiteral(DIZIVU_VERSION));
+    // Numbers the program writes use "." as the decimal point, whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+
+    DesktopPrompter prompter;
+    Application app(prompter, SystemClock::instance());
+    DesktopPlatform platform(app);
+    MainWindow window(app, platform.make());
+    prompter.setParentWidget(&window);
+    window.registerScreen(QStringLiteral("TForm5"),
+                          [](Application &a, QWidget *parent) { return new TForm5(a, parent); });
+    window.show();
+    return qapp.exec();
+}

@@ -1,0 +1,127 @@
+// The main window on the offscreen platform, connected through its built-in emulator
+// entry to a real registrar-emulator child on a pseudo-terminal.
+#include "app/desktop_platform.h"
+#include "app/main_window_form.h"
+#include "commands/code_page.h"
+#include "support/recording_prompter.h"
+#include "ui/status_screen_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class MainWindowFormTest : public QObject {
+    Q_OBJECT
+
+    struct Rig {
+        QTemporaryDir dir;
+        RecordingPrompter prompter;
+        VirtualClock clock;
+        std::unique_ptr<Application> app;
+        std::unique_ptr<DesktopPlatform> platform;
+        std::unique_ptr<MainWindow> window;
+        explicit Rig(const QString &ini)
+        {
+            // The settings file is in the registrar's code page, as the program writes it.
+            QFile f(dir.filePath(QStringLiteral("dizivu.ini")));
+            f.open(QIODevice::WriteOnly);
+            f.write(code_page::toDevice(ini));
+            f.close();
+            app = std::make_unique<Application>(prompter, clock, dir.filePath(QStringLiteral("dizivu.ini")));
+            platform = std::make_unique<DesktopPlatform>(*app);
+            platform->emulator().setProgram(QStringLiteral(EMULATOR_PATH));
+            window = std::make_unique<MainWindow>(*app, platform->make());
+            window->registerScreen(QStringLiteral("TForm5"),
+                                   [](Application &a, QWidget *parent) { return new TForm5(a, parent); });
+            window->show();
+            window->activateNow();
+        }
+        template <typename T> T *find(const QString &name) { return window->findChild<T *>(name); }
+    };
+
+private slots:
+    void everyMenuItemIsThereAndDisabledBeforeConnecting()
+    {
+        Rig rig(QStringLiteral("[Fiscal Printer]\nReply=0\n"));
+        QStringList captions;
+        for (Menu m : allMenus()) {
+            captions << rig.window->menu(m)->title();
+            QVERIFY(!rig.window->menu(m)->menuAction()->isEnabled());
+        }
+        QCOMPARE(captions, (QStringList{QStringLiteral("Продажа"), QStringLiteral("Команды"), QStringLiteral("Отчеты"),
+                                        QStringLiteral("Утилиты"), QStringLiteral("Фискальные параметры")}));
+        QCOMPARE(rig.window->menu(Menu::Fiscal)->actions().size(), 14);
+        QCOMPARE(rig.window->menu(Menu::Utilities)->actions().size(), 11);
+        for (const MenuEntry &e : menuEntries())
+            QVERIFY(!rig.window->menuAction(e.item)->isEnabled());
+        QVERIFY(!rig.find<QPushButton>(QStringLiteral("statusButton"))->isEnabled());
+        QVERIFY(rig.find<QPushButton>(QStringLiteral("closeButton"))->isEnabled());
+        QVERIFY(!rig.find<QGroupBox>(QStringLiteral("terminalGroup"))->isVisible());
+        QCOMPARE(rig.find<QComboBox>(QStringLiteral("portCombo"))->itemText(
+                     rig.find<QComboBox>(QStringLiteral("portCombo"))->count() - 1),
+                 QStringLiteral("Эмулятор регистратора"));
+    }
+
+    void connectsThroughTheEmulatorEntry()
+    {
+        Rig rig(QStringLiteral("[Communication]\nPort=Эмулятор регистратора\nSpeed=115200\n[Fiscal Printer]\nReply=0\n"));
+        auto *port = rig.find<QComboBox>(QStringLiteral("portCombo"));
+        QCOMPARE(port->currentText(), QStringLiteral("Эмулятор регистратора"));
+        QCOMPARE(rig.find<QComboBox>(QStringLiteral("speedCombo"))->currentText(), QStringLiteral("115200"));
+        auto *connect = rig.find<QPushButton>(QStringLiteral("serialConnectButton"));
+        QTest::mouseClick(connect, Qt::LeftButton);
+        QVERIFY2(rig.prompter.messages().isEmpty(), qPrintable(rig.prompter.messages().join('|')));
+        QCOMPARE(connect->text(), QStringLiteral("Отключить"));
+        QCOMPARE(rig.find<QLabel>(QStringLiteral("serialLamp"))->property("lamp").toString(), QStringLiteral("green"));
+        QVERIFY(!rig.find<QPushButton>(QStringLiteral("usbConnectButton"))->isEnabled());
+        QVERIFY(!port->isEnabled());
+        QVERIFY(rig.window->statusBar()->currentMessage().startsWith(QStringLiteral("   Модель:Korvan KV-44,")));
+        QVERIFY(rig.window->menu(Menu::Sales)->menuAction()->isEnabled());
+
+        // The status screen opens modally over the window; close it from a timer.
+        auto *status = rig.find<QPushButton>(QStringLiteral("statusButton"));
+        QVERIFY(status->isEnabled());
+        rig.app->state().sharedMark = false;
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            seen = d && d->windowTitle() == QStringLiteral("Байты состояния регистратора");
+            if (d)
+                d->reject();
+        });
+        QTest::mouseClick(status, Qt::LeftButton);
+        QVERIFY(seen);
+        QVERIFY(rig.app->state().sharedMark);
+
+        rig.window->grab().save(QStringLiteral("/tmp/dizivu-main-window.png"));
+
+        QTest::mouseClick(connect, Qt::LeftButton);
+        QCOMPARE(connect->text(), QStringLiteral("Подключить"));
+        QCOMPARE(rig.find<QLabel>(QStringLiteral("serialLamp"))->property("lamp").toString(), QStringLiteral("red"));
+        QVERIFY(!rig.window->menu(Menu::Sales)->menuAction()->isEnabled());
+        QVERIFY(!rig.platform->emulator().running());
+    }
+
+    void closingTheWindowEndsTheEmulator()
+    {
+        Rig rig(QStringLiteral("[Communication]\nPort=Эмулятор регистратора\n[Fiscal Printer]\nReply=0\n"));
+        QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("serialConnectButton")), Qt::LeftButton);
+        QVERIFY(rig.platform->emulator().running());
+        rig.window->close();
+        QVERIFY(!rig.platform->emulator().running());
+        QVERIFY(!rig.app->link().SerialOpen());
+    }
+};
+
+QTEST_MAIN(MainWindowFormTest)
+#include "tst_main_window_form.moc"
