@@ -30,6 +30,12 @@ public:
     void activateNow();
     // Draws the model.
     void render();
+    // A screen has read the registrar's identity again.
+    void showStatusText(const QString &text)
+    {
+        m_ops.model().statusText = text;
+        render();
+    }
     QAction *menuAction(MenuItem item) const { return m_actions.value(item); }
     QMenu *menu(Menu m) const { return m_menus.value(m); }
     QDialog *screen(const QString &name) const { return m_screens.value(name); }

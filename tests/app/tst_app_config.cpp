@@ -93,13 +93,14 @@ private slots:
 
     void valuesFromFile()
     {
-        put(QStringLiteral("[communication]\r\nPORT = com12345678901\r\nSpeed=115200\r\nTerminal=1\r\n"
+        put(QStringLiteral("[communication]\r\nPORT = ") + QString(120, QLatin1Char('p'))
+            + QStringLiteral("\r\nSpeed=115200\r\nTerminal=1\r\n"
                            "[LogFile]\r\nLog=1\r\nLogName=") + QString(400, QLatin1Char('n'))
             + QStringLiteral("\r\n[Fiscal Printer]\r\nReply=0\r\nHeadFootPar=3\r\n"
                              "[Priority]\r\nLevel=high\r\nElJournal=КСЕФ\r\nPORT=/dev/ttyUSB1\r\nPort=x\r\n"
                              "[UkrVer]\r\nVersion=2\r\n[CountryMode]\r\nCountry code=7\r\n"));
         AppConfig config(m_path);
-        QCOMPARE(config.port(), QStringLiteral("com123456"));
+        QCOMPARE(config.port(), QString(AppConfig::kPortText, QLatin1Char('p')));
         QCOMPARE(config.speed(), QStringLiteral("115200"));
         QCOMPARE(config.terminal(), QStringLiteral("1"));
         QCOMPARE(config.log(), 1);

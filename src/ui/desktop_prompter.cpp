@@ -1,0 +1,275 @@
+#include "ui/desktop_prompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
+
+namespace desktop_prompter {
+
+namespace {
+
+// Qt splits a filter list at ";;" and reads the patterns from the last brackets, so a
+// description must not carry ";;" of its own.
+QString cleanDescription(QString description)
+{
+    while (description.contains(QLatin1String(";;")))
+        description.replace(QLatin1String(";;"), QLatin1String(";"));
+    return description.trimmed();
+}
+
+QStringList patternsOf(const QString &field)
+{
+    QStringList patterns;
+    for (const QString &p : field.split(QLatin1Char(';'))) {
+        const QString t = p.trimmed();
+        if (!t.isEmpty())
+            patterns << t;
+    }
+    return patterns;
+}
+
+} // namespace
+
+QStringList qtNameFilters(const QString &systemFilter)
+{
+    QStringList filters;
+    if (systemFilter.trimmed().isEmpty())
+        return filters;
+    const QStringList parts = systemFilter.split(QLatin1Char('|'));
+    for (int i = 0; i < parts.size(); i += 2) {
+        QString description = cleanDescription(parts[i]);
+        QString patternField;
+        if (i + 1 < parts.size())
+            patternField = parts[i + 1];
+        else if (isPattern(description))
+            patternField = description; // a lone pattern at the end
+        else
+            continue; // a description with nothing to match
+        QStringList patterns = patternsOf(patternField);
+        if (patterns.isEmpty()) {
+            if (description.isEmpty())
+                continue;
+            patterns << QStringLiteral("*");
+        }
+        const QString joined = patterns.join(QLatin1Char(' '));
+        if (description.isEmpty())
+            description = joined;
+        filters << description + QStringLiteral(" (") + joined + QLatin1Char(')');
+    }
+    return filters;
+}
+
+QString qtFilter(const QString &systemFilter)
+{
+    return qtNameFilters(systemFilter).join(QLatin1String(";;"));
+}
+
+QString withDefaultExtension(const QString &path, const QString &extension)
+{
+    QString ext = extension.trimmed();
+    while (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    if (ext.isEmpty() || isPattern(ext) || path.isEmpty())
+        return path;
+    const QString name = QFileInfo(path).fileName();
+    if (name.isEmpty() || name.contains(QLatin1Char('.')))
+        return path;
+    return path + QLatin1Char('.') + ext;
+}
+
+bool isPattern(const QString &name)
+{
+    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+}
+
+QString boxCaption(const QString &caption)
+{
+    if (!caption.isEmpty())
+        return caption;
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QCoreApplication::applicationName() : name;
+}
+
+} // namespace desktop_prompter
+
+using namespace desktop_prompter;
+
+namespace {
+
+QMessageBox::Icon boxIcon(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Information:
+        return QMessageBox::Information;
+    case Prompter::Icon::Warning:
+        return QMessageBox::Warning;
+    case Prompter::Icon::Error:
+        return QMessageBox::Critical;
+    case Prompter::Icon::Question:
+        return QMessageBox::Question;
+    case Prompter::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct ButtonText {
+    Prompter::Button button;
+    QMessageBox::StandardButton standard;
+    const char16_t *text;
+};
+
+// In the order the registrar program offers them.
+constexpr ButtonText kButtons[] = {
+    {Prompter::Yes, QMessageBox::Yes, u"Да"},
+    {Prompter::No, QMessageBox::No, u"Нет"},
+    {Prompter::Ok, QMessageBox::Ok, u"OK"},
+    {Prompter::Cancel, QMessageBox::Cancel, u"Отмена"},
+};
+
+// Folder and name of a dialog's start.
+QString startFolder(const QString &folder)
+{
+    return folder.isEmpty() ? QDir::currentPath() : folder;
+}
+
+} // namespace
+
+DesktopPrompter::DesktopPrompter(QWidget *parent) : m_parent(parent) {}
+
+QWidget *DesktopPrompter::parentWidget() const
+{
+    return m_parent ? m_parent.data() : QApplication::activeWindow();
+}
+
+void DesktopPrompter::showMessage(const QString &text, const QString &caption, Icon icon)
+{
+    ask(text, caption, Ok, icon);
+}
+
+Prompter::Button DesktopPrompter::ask(const QString &text, const QString &caption, int buttons,
+                                      Icon icon)
+{
+    if (!(buttons & (Ok | Cancel | Yes | No)))
+        buttons = Ok;
+    QMessageBox box(boxIcon(icon), boxCaption(caption), text, QMessageBox::NoButton,
+                    parentWidget());
+    // The registrar's texts are plain text; a "<" in them is not markup.
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *first = nullptr;
+    for (const ButtonText &b : kButtons) {
+        if (!(buttons & b.button))
+            continue;
+        QPushButton *pb = box.addButton(b.standard);
+        pb->setText(QString::fromUtf16(b.text));
+        if (!first)
+            first = pb;
+    }
+    box.setDefaultButton(first);
+    // Escape and the window's close button answer Cancel, else No, else OK.
+    for (Button b : {Cancel, No, Ok}) {
+        if (!(buttons & b))
+            continue;
+        for (const ButtonText &t : kButtons)
+            if (t.button == b)
+                box.setEscapeButton(box.button(t.standard));
+        break;
+    }
+    box.exec();
+
+    const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+    for (const ButtonText &b : kButtons)
+        if (b.standard == clicked)
+            return b.button;
+    for (Button b : {Cancel, No, Ok})
+        if (buttons & b)
+            return b;
+    return Ok;
+}
+
+QString DesktopPrompter::runFileDialog(const FileRequest &request, bool save)
+{
+    QStringList filters = qtNameFilters(request.filter);
+    QString selectedFilter = filters.value(0);
+    QString name = request.initialName.trimmed();
+    if (isPattern(name)) {
+        // "*.art" as the initial name: show those files first.
+        const QString patterns = patternsOf(name).join(QLatin1Char(' '));
+        const QString tail = QLatin1Char('(') + patterns + QLatin1Char(')');
+        selectedFilter.clear();
+        for (const QString &f : std::as_const(filters))
+            if (f.endsWith(tail, Qt::CaseInsensitive)) {
+                selectedFilter = f;
+                break;
+            }
+        if (selectedFilter.isEmpty()) {
+            selectedFilter = patterns + QLatin1Char(' ') + tail;
+            filters.prepend(selectedFilter);
+        }
+        name.clear();
+    }
+
+    QString caption = request.caption;
+    if (caption.isEmpty())
+        caption = save ? QStringLiteral("Сохранить как") : QStringLiteral("Открыть");
+    QFileDialog dialog(parentWidget(), caption, startFolder(request.initialFolder));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Папка:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Имя файла:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Тип файлов:"));
+    dialog.setLabelText(QFileDialog::Accept, save ? QStringLiteral("Сохранить") : QStringLiteral("Открыть"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(selectedFilter);
+    }
+    QString ext = request.defaultExtension.trimmed();
+    while (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    if (!ext.isEmpty() && !isPattern(ext))
+        dialog.setDefaultSuffix(ext);
+    if (!name.isEmpty())
+        dialog.selectFile(name);
+
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    const QString path = dialog.selectedFiles().value(0);
+    // A native dialog may hand back the name as typed.
+    return save ? withDefaultExtension(path, request.defaultExtension) : path;
+}
+
+QString DesktopPrompter::openFile(const FileRequest &request)
+{
+    return runFileDialog(request, false);
+}
+
+QString DesktopPrompter::saveFile(const FileRequest &request)
+{
+    return runFileDialog(request, true);
+}
+
+QString DesktopPrompter::chooseFolder(const QString &caption, const QString &initialFolder)
+{
+    return QFileDialog::getExistingDirectory(
+        parentWidget(), caption.isEmpty() ? QStringLiteral("Выбор папки") : caption,
+        startFolder(initialFolder), QFileDialog::ShowDirsOnly);
+}
+
+bool installRussianQtTranslation(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        app.installTranslator(translator);
+        return true;
+    }
+    delete translator;
+    return false;
+}

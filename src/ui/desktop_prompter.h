@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/prompter.h"
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+class QWidget;
+
+// The desktop program's prompter: real message boxes and file dialogs, with Russian
+// button texts. The only place in the program that opens QMessageBox or QFileDialog.
+class DesktopPrompter final : public Prompter {
+public:
+    // Dialogs open over `parent`; without one, over the active window.
+    explicit DesktopPrompter(QWidget *parent = nullptr);
+    void setParentWidget(QWidget *parent) { m_parent = parent; }
+
+    void showMessage(const QString &text, const QString &caption = QString(),
+                     Icon icon = Icon::None) override;
+    Button ask(const QString &text, const QString &caption, int buttons,
+               Icon icon = Icon::Question) override;
+    QString openFile(const FileRequest &request) override;
+    QString saveFile(const FileRequest &request) override;
+    QString chooseFolder(const QString &caption, const QString &initialFolder) override;
+
+private:
+    QWidget *parentWidget() const;
+    QString runFileDialog(const FileRequest &request, bool save);
+
+    QPointer<QWidget> m_parent;
+};
+
+// The pure pieces of the file dialogs, kept apart so they can be checked without a window.
+namespace desktop_prompter {
+
+// One filter of the system's form becomes one Qt name filter: the description, then the
+// patterns in brackets, blank-separated ("Текстовые файлы (*.txt) (*.TXT)").
+//
+// The system's form is description and pattern pairs separated by "|"; one pattern field
+// may hold several patterns separated by ";". A description without a pattern after it
+// (an odd number of parts) is left out unless it is itself a pattern; an empty
+// description shows the patterns; an empty pattern means every file ("*"); a pair with
+// both parts empty is left out.
+QStringList qtNameFilters(const QString &systemFilter);
+
+// The same, joined by ";;" as QFileDialog takes it:
+// "Текстовые файлы (*.txt)|*.TXT|Все|*.*" -> "Текстовые файлы (*.txt) (*.TXT);;Все (*.*)".
+QString qtFilter(const QString &systemFilter);
+
+// `path` with "." + `extension` appended when its file name has no extension of its own
+// ("report" -> "report.txt", "report.csv" and "a.b/report." stay as typed). The extension
+// may come with or without its dot; an empty one changes nothing.
+QString withDefaultExtension(const QString &path, const QString &extension);
+
+// True when an initial file name is really a pattern ("*.art"): it then filters the
+// dialog instead of being offered as the name.
+bool isPattern(const QString &name);
+
+// The caption a box shows: `caption`, or the application's name when that is empty.
+QString boxCaption(const QString &caption);
+
+} // namespace desktop_prompter
+
+// Loads Qt's own Russian texts (file dialog labels and the like) when they are installed.
+// Returns false when they are not there; the program works in any case.
+bool installRussianQtTranslation(QCoreApplication &app);

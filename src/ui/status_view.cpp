@@ -1,0 +1,82 @@
+#include "ui/status_view.h"
+
+#include "app/application.h"
+#include "commands/code_page.h"
+#include "commands/command_result.h"
+#include "commands/command_wrappers.h"
+#include "commands/error_decoding.h"
+
+namespace {
+
+const QString kDefaultPassword = QStringLiteral("482913");
+constexpr int kDefaultPaymentForms = 10;
+
+// The byte-5 captions follow the family the connection settled on. The caption helper
+// tells the family from a model name, so it gets a name of that family whenever the
+// state's own name would tell otherwise.
+QString captionModel(const AppState &state)
+{
+    if (status_bytes::reportsDataTransfer(state.modelName) == state.dataTransferFamily)
+        return state.modelName;
+    return state.dataTransferFamily ? QStringLiteral("KM-1") : QString();
+}
+
+} // namespace
+
+StatusView::StatusView(Application &app) : m_app(app) {}
+
+StatusDisplay StatusView::display(const CommandResult *result, const QString &modelName,
+                                  status_bytes::Connection connection)
+{
+    StatusDisplay d;
+    for (int byte = 0; byte < status_bytes::kByteCount; ++byte) {
+        StatusDisplay::Group &g = d.groups[byte];
+        g.title = status_bytes::byteTitle(byte);
+        const QStringList captions = status_bytes::bitCaptions(byte, modelName, connection);
+        for (int bit = 0; bit < status_bytes::kBitCount; ++bit) {
+            g.captions[bit] = captions.value(bit);
+            // The record keeps the bytes with bit 7 cleared; the registrar always sets it.
+            g.ticked[bit] = result && (bit == 7 || (result->status[byte] & (1u << bit)));
+        }
+    }
+    d.receiptStates = status_bytes::receiptStateTexts();
+    if (result)
+        d.receiptState = status_bytes::receiptState(result->status[2]);
+    return d;
+}
+
+StatusDisplay StatusView::current() const
+{
+    const AppState &s = m_app.state();
+    return display(s.currentResult, captionModel(s),
+                   s.usbConnected ? status_bytes::Connection::Usb
+                                  : status_bytes::Connection::Serial);
+}
+
+QString StatusView::identityText(const CommandResult &diagnostic)
+{
+    return QStringLiteral("   Модель:") + code_page::fromDevice(diagnostic.field(0))
+        + QStringLiteral(",    Версия:") + code_page::fromDevice(diagnostic.field(1))
+        + QStringLiteral(",     ") + code_page::fromDevice(diagnostic.field(2))
+        + QLatin1Char('.');
+}
+
+bool StatusView::refresh(QString &statusText)
+{
+    int code = 0;
+    CommandResult *r = GetDiagnosticInfo(m_app.link(), kDefaultPassword, code);
+    m_app.state().currentResult = r;
+
+    QString message;
+    if (!DecodeError(*r, message)) {
+        m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + message);
+        return false;
+    }
+    // Field 11: the number of payment types; a count below 1 would leave the payment
+    // screens with nothing to show, so it reads as the usual ten.
+    bool ok = false;
+    const int forms = r->field(10).trimmed().toInt(&ok);
+    m_app.state().paymentFormCount = ok && forms > 0 ? forms : kDefaultPaymentForms;
+    statusText = identityText(*r);
+    return true;
+}

@@ -1,0 +1,214 @@
+// The desktop prompter: the system's file filters in Qt's form, the default extension,
+// and the Russian buttons of its message boxes.
+#include "ui/desktop_prompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs `inspect` on the modal dialog that the next call opens, once it is up.
+void whenModalOpens(std::function<void(QWidget *)> inspect)
+{
+    QTimer::singleShot(0, qApp, [inspect] {
+        QWidget *w = QApplication::activeModalWidget();
+        QVERIFY(w);
+        inspect(w);
+        // A failed check must not leave the test waiting on an open dialog.
+        if (w->isVisible())
+            w->close();
+    });
+}
+
+QStringList buttonTexts(QMessageBox *box)
+{
+    QStringList texts;
+    for (QAbstractButton *b : box->buttons())
+        texts << b->text();
+    texts.sort();
+    return texts;
+}
+
+} // namespace
+
+class DesktopPrompterTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("dizivu")); }
+
+    void filters_data()
+    {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("qt");
+
+        QTest::newRow("two pairs") << "Текстовые файлы (*.txt)|*.TXT|Все|*.*"
+                                   << "Текстовые файлы (*.txt) (*.TXT);;Все (*.*)";
+        QTest::newRow("patterns separated by ;") << "Картинки|*.bmp;*.BMP"
+                                                 << "Картинки (*.bmp *.BMP)";
+        QTest::newRow("blanks and empty patterns around ;") << "Дампы| *.bin ;; *.BIN ;"
+                                                            << "Дампы (*.bin *.BIN)";
+        QTest::newRow("odd: description without pattern dropped") << "Все|*.*|Текст"
+                                                                   << "Все (*.*)";
+        QTest::newRow("odd: trailing bar") << "Все|*.*|" << "Все (*.*)";
+        QTest::newRow("odd: lone pattern") << "*.hex" << "*.hex (*.hex)";
+        QTest::newRow("odd: pattern after a pair") << "Все|*.*|*.art" << "Все (*.*);;*.art (*.art)";
+        QTest::newRow("empty description shows the patterns") << "|*.tx1;*.TX1"
+                                                              << "*.tx1 *.TX1 (*.tx1 *.TX1)";
+        QTest::newRow("empty pattern: every file") << "Все файлы|" << "Все файлы (*)";
+        QTest::newRow("empty pair left out") << "||Все|*.*" << "Все (*.*)";
+        QTest::newRow("description with ;; stays one filter") << "a;;b|*.x" << "a;b (*.x)";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("only bars") << "|||" << "";
+    }
+    void filters()
+    {
+        QFETCH(QString, system);
+        QFETCH(QString, qt);
+        QCOMPARE(desktop_prompter::qtFilter(system), qt);
+        // QFileDialog reads each filter's patterns from its last brackets.
+        for (const QString &f : desktop_prompter::qtNameFilters(system))
+            QVERIFY2(f.endsWith(QLatin1Char(')')) && !f.contains(QLatin1String(";;")), qPrintable(f));
+    }
+
+    void defaultExtension_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("result");
+
+        QTest::newRow("appended") << "/tmp/report" << "txt" << "/tmp/report.txt";
+        QTest::newRow("given with its dot") << "/tmp/report" << ".bin" << "/tmp/report.bin";
+        QTest::newRow("own extension kept") << "/tmp/report.csv" << "txt" << "/tmp/report.csv";
+        QTest::newRow("dot in a folder name only") << "/tmp/a.b/report" << "HEX" << "/tmp/a.b/report.HEX";
+        QTest::newRow("name ending in a dot") << "/tmp/report." << "txt" << "/tmp/report.";
+        QTest::newRow("no default") << "/tmp/report" << "" << "/tmp/report";
+        QTest::newRow("cancelled") << "" << "txt" << "";
+        QTest::newRow("a folder") << "/tmp/dir/" << "txt" << "/tmp/dir/";
+    }
+    void defaultExtension()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, extension);
+        QFETCH(QString, result);
+        QCOMPARE(desktop_prompter::withDefaultExtension(path, extension), result);
+    }
+
+    void questionButtons_data()
+    {
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("click"); // empty: press Escape
+        QTest::addColumn<int>("answer");
+
+        QTest::newRow("yes/no, no") << int(Prompter::Yes | Prompter::No) << QStringList{"Да", "Нет"}
+                                    << "Нет" << int(Prompter::No);
+        QTest::newRow("yes/no, yes") << int(Prompter::Yes | Prompter::No) << QStringList{"Да", "Нет"}
+                                     << "Да" << int(Prompter::Yes);
+        QTest::newRow("ok/cancel, escape") << int(Prompter::Ok | Prompter::Cancel)
+                                           << QStringList{"OK", "Отмена"} << "" << int(Prompter::Cancel);
+        QTest::newRow("yes/no/cancel, escape") << int(Prompter::Yes | Prompter::No | Prompter::Cancel)
+                                               << QStringList{"Да", "Нет", "Отмена"} << ""
+                                               << int(Prompter::Cancel);
+        QTest::newRow("yes/no, escape") << int(Prompter::Yes | Prompter::No) << QStringList{"Да", "Нет"}
+                                        << "" << int(Prompter::No);
+        QTest::newRow("nothing offered: OK") << 0 << QStringList{"OK"} << "OK" << int(Prompter::Ok);
+    }
+    void questionButtons()
+    {
+        QFETCH(int, buttons);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, click);
+        QFETCH(int, answer);
+
+        DesktopPrompter prompter;
+        QStringList shown;
+        QString caption;
+        whenModalOpens([&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            shown = buttonTexts(box);
+            caption = box->windowTitle();
+            if (click.isEmpty()) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton *b : box->buttons())
+                if (b->text() == click)
+                    b->click();
+        });
+        QCOMPARE(int(prompter.ask(QStringLiteral("Продолжить?"), QString(), buttons)), answer);
+        QCOMPARE(shown, texts);
+        QCOMPARE(caption, QGuiApplication::applicationDisplayName());
+    }
+
+    void messageTextIsPlain()
+    {
+        DesktopPrompter prompter;
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        whenModalOpens([&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            format = box->textFormat();
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        const QString message = QStringLiteral("Поле <b>1</b>:\n  ошибка");
+        prompter.showMessage(message, QStringLiteral("Заголовок"), Prompter::Icon::Error);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(text, message);
+    }
+
+    void saveDialogAppendsTheDefaultExtension()
+    {
+        QTemporaryDir dir;
+        DesktopPrompter prompter;
+        QStringList filters;
+        whenModalOpens([&](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dialog);
+            filters = dialog->nameFilters();
+            dialog->selectFile(QStringLiteral("dump"));
+            static_cast<QDialog *>(dialog)->accept(); // as the dialog's own button does
+        });
+        Prompter::FileRequest r;
+        r.filter = QStringLiteral("Дамп памяти|*.bin|Все|*.*");
+        r.defaultExtension = QStringLiteral("bin");
+        r.initialFolder = dir.path();
+        QCOMPARE(prompter.saveFile(r), QDir(dir.path()).filePath(QStringLiteral("dump.bin")));
+        QCOMPARE(filters, (QStringList{"Дамп памяти (*.bin)", "Все (*.*)"}));
+    }
+
+    void patternAsInitialNameFilters()
+    {
+        QTemporaryDir dir;
+        DesktopPrompter prompter;
+        QString selectedFilter;
+        QStringList filters;
+        whenModalOpens([&](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dialog);
+            selectedFilter = dialog->selectedNameFilter();
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
+        Prompter::FileRequest r;
+        r.filter = QStringLiteral("Все|*.*");
+        r.initialName = QStringLiteral("*.art");
+        r.initialFolder = dir.path();
+        QCOMPARE(prompter.openFile(r), QString());
+        QCOMPARE(selectedFilter, QStringLiteral("*.art (*.art)"));
+        QCOMPARE(filters, (QStringList{"*.art (*.art)", "Все (*.*)"}));
+    }
+};
+
+QTEST_MAIN(DesktopPrompterTest)
+#include "tst_desktop_prompter.moc"
