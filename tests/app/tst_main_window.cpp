@@ -8,6 +8,7 @@
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -398,9 +399,13 @@ private slots:
     void exchangeLogSwitchedOnAtConnection()
     {
         Rig rig("[Fiscal Printer]\nReply=0\n[LogFile]\nLog=1\nLogName=x.log\n");
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(rig.dir.path());
         rig.ops->activate();
         rig.ops->usbButton();
+        QDir::setCurrent(old);
         QCOMPARE(rig.app.link().Log().LogFileName(), QStringLiteral("x.log"));
+        QVERIFY(QFile::exists(rig.dir.filePath(QStringLiteral("x.log"))));
         QCOMPARE(rig.app.link().ReplyCount(), 0);
     }
 };
