@@ -1,4 +1,8 @@
 #include "cli/send_command.h"
+#include "cli/run_script.h"
+
+#include "cli/usb_ports.h"
+#include "link/usb_transport.h"
 
 #include "commands/code_page.h"
 #include "commands/command_catalogue.h"
@@ -12,6 +16,10 @@ namespace {
 const char kUsage[] =
     "usage: dizivu-cli --port PATH [--speed N] [--reply N] [--startup] [--log NAME] [--no-comments]\n"
     "                  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
+    "       dizivu-cli --usb [--usb-library PATH] [--reply N] [--log NAME] [--no-comments]\n"
+    "                  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
+    "       dizivu-cli ports\n"
+    "       dizivu-cli --port PATH [--speed N] [--reply N] run SCRIPT [--quiet] [--from N] [--step]\n"
     "       dizivu-cli commands\n"
     "       dizivu-cli decode WORD\n";
 
@@ -59,6 +67,11 @@ bool parseOptions(const QStringList &args, Options &o, QString &error)
                 return false;
             }
             (a == QLatin1String("--speed") ? o.speed : o.reply) = n;
+        } else if (a == QLatin1String("--usb")) {
+            o.usb = true;
+        } else if (a == QLatin1String("--usb-library")) {
+            if (!value(a, o.usbLibrary))
+                return false;
         } else if (a == QLatin1String("--startup")) {
             o.startup = true;
         } else if (a == QLatin1String("--log")) {
@@ -155,8 +168,12 @@ int send(const Options &o, FILE *out, FILE *err)
         std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), kUsage);
         return Usage;
     }
-    if (o.port.isEmpty()) {
+    if (o.port.isEmpty() && !o.usb) {
         std::fprintf(err, "dizivu-cli: --port is required\n%s", kUsage);
+        return Usage;
+    }
+    if (!o.port.isEmpty() && o.usb) {
+        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n%s", kUsage);
         return Usage;
     }
 
@@ -164,7 +181,10 @@ int send(const Options &o, FILE *out, FILE *err)
     link.SetMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
     link.Log().SetLogFileName(o.logName);
     link.Log().SetCommentsEnabled(o.comments);
-    if (!link.OpenSerial(o.port, o.speed)) {
+    if (o.usb) {
+        if (!attachUsb(link, o.usbLibrary.isEmpty() ? UsbTransport::kDefaultLibrary : o.usbLibrary, err))
+            return Usage;
+    } else if (!link.OpenSerial(o.port, o.speed)) {
         print(err, QStringLiteral("Невозможно подключить порт\n").toUtf8());
         return Usage;
     }
@@ -195,10 +215,14 @@ int run(const QStringList &args, FILE *out, FILE *err)
     }
     if (o.verb == QLatin1String("send"))
         return send(o, out, err);
+    if (o.verb == QLatin1String("run"))
+        return runScript(o, out, err);
     if (o.verb == QLatin1String("commands"))
         return listCommands(out);
     if (o.verb == QLatin1String("decode"))
         return decodeWord(o.verbArgs, out, err);
+    if (o.verb == QLatin1String("ports"))
+        return listPorts(out);
     std::fprintf(err, "dizivu-cli: unknown command '%s'\n%s", qPrintable(o.verb), kUsage);
     return Usage;
 }

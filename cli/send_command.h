@@ -18,6 +18,8 @@ enum Exit {
 
 struct Options {
     QString port;
+    bool usb = false;      // the registrar's USB bulk endpoints instead of --port
+    QString usbLibrary;    // the libusb-0.1 library; empty: the system's
     qint32 speed = 9600;
     int reply = 1;
     bool startup = false;

@@ -122,8 +122,8 @@ std::array<quint8, 6> Registrar::status() const
             b |= 0x80;
         return s;
     }
-    // Every status byte goes out with bit 7 set.
-    return {0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+    // Every status byte goes out with bit 7 set; byte 2 carries the receipt state.
+    return {0x80, 0x80, quint8(0x80 | (m_receiptState & 0x0F)), 0x80, 0x80, 0x80};
 }
 
 Registrar::Outcome Registrar::error(int errorClass, int detail) const
@@ -189,6 +189,51 @@ Registrar::Outcome Registrar::execute(const Request &r)
         if (!okV)
             return error(0x03, 3);
         m_serviceCounters[n] = v;
+        break;
+    }
+    case 0x22: { // header or advertising line: number; text; width flag (0 or 1, may be left out)
+        bool ok = false;
+        const int line = f.value(1).toInt(&ok);
+        if (!ok)
+            return error(0x03, 2);
+        if (line < 0 || line >= kHeaderLines)
+            return error(0x04, 2);
+        const QByteArray width = f.value(3, "0");
+        if (width != "0" && width != "1")
+            return error(0x04, 4);
+        m_headerLines[line] = {f.value(2), width == "1"};
+        break;
+    }
+    case 0x23: { // read a header or advertising line: number;
+        bool ok = false;
+        const int line = f.value(1).toInt(&ok);
+        if (!ok)
+            return error(0x03, 2);
+        if (line < 0 || line >= kHeaderLines)
+            return error(0x04, 2);
+        o.data = m_headerLines[line].text + ';' + (m_headerLines[line].doubleWidth ? "1;" : "0;");
+        break;
+    }
+    case 0x60: // open a non-fiscal receipt
+        if (m_receiptState != kReceiptClosed)
+            return error(0x0B, 0);
+        m_receiptState = kNonFiscalOpen;
+        break;
+    case 0x61: // print a text line inside an open receipt
+        if (m_receiptState == kReceiptClosed)
+            return error(0x0B, 0);
+        m_paperTape.append(f.value(1));
+        break;
+    case 0x62: // close the non-fiscal receipt
+        if (m_receiptState != kNonFiscalOpen)
+            return error(0x0B, 0);
+        m_receiptState = kReceiptClosed;
+        break;
+    case 0x82: { // sound: melody number
+        bool ok = false;
+        f.value(1).toInt(&ok);
+        if (!ok)
+            return error(0x03, 2);
         break;
     }
     default:

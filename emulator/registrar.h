@@ -80,6 +80,10 @@ public:
     void clearFaults();
 
     const QList<Executed> &journal() const { return m_journal; }
+    // Every text line printed (command 0x61), in order.
+    const QList<QByteArray> &paperTape() const { return m_paperTape; }
+    // The receipt state reported in bits 0-3 of status byte 2 (0 closed, 5 non-fiscal open).
+    int receiptState() const { return m_receiptState; }
     int framesReceived() const { return m_framesReceived; }
     int repeatsAnswered() const { return m_repeatsAnswered; }
     const Options &options() const { return m_options; }
@@ -129,6 +133,17 @@ private:
     std::array<quint8, 6> m_statusOverride{};
     bool m_hasStatusOverride = false;
     QMap<int, qint64> m_serviceCounters;
+
+    static constexpr int kHeaderLines = 14; // header 0-9, advertising 10-13
+    static constexpr int kReceiptClosed = 0;
+    static constexpr int kNonFiscalOpen = 5;
+    struct HeaderLine {
+        QByteArray text;
+        bool doubleWidth = false;
+    };
+    std::array<HeaderLine, kHeaderLines> m_headerLines{};
+    int m_receiptState = kReceiptClosed;
+    QList<QByteArray> m_paperTape;
 };
 
 } // namespace emu

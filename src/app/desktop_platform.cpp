@@ -1,6 +1,8 @@
 #include "app/desktop_platform.h"
 
+#include "link/device_recovery.h"
 #include "link/serial_transport.h"
+#include "link/usb_transport.h"
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -16,6 +18,13 @@ MainWindowPlatform DesktopPlatform::make()
             names << info.portName();
         return names;
     };
+    p.findVirtualPort = [](int index, QString &port) { return FindVirtualPort(index, port); };
+    p.restartVirtualPort = [this](int index, const QString &virtualPort, QString &port) {
+        return RestartVirtualPort(m_app.link(), m_app.prompter(), index, port, recovery::RestartMatchText(virtualPort));
+    };
+    p.usbLibraryPresent = [] { return UsbTransport::LibraryLoadable(); };
+    p.openUsb = [this]() -> std::unique_ptr<Transport> { return OpenUsbTransport(m_app.clock()); };
+    p.closeUsb = [](Transport &t) { static_cast<UsbTransport &>(t).UsbDisconnect(); };
     p.startEmulator = [this](QString &error) { return m_emulator.start(error); };
     p.stopEmulator = [this] { m_emulator.stop(); };
     p.tryTerminalPort = [](const QString &port, qint32 speed, QString &reason) {

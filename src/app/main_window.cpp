@@ -455,11 +455,12 @@ void MainWindowOps::statusScreenClosed()
 void MainWindowOps::restoreUsb()
 {
     m_model.restoreUsbEnabled = false;
+    const QString previous = m_app.state().virtualPortName;
     m_app.state().virtualPortName.clear();
     if (m_platform.restartVirtualPort) {
         for (int index = 0; index < 1000; ++index) {
             QString port;
-            const int r = m_platform.restartVirtualPort(index, port);
+            const int r = m_platform.restartVirtualPort(index, previous, port);
             if (r == 0) {
                 m_app.state().virtualPortName = port;
                 break;

@@ -63,8 +63,9 @@ struct MainWindowPlatform {
     // The registrar's virtual COM port at a device index: 0 found (portName set),
     // -1 not this one, -2 no more devices.
     std::function<int(int index, QString &portName)> findVirtualPort;
-    // USB recovery at a device index, same result codes.
-    std::function<int(int index, QString &portName)> restartVirtualPort;
+    // USB recovery at a device index for the virtual COM port found at activation, same
+    // result codes.
+    std::function<int(int index, const QString &virtualPortName, QString &portName)> restartVirtualPort;
     // Whether the USB library can be loaded.
     std::function<bool()> usbLibraryPresent;
     // Opens the USB device; null when it cannot be opened.

@@ -362,8 +362,10 @@ private slots:
         Rig rig;
         QList<int> tried;
         MainWindowPlatform p = rig.ops->platform();
-        p.restartVirtualPort = [&](int index, QString &port) {
+        QString match;
+        p.restartVirtualPort = [&](int index, const QString &virtualPort, QString &port) {
             tried << index;
+            match = virtualPort;
             if (index == 2) {
                 port = QStringLiteral("ttyACM1");
                 return 0;
@@ -371,8 +373,10 @@ private slots:
             return -1;
         };
         MainWindowOps ops(rig.app, p);
+        rig.app.state().virtualPortName = QStringLiteral("ttyACM0");
         ops.restoreUsb();
         QCOMPARE(tried, (QList<int>{0, 1, 2}));
+        QCOMPARE(match, QStringLiteral("ttyACM0"));
         QCOMPARE(rig.app.state().virtualPortName, QStringLiteral("ttyACM1"));
         QVERIFY(ops.model().restoreUsbEnabled);
     }

@@ -1,0 +1,46 @@
+#include "cli/cli_prompter.h"
+
+namespace cli {
+
+void CliPrompter::write(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_err);
+    std::fflush(m_err);
+}
+
+void CliPrompter::showMessage(const QString &text, const QString &caption, Icon)
+{
+    write(caption.isEmpty() ? text : caption + QStringLiteral(": ") + text);
+}
+
+Prompter::Button CliPrompter::ask(const QString &text, const QString &caption, int buttons, Icon)
+{
+    Button answer = Cancel;
+    for (Button b : {Ok, Yes, No, Cancel})
+        if (buttons & b) {
+            answer = b;
+            break;
+        }
+    const char *word = answer == Ok ? "OK" : answer == Yes ? "Yes" : answer == No ? "No" : "Cancel";
+    write((caption.isEmpty() ? text : caption + QStringLiteral(": ") + text) + QStringLiteral(" [")
+          + QLatin1String(word) + QStringLiteral("]"));
+    return answer;
+}
+
+QString CliPrompter::openFile(const FileRequest &)
+{
+    return QString();
+}
+
+QString CliPrompter::saveFile(const FileRequest &)
+{
+    return QString();
+}
+
+QString CliPrompter::chooseFolder(const QString &, const QString &)
+{
+    return QString();
+}
+
+} // namespace cli

@@ -1,0 +1,159 @@
+#include "cli/run_script.h"
+
+#include "app/application.h"
+#include "cli/cli_prompter.h"
+#include "cli/send_command.h"
+#include "commands/command_result.h"
+
+#include <csignal>
+
+namespace cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+void print(FILE *f, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+}
+
+// The monitor without a window: the log goes to standard output; the fields are kept
+// for the report at the end; Ctrl+C asks the run to stop after its line.
+class StreamSink final : public ScriptSink {
+public:
+    explicit StreamSink(FILE *out) : m_out(out) {}
+    void logLine(const QString &line) override { print(m_out, line); }
+    void errorWord(const QString &word) override { lastErrorWord = word; }
+    void statusText(const QString &text) override { lastStatus = text; }
+    void processEvents() override
+    {
+        if (g_interrupted && runner)
+            runner->requestStop();
+    }
+
+    ScriptRunner *runner = nullptr;
+    QString lastErrorWord;
+    QString lastStatus;
+
+private:
+    FILE *m_out;
+};
+
+} // namespace
+
+bool parseRunArguments(const QStringList &args, RunArguments &out, QString &error)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--quiet")) {
+            out.quiet = true;
+        } else if (a == QLatin1String("--step")) {
+            out.step = true;
+        } else if (a == QLatin1String("--from")) {
+            bool ok = false;
+            const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : -1;
+            if (!ok || n < 0) {
+                error = QStringLiteral("--from takes a line number (0 or more)");
+                return false;
+            }
+            out.from = n;
+            ++i;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("unknown option ") + a;
+            return false;
+        } else if (out.script.isEmpty()) {
+            out.script = a;
+        } else {
+            error = QStringLiteral("run takes one script file");
+            return false;
+        }
+    }
+    if (out.script.isEmpty()) {
+        error = QStringLiteral("run needs a script file");
+        return false;
+    }
+    return true;
+}
+
+int exitStatusOf(ScriptRunner::Outcome outcome)
+{
+    switch (outcome) {
+    case ScriptRunner::Outcome::EndOfFile:
+    case ScriptRunner::Outcome::StepDone:
+        return Success;
+    case ScriptRunner::Outcome::CommandFailed:
+        return RegistrarError;
+    case ScriptRunner::Outcome::NoReply:
+        return NoReply;
+    case ScriptRunner::Outcome::ChecksumError:
+        return LinkFault;
+    case ScriptRunner::Outcome::NoFile:
+    case ScriptRunner::Outcome::Busy:
+        return Usage;
+    case ScriptRunner::Outcome::Refused:
+        return kScriptRefused;
+    case ScriptRunner::Outcome::Stopped:
+        return kScriptStopped;
+    }
+    return kScriptRefused;
+}
+
+int runScript(const Options &o, FILE *out, FILE *err)
+{
+    RunArguments a;
+    QString error;
+    if (!parseRunArguments(o.verbArgs, a, error)) {
+        std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
+        return Usage;
+    }
+    if (o.port.isEmpty()) {
+        std::fprintf(err, "dizivu-cli: --port is required\n");
+        return Usage;
+    }
+
+    CliPrompter prompter(err);
+    Application app(prompter, SystemClock::instance());
+    DeviceLink &link = app.link();
+    link.Log().SetLogFileName(o.logName);
+    link.Log().SetCommentsEnabled(o.comments);
+    if (!link.OpenSerial(o.port, o.speed)) {
+        print(err, QStringLiteral("Невозможно подключить порт"));
+        return Usage;
+    }
+    link.SetReplyCount(o.reply);
+    if (o.startup)
+        link.SendStartupFrame();
+
+    StreamSink sink(out);
+    ScriptRunner runner(app, sink);
+    sink.runner = &runner;
+    runner.setScript(a.script);
+    runner.setQuiet(a.quiet);
+    runner.setNoRepaint(true);
+    runner.setPortName(o.port);
+
+    g_interrupted = 0;
+    const auto previous = std::signal(SIGINT, onInterrupt);
+    const ScriptRunner::Outcome outcome =
+        a.step ? runner.step(qMax(0, a.from)) : a.from >= 0 ? runner.continueFrom(a.from) : runner.run();
+    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    std::fflush(out);
+
+    if (outcome == ScriptRunner::Outcome::CommandFailed) {
+        print(err, QStringLiteral("Код ошибки: ") + sink.lastErrorWord);
+        print(err, QStringLiteral("Статус: ") + sink.lastStatus.trimmed());
+    }
+    if (outcome != ScriptRunner::Outcome::EndOfFile && outcome != ScriptRunner::Outcome::NoFile)
+        print(err, QStringLiteral("Ном. стр. скрипта: ") + QString::number(runner.lineCounter()));
+    link.CloseSerial();
+    return exitStatusOf(outcome);
+}
+
+} // namespace cli
