@@ -345,14 +345,19 @@ void MainWindowOps::disconnectSerial()
     m_onEmulator = false;
     m_app.state().serialConnected = false;
     m_app.link().SetOnVirtualPort(false);
-    setMenusEnabled(false);
+    showDisconnected();
     m_model.serialLamp = Lamp::Red;
     m_model.serialButtonText = kConnect;
+    m_model.restoreUsbVisible = false;
+}
+
+void MainWindowOps::showDisconnected()
+{
+    setMenusEnabled(false);
     m_model.serialButtonEnabled = true;
     m_model.usbButtonEnabled = true;
     m_model.serialListsEnabled = true;
     m_model.statusButtonEnabled = false;
-    m_model.restoreUsbVisible = false;
     m_model.statusText.clear();
 }
 
@@ -411,13 +416,8 @@ void MainWindowOps::disconnectUsb()
         link.DetachTransport();
     m_usb = nullptr;
     m_app.state().usbConnected = false;
-    setMenusEnabled(false);
+    showDisconnected();
     m_model.usbButtonText = kConnect;
-    m_model.usbButtonEnabled = true;
-    m_model.serialButtonEnabled = true;
-    m_model.serialListsEnabled = true;
-    m_model.statusButtonEnabled = false;
-    m_model.statusText.clear();
     m_model.usbLamp = Lamp::Yellow;
 }
 

@@ -126,6 +126,8 @@ private:
     void disconnectSerial();
     void connectUsb();
     void disconnectUsb();
+    // Menus off, both connect buttons and the port lists on, no status view.
+    void showDisconnected();
     void readConnectionSettings();
     bool identify(bool serial);
     void failedCheck(bool serial, const CommandResult &result);

@@ -6,12 +6,14 @@
 #include "emulator/registrar.h"
 #include "support/emulator_process.h"
 #include "support/loopback_transport.h"
+#include "support/pty_clock.h"
 #include "support/recording_prompter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -20,8 +22,9 @@ namespace {
 struct Rig {
     QTemporaryDir dir;
     RecordingPrompter prompter;
-    VirtualClock clock;
+    PtyClock clock;
     Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
+    VirtualClock usbClock;
     emu::Registrar usbRegistrar;
     std::unique_ptr<EmulatorProcess> emulator;
     QStringList emulatorArgs;
@@ -50,7 +53,7 @@ struct Rig {
         };
         p.usbLibraryPresent = [this] { return usbPresent; };
         p.openUsb = [this]() -> std::unique_ptr<Transport> {
-            return std::make_unique<LoopbackTransport>(usbRegistrar, clock, Transport::Kind::Usb);
+            return std::make_unique<LoopbackTransport>(usbRegistrar, usbClock, Transport::Kind::Usb);
         };
         p.closeUsb = [](Transport &) {};
         p.startEmulator = [this](QString &error) {

@@ -3,6 +3,7 @@
 #include "app/desktop_platform.h"
 #include "app/main_window_form.h"
 #include "commands/code_page.h"
+#include "support/pty_clock.h"
 #include "support/recording_prompter.h"
 #include "ui/status_screen_form.h"
 
@@ -26,7 +27,7 @@ class MainWindowFormTest : public QObject {
     struct Rig {
         QTemporaryDir dir;
         RecordingPrompter prompter;
-        VirtualClock clock;
+        PtyClock clock;
         std::unique_ptr<Application> app;
         std::unique_ptr<DesktopPlatform> platform;
         std::unique_ptr<MainWindow> window;
