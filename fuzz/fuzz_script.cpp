@@ -172,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ScriptRunner runner(app, sink);
     sink.runner = &runner;
     DeclClosedFlag::set(mode & 0x40);
-    runner.seedRandom(1);
+    runner.setSeedSource([] { return 1u; });
     runner.setDateTimeSource([] { return QDateTime(QDate(2026, 12, 9), QTime(10, 0)); });
     runner.setPortName(QStringLiteral("ttyFUZZ"));
     runner.setPortReopener([&clock](const QString &, qint32 rate) { return rate % 2 == 0 && clock.nowMs() >= 0; });

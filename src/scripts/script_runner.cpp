@@ -93,8 +93,13 @@ ScriptRunner::ScriptRunner(Application &app, ScriptSink &sink)
 
 void ScriptRunner::activate()
 {
-    m_random.seed(quint32(QDateTime::currentMSecsSinceEpoch()));
+    seedGenerator();
     m_stop = false;
+}
+
+void ScriptRunner::seedGenerator()
+{
+    m_random.seed(m_seed ? m_seed() : quint32(QDateTime::currentMSecsSinceEpoch()));
 }
 
 void ScriptRunner::clearVariables()
@@ -157,7 +162,7 @@ ScriptRunner::Outcome ScriptRunner::run()
         m_app.prompter().showMessage(kNoFile);
         return Outcome::NoFile;
     }
-    m_random.seed(quint32(QDateTime::currentMSecsSinceEpoch()));
+    seedGenerator();
     m_stop = false;
     if (!m_reader.open(m_script)) {
         m_app.prompter().showMessage(kCannotOpen.arg(m_script));

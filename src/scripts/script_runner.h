@@ -143,7 +143,9 @@ public:
     void setPortReopener(PortReopener reopener) { m_reopen = std::move(reopener); }
     // The date and time Oper 11 formats; by default the computer's local time.
     void setDateTimeSource(std::function<QDateTime()> now) { m_now = std::move(now); }
-    void seedRandom(quint32 seed) { m_random.seed(seed); }
+    // Where the generator of Oper 7 takes its seed at activation and at each run start;
+    // by default the current time.
+    void setSeedSource(std::function<quint32()> seed) { m_seed = std::move(seed); }
 
     // "Выполнить": the current script from its first line.
     Outcome run();
@@ -167,6 +169,7 @@ public:
 private:
     enum class Pass { Next, End };
 
+    void seedGenerator();
     void resetRunState();
     void setCounter(int value);
     Outcome endOfFile();
@@ -211,6 +214,7 @@ private:
     QString m_portName;
     PortReopener m_reopen;
     std::function<QDateTime()> m_now;
+    std::function<quint32()> m_seed;
     QRandomGenerator m_random;
     bool m_quiet = false;
     bool m_noRepaint = false;

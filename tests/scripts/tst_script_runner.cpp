@@ -499,19 +499,23 @@ private slots:
         QTEST(b.value("n"), "value");
     }
 
-    void operRandomIsInRange()
+    void operRandomIsInRangeAndReseededEachRun()
     {
         Bench b;
+        b.runner.setSeedSource([] { return 2026u; });
         QByteArray script = kDeclare + "%Set a = \"0\"\n%While (a < 40)\n%Oper(a, 1, 0, a)\n%Oper(3, 5, 7, n)\n"
                                        "%Print n\n%EndWhile\n";
         QCOMPARE(b.run(script), Outcome::EndOfFile);
-        QCOMPARE(b.printed().size(), 40);
+        const QStringList first = b.printed();
+        QCOMPARE(first.size(), 40);
         QSet<QString> seen;
-        for (const QString &p : b.printed()) {
+        for (const QString &p : first) {
             QVERIFY2(p == ";n=3" || p == ";n=4" || p == ";n=5", qPrintable(p));
             seen.insert(p);
         }
-        QVERIFY(seen.size() > 1);
+        QCOMPARE(seen.size(), 3);
+        QCOMPARE(b.runner.run(), Outcome::EndOfFile);
+        QCOMPARE(b.printed().mid(40), first); // the same seed at the start of every run
     }
 
     void delayWaitsOnTheClock()
