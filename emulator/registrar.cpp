@@ -42,16 +42,16 @@ bool allDigits(const QByteArray &s, int length)
 Fault Fault::parse(const QString &text, bool *ok)
 {
     // [CODE@]KIND[:COUNT[:INTERVAL]], e.g. "syn:5:300", "bursts:2:80", "80@refuse:7:1".
-    QString spec = text.trimmed().toLower();
+    QString body = text.trimmed().toLower();
     int onlyCode = -1;
     bool codeOk = true;
-    const int at = spec.indexOf(QLatin1Char('@'));
+    const int at = body.indexOf(QLatin1Char('@'));
     if (at >= 0) {
-        onlyCode = spec.left(at).toInt(&codeOk, 16);
+        onlyCode = body.left(at).toInt(&codeOk, 16);
         codeOk = codeOk && at == 2;
-        spec = spec.mid(at + 1);
+        body = body.mid(at + 1);
     }
-    const QStringList parts = spec.split(QLatin1Char(':'));
+    const QStringList parts = body.split(QLatin1Char(':'));
     static const QMap<QString, Kind> kinds = {
         {QStringLiteral("none"), None},         {QStringLiteral("silence"), Silence},
         {QStringLiteral("nak"), Nak},           {QStringLiteral("garbage"), Garbage},

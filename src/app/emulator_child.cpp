@@ -31,7 +31,7 @@ QString EmulatorChild::start(QString &error)
         return QString();
     }
     m_process.setProgram(program);
-    m_process.setArguments({});
+    m_process.setArguments(m_arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();
     if (!m_process.waitForStarted(5000)) {

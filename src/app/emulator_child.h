@@ -17,9 +17,11 @@ public:
     // tree's emulator folder, then PATH.
     static QString locate();
     void setProgram(const QString &path) { m_program = path; }
+    void setArguments(const QStringList &arguments) { m_arguments = arguments; }
 
 private:
     QProcess m_process;
     QString m_program;
+    QStringList m_arguments;
     QString m_path;
 };

@@ -2,6 +2,7 @@
 // SerialTransport and dizivu-cli on the other side.
 #include "link/device_link.h"
 #include "link/serial_transport.h"
+#include "support/cli_run.h"
 #include "support/emulator_process.h"
 
 #include <QElapsedTimer>
@@ -9,31 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-
-namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString out, err;
-};
-
-CliRun runCli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CLI_PATH), args);
-    CliRun r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
 
 class Pty : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 // dizivu-cli run against registrar-emulator over a pseudo-terminal.
 #include "commands/code_page.h"
+#include "support/cli_run.h"
 #include "support/emulator_process.h"
 
 #include <QFileInfo>
@@ -9,26 +10,6 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out, err;
-};
-
-CliRun runCli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CLI_PATH), args);
-    CliRun r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 QString examples()
 {
