@@ -2,6 +2,8 @@
 #include "app/application.h"
 #include "app/desktop_platform.h"
 #include "app/main_window_form.h"
+#include "scripts/command_test_form.h"
+#include "scripts/monitor_form.h"
 #include "ui/desktop_prompter.h"
 #include "ui/status_screen_form.h"
 
@@ -26,6 +28,27 @@ int main(int argc, char **argv)
     window.registerScreen(QStringLiteral("TForm5"), [&window](Application &a, QWidget *parent) {
         auto *form = new TForm5(a, parent);
         QObject::connect(form, &TForm5::statusTextChanged, &window, &MainWindow::showStatusText);
+        return form;
+    });
+    window.registerScreen(QStringLiteral("TForm14"),
+                          [](Application &a, QWidget *parent) { return new TForm14(a, parent); });
+    window.registerScreen(QStringLiteral("TForm28"), [&window, &platform](Application &a, QWidget *parent) {
+        auto *form = new TForm28(a, parent);
+        // SetSpeed reopens the port the main window shows (the built-in emulator's device
+        // when that entry is chosen) and selects the new rate in its speed list.
+        form->setPortNameSource([&window, &platform] {
+            const MainWindowModel &m = window.ops().model();
+            const QString shown = m.ports.value(m.portIndex);
+            QString error;
+            return shown == MainWindowOps::kEmulatorEntry && platform.emulator().running()
+                ? platform.emulator().start(error)
+                : shown;
+        });
+        QObject::connect(form, &TForm28::baudRateSelected, &window, [&window, &a](qint32 rate) {
+            window.ops().model().speedIndex = int(AppConfig::speeds().indexOf(QString::number(rate)));
+            a.state().connectedSpeed = rate;
+            window.render();
+        });
         return form;
     });
     window.show();

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "app/prompter.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class Application;
+
+// What the monitor's manual console and the command test share: command codes typed as
+// two hexadecimal digits, the barcode command's separators, and the frame lines.
+namespace console {
+
+constexpr int kBarcodeCommand = 0x71;
+constexpr char kBarcodeFieldMark = char(0xA0);
+// The first four separators of a barcode line stay; later ones become 0xA0.
+constexpr int kBarcodeKeptSeparators = 4;
+
+inline const QString kDefaultPassword = QStringLiteral("482913");
+inline const QString kBadCode = QStringLiteral("Неверный код команды!");
+inline const QString kNoClosingSeparator = QStringLiteral("Отсутствует последний разделитель - ;. Ошибка!");
+inline const QString kTimeout = QStringLiteral("Ошибка выполнения команды. Таймаут");
+inline const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
+inline const QString kRefused = QStringLiteral("Ошибка выполнения команды");
+
+// The code of two hexadecimal digits ("0"-"9", "A"-"F", "a"-"f") at the start of
+// `text`; -1 when either of the first two characters is none (or missing).
+int parseCode(const QString &text);
+
+// The barcode command's data: it must end with ";" (false otherwise, `out` untouched);
+// every ";" after the fourth, except the closing one, becomes the byte 0xA0.
+bool barcodeData(const QByteArray &data, QByteArray &out);
+
+// Request and reply frames as the manual console writes them: the request from its
+// fifth byte on without ENQ, the check characters and ETX, behind "PC: (" + code + ")";
+// the reply without its first byte and without EOT, the status bytes, ENQ, the check
+// characters and ETX, behind "FP: ".
+QString shortRequestLine(const QString &codeField, const QByteArray &request);
+QString shortReplyLine(const QByteArray &reply);
+// Whole frames without their first byte, as a script run writes them.
+QString requestLine(const QByteArray &request);
+QString replyLine(const QByteArray &reply);
+
+} // namespace console
+
+// The monitor screen without its widgets: the manual console, the history entries, and
+// the recent script files of the settings file.
+class Monitor {
+public:
+    static inline const QString kFileFilter = QStringLiteral("Текстовые файлы (*.txt)|*.TXT|Все|*.*");
+
+    // What the code and password fields allow: "Выполнить" is enabled only for Valid.
+    enum class CodeState {
+        Incomplete, // the code field does not hold 2 characters or the password not 6
+        Valid,      // the current code is the one typed
+        Invalid,    // a character that is no hexadecimal digit
+    };
+
+    // What a manual command did and what the form is to show.
+    struct Reply {
+        enum class Status {
+            Done,          // a reply came: show the lines and the fields below
+            NotSent,       // refused before sending (a message was shown) or busy
+            NoReply,       // "Ошибка выполнения команды. Таймаут" was shown
+            ChecksumError, // "Неверная контрольная сумма" was shown
+            Rejected,      // the registrar answered NAK: "Ошибка выполнения команды" was shown
+        };
+        Status status = Status::NotSent;
+        QStringList log;        // lines for the log
+        QString errorWord;      // for "Код ошибки:" when Done
+        QString statusText;     // for "Статус:" when statusShown
+        bool statusShown = false;
+    };
+
+    explicit Monitor(Application &app);
+
+    // The code or the password field changed. With 2 and 6 characters the code is parsed
+    // and becomes the current one; a bad character shows "Неверный код команды!" unless
+    // `report` is false (a script run fills the fields and reports bad codes itself).
+    CodeState codeChanged(const QString &codeField, const QString &passwordField, bool report = true);
+    int currentCode() const { return m_code; }
+    CodeState codeState() const { return m_codeState; }
+
+    // "Выполнить" of the console: password + ";" + data with the current code; for the
+    // barcode command the data is checked and its separators marked first.
+    Reply execute(const QString &codeField, const QString &password, const QString &data, bool quiet);
+    // Enter in the data field: the same without the barcode rule; whole frames are
+    // logged and the status field is left as it is.
+    Reply sendData(const QString &password, const QString &data, bool quiet);
+    // "Повторить команду": the link's last command again with its sequence number.
+    Reply repeat(bool quiet);
+
+    // "В список": the code, "->" and the data.
+    static QString historyEntry(const QString &code, const QString &data);
+    // A double click on an entry: its first two characters are the code and the text
+    // from its fifth character on the data.
+    static void splitHistoryEntry(const QString &entry, QString &code, QString &data);
+
+    // The recent script files, most recent first.
+    QStringList recentScripts() const;
+    // The file dialog of "Открыть файл".
+    static Prompter::FileRequest scriptFileRequest();
+    // "Открыть файл": asks for a script; on a choice it becomes the current script and
+    // the first of the recent files. Returns the chosen path (empty when cancelled) and
+    // in `listed` the names the drop-down list is to show, the chosen one first.
+    QString openScript(QStringList &listed);
+
+    QString currentScript() const { return m_script; }
+    void setCurrentScript(const QString &path) { m_script = path; }
+
+private:
+    Reply send(const QByteArray &parameters, bool quiet, bool fullFrames, bool showStatus, const QString &codeField);
+    Reply judge(const struct CommandResult *r, bool quiet, bool fullFrames, bool showStatus,
+                const QString &codeField);
+
+    Application &m_app;
+    int m_code = 0;
+    CodeState m_codeState = CodeState::Incomplete;
+    QString m_script;
+};

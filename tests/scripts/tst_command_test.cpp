@@ -1,0 +1,210 @@
+// The command test screen TForm14 against the emulator on virtual time.
+#include "app/application.h"
+#include "emulator/registrar.h"
+#include "scripts/command_test.h"
+#include "scripts/command_test_form.h"
+#include "scripts/monitor.h"
+#include "ui/status_screen_form.h"
+
+#include "support/loopback_transport.h"
+#include "support/recording_prompter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QDateTime kHostTime(QDate(2026, 12, 9), QTime(10, 0, 5));
+const QString kBadCode = QStringLiteral("Неверный код команды");
+
+struct Bench {
+    QTemporaryDir dir;
+    VirtualClock clock;
+    RecordingPrompter prompter;
+    emu::Registrar registrar;
+    Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
+    LoopbackTransport *line = nullptr;
+    TForm14 form{app};
+
+    Bench()
+    {
+        registrar.setHostTime(kHostTime);
+        auto t = std::make_unique<LoopbackTransport>(registrar, clock);
+        line = t.get();
+        app.link().AttachTransport(std::move(t));
+        app.state().serialConnected = true;
+        form.show();
+    }
+    template <typename T = QLineEdit>
+    T *w(const char *name)
+    {
+        T *c = form.findChild<T *>(QLatin1String(name));
+        if (!c)
+            qFatal("no widget %s", name);
+        return c;
+    }
+    void type(const char *field, const QString &text)
+    {
+        w(field)->clear();
+        w(field)->insert(text);
+    }
+    void execute(const QString &code, const QString &commandLine)
+    {
+        type("codeEdit", code);
+        type("commandLineEdit", commandLine);
+        QTest::mouseClick(w<QPushButton>("executeButton"), Qt::LeftButton);
+    }
+    int lastCode() const { return quint8(line->framesSent.last().at(3)); }
+    QByteArray lastParameters() const
+    {
+        const QByteArray f = line->framesSent.last();
+        return f.mid(4, f.size() - 10);
+    }
+};
+
+} // namespace
+
+class CommandTestTest : public QObject {
+    Q_OBJECT
+private slots:
+    void codes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("sent"); // -1: refused
+        QTest::newRow("2f") << "2f" << 0x2F;
+        QTest::newRow("2F") << "2F" << 0x2F;
+        QTest::newRow("only two read") << "21xyz" << 0x21;
+        QTest::newRow("Aa") << "Aa" << 0xAA;
+        QTest::newRow("2G") << "2G" << -1;
+        QTest::newRow("G2") << "G2" << -1;
+        QTest::newRow("one digit") << "2" << -1;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("Cyrillic") << QStringLiteral("2А") << -1;
+    }
+    void codes()
+    {
+        QFETCH(QString, code);
+        QFETCH(int, sent);
+        QCOMPARE(console::parseCode(code), sent);
+        Bench b;
+        b.execute(code, "");
+        if (sent < 0) {
+            QCOMPARE(b.prompter.messages(), QStringList{kBadCode});
+            QVERIFY(b.line->framesSent.isEmpty());
+            QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+        } else {
+            QCOMPARE(b.line->framesSent.size(), 1);
+            QCOMPARE(b.lastCode(), sent);
+            QCOMPARE(b.lastParameters(), QByteArray("482913;"));
+        }
+    }
+
+    void barcodeCommand_data()
+    {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QByteArray>("parameters"); // empty: nothing sent
+        QTest::newRow("sixth field") << "1;2;3;4;5;6;" << QByteArray("482913;1;2;3;4;5\xA0" "6;");
+        QTest::newRow("five fields") << "1;2;3;4;5;" << QByteArray("482913;1;2;3;4;5;");
+        QTest::newRow("no closing separator") << "1;2;3;4;5;6" << QByteArray();
+    }
+    void barcodeCommand()
+    {
+        QFETCH(QString, commandLine);
+        QFETCH(QByteArray, parameters);
+        Bench b;
+        b.execute("71", commandLine);
+        if (parameters.isEmpty()) {
+            QCOMPARE(b.prompter.messages(),
+                     QStringList{QStringLiteral("Отсутствует последний разделитель - ;. Ошибка!")});
+            QVERIFY(b.line->framesSent.isEmpty());
+        } else {
+            QCOMPARE(b.lastCode(), 0x71);
+            QCOMPARE(b.lastParameters(), parameters);
+        }
+    }
+
+    void showsTheReply()
+    {
+        Bench b;
+        QCOMPARE(b.form.windowTitle(), QStringLiteral("Тест команд"));
+        QCOMPARE(b.w<QLabel>("statusPanel")->text(), QStringLiteral("   Тест команд:  "));
+        QCOMPARE(b.w("passwordEdit")->text(), QStringLiteral("482913"));
+        QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+        QVERIFY(b.w("resultEdit")->isReadOnly());
+
+        b.registrar.setStatusOverride({0x01, 0, 0x05, 0, 0, 0x20});
+        b.execute("21", "");
+        QCOMPARE(b.w("resultEdit")->text(), QStringLiteral("091226;1000;"));
+        QCOMPARE(b.w("errorWordEdit")->text(), QStringLiteral("0000"));
+        QCOMPARE(b.w("statusEdit")->text(), QStringLiteral("01 00 05 00 00 20 "));
+        QVERIFY(b.w<QPushButton>("statusButton")->isEnabled());
+        QCOMPARE(b.app.state().currentResult, &b.app.link().Result());
+
+        // A registrar error: its word, and the data of the error reply (none).
+        b.type("passwordEdit", "111111");
+        b.execute("28", "");
+        QCOMPARE(b.w("errorWordEdit")->text(), QStringLiteral("0006"));
+        QVERIFY(b.w("resultEdit")->text().isEmpty());
+        QCOMPARE(b.lastParameters(), QByteArray("111111;"));
+    }
+
+    void enterInTheCommandLineExecutes()
+    {
+        Bench b;
+        b.type("codeEdit", "22");
+        b.type("commandLineEdit", QStringLiteral("0;Строка;0;"));
+        QTest::keyClick(b.w("commandLineEdit"), Qt::Key_Return);
+        QCOMPARE(b.line->framesSent.size(), 1);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;0;\xD1\xF2\xF0\xEE\xEA\xE0;0;"));
+        QVERIFY(b.form.isVisible()); // Enter is not taken by a default button
+    }
+
+    void lostReplyIsNotShownAsTheLastOne()
+    {
+        Bench b;
+        b.app.link().SetReplyCount(0);
+        b.execute("21", "");
+        QCOMPARE(b.w("errorWordEdit")->text(), QStringLiteral("0000"));
+        b.registrar.injectFault({emu::Fault::Silence});
+        b.execute("21", "");
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка выполнения команды. Таймаут")});
+        QVERIFY(b.w("errorWordEdit")->text().isEmpty());
+        QVERIFY(b.w("resultEdit")->text().isEmpty());
+        QVERIFY(b.w("statusEdit")->text().isEmpty());
+    }
+
+    void activationAndStatusScreen()
+    {
+        Bench b;
+        b.execute("21", "");
+        bool shown = false;
+        QTimer::singleShot(0, &b.form, [&] {
+            auto *status = b.form.findChild<TForm5 *>();
+            shown = status && status->isVisible();
+            if (status)
+                status->reject();
+        });
+        QTest::mouseClick(b.w<QPushButton>("statusButton"), Qt::LeftButton);
+        QVERIFY(shown);
+
+        // Opening the screen again: "?" off, the reply fields emptied, the command line
+        // ready for typing.
+        QTest::mouseClick(b.w<QPushButton>("exitButton"), Qt::LeftButton);
+        QVERIFY(!b.form.isVisible());
+        b.form.show();
+        QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+        QVERIFY(b.w("errorWordEdit")->text().isEmpty());
+        QVERIFY(b.w("statusEdit")->text().isEmpty());
+        QCOMPARE(b.form.focusWidget(), b.w("commandLineEdit"));
+    }
+};
+
+QTEST_MAIN(CommandTestTest)
+#include "tst_command_test.moc"

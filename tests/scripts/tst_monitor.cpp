@@ -1,0 +1,656 @@
+// The monitor: the manual console against the emulator on virtual time, the recent
+// script files, and the window TForm28 with its variables window TForm40.
+#include "app/application.h"
+#include "commands/code_page.h"
+#include "emulator/registrar.h"
+#include "scripts/monitor.h"
+#include "scripts/monitor_form.h"
+#include "scripts/variables_form.h"
+#include "ui/status_screen_form.h"
+
+#include "support/loopback_transport.h"
+#include "support/recording_prompter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using Status = Monitor::Reply::Status;
+Q_DECLARE_METATYPE(Monitor::Reply::Status)
+
+namespace {
+
+const QDateTime kHostTime(QDate(2026, 12, 9), QTime(10, 0, 5));
+const QString kTimeout = QStringLiteral("Ошибка выполнения команды. Таймаут");
+const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
+const QString kNoSeparator = QStringLiteral("Отсутствует последний разделитель - ;. Ошибка!");
+const QString kBadCode = QStringLiteral("Неверный код команды!");
+
+QString examples()
+{
+    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../examples/");
+}
+
+// The application with the emulator behind its link on virtual time.
+struct Bench {
+    QTemporaryDir dir;
+    VirtualClock clock;
+    RecordingPrompter prompter;
+    emu::Registrar registrar;
+    Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
+    LoopbackTransport *line = nullptr;
+
+    explicit Bench(bool attached = true)
+    {
+        registrar.setHostTime(kHostTime);
+        if (!attached)
+            return;
+        auto t = std::make_unique<LoopbackTransport>(registrar, clock);
+        line = t.get();
+        app.link().AttachTransport(std::move(t));
+        app.state().serialConnected = true;
+    }
+    // The parameters of the last frame sent (after SOH, LEN, SEQ, CMD; before ENQ ...).
+    QByteArray lastParameters() const
+    {
+        const QByteArray f = line->framesSent.last();
+        return f.mid(4, f.size() - 10);
+    }
+    int lastCode() const { return quint8(line->framesSent.last().at(3)); }
+    QString writeIni(const QByteArray &text)
+    {
+        QFile f(app.config().filePath());
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        return f.fileName();
+    }
+    QString script(const QByteArray &text, const QString &name = QStringLiteral("script.txt"))
+    {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        return path;
+    }
+};
+
+const QByteArray kFiveFiles = "[Files]\nNumFiles=5\nFile1=e.txt\nFile2=d.txt\nFile3=c.txt\nFile4=b.txt\nFile5=a.txt\n";
+
+template <typename T>
+T *child(QWidget &w, const char *name)
+{
+    T *c = w.findChild<T *>(QLatin1String(name));
+    if (!c)
+        qFatal("no widget %s", name);
+    return c;
+}
+
+} // namespace
+
+class MonitorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { DeclClosedFlag::set(false); }
+
+    // ---- Operations ---------------------------------------------------------------------
+
+    void barcodeSeparators_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("sixth field") << QByteArray("1;2;3;4;5;6;") << true << QByteArray("1;2;3;4;5\xA0" "6;");
+        QTest::newRow("four kept") << QByteArray("1;2;3;4;5;") << true << QByteArray("1;2;3;4;5;");
+        QTest::newRow("many") << QByteArray("a;b;c;d;e;f;g;") << true << QByteArray("a;b;c;d;e\xA0" "f\xA0" "g;");
+        QTest::newRow("empty fields") << QByteArray(";;;;;;") << true << QByteArray(";;;;\xA0;");
+        QTest::newRow("only the closing one") << QByteArray(";") << true << QByteArray(";");
+        QTest::newRow("no closing separator") << QByteArray("1;2;3;4;5;6") << false << QByteArray();
+        QTest::newRow("empty") << QByteArray() << false << QByteArray();
+    }
+    void barcodeSeparators()
+    {
+        QFETCH(QByteArray, data);
+        QByteArray out = "untouched";
+        QTEST(console::barcodeData(data, out), "accepted");
+        QFETCH(bool, accepted);
+        QFETCH(QByteArray, sent);
+        QCOMPARE(out, accepted ? sent : QByteArray("untouched"));
+    }
+
+    void codeAndPasswordLengthRule_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<Monitor::CodeState>("state");
+        QTest::addColumn<int>("current");
+        QTest::newRow("one character") << "2" << "482913" << Monitor::CodeState::Incomplete << 0;
+        QTest::newRow("short password") << "21" << "48291" << Monitor::CodeState::Incomplete << 0;
+        QTest::newRow("lower case") << "2f" << "482913" << Monitor::CodeState::Valid << 0x2F;
+        QTest::newRow("upper case") << "2F" << "482913" << Monitor::CodeState::Valid << 0x2F;
+        QTest::newRow("G2") << "G2" << "482913" << Monitor::CodeState::Invalid << 0;
+        QTest::newRow("Cyrillic") << QStringLiteral("2Ф") << "482913" << Monitor::CodeState::Invalid << 0;
+    }
+    void codeAndPasswordLengthRule()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, password);
+        QFETCH(Monitor::CodeState, state);
+        Bench b;
+        Monitor m(b.app);
+        QCOMPARE(m.codeChanged(code, password), state);
+        QTEST(m.currentCode(), "current");
+        QCOMPARE(b.prompter.messages(),
+                 state == Monitor::CodeState::Invalid ? QStringList{kBadCode} : QStringList{});
+        // A field that holds no good code sends nothing, not even under an earlier code.
+        if (state != Monitor::CodeState::Valid) {
+            QCOMPARE(m.execute(code, password, "", false).status, Status::NotSent);
+            QCOMPARE(m.sendData(password, "", false).status, Status::NotSent);
+            QVERIFY(b.line->framesSent.isEmpty());
+        }
+    }
+
+    void executeLogsCutFrames()
+    {
+        Bench b;
+        Monitor m(b.app);
+        QCOMPARE(m.codeChanged("21", "482913"), Monitor::CodeState::Valid);
+        const Monitor::Reply r = m.execute("21", "482913", "", false);
+        QCOMPARE(r.status, Status::Done);
+        QCOMPARE(r.log.size(), 2);
+        // The request from its fifth byte on, without ENQ, check characters and ETX.
+        QCOMPARE(r.log[0], QStringLiteral("PC: (21)482913;"));
+        // The reply without SOH and without EOT, status bytes, ENQ, check characters, ETX.
+        const QByteArray reply = b.app.link().Result().reply;
+        QCOMPARE(r.log[1], QStringLiteral("FP: ") + code_page::fromDevice(reply.mid(1, reply.size() - 14)));
+        QVERIFY(r.log[1].endsWith(QStringLiteral("!0000;091226;1000;")));
+        QCOMPARE(r.errorWord, QStringLiteral("0000"));
+        QVERIFY(r.statusShown);
+        QCOMPARE(r.statusText, QStringLiteral("00 00 00 00 00 00 "));
+        QCOMPARE(b.app.state().currentResult, &b.app.link().Result());
+    }
+
+    void enterAndRepeatLogWholeFrames()
+    {
+        Bench b;
+        Monitor m(b.app);
+        m.codeChanged("60", "482913");
+        const Monitor::Reply sent = m.sendData("482913", "", false);
+        QCOMPARE(sent.status, Status::Done);
+        QCOMPARE(sent.log.value(0), QStringLiteral("PC: ") + code_page::fromDevice(b.line->framesSent.last().mid(1)));
+        QCOMPARE(sent.log.value(1), QStringLiteral("FP: ") + code_page::fromDevice(b.app.link().Result().reply.mid(1)));
+        QVERIFY(!sent.statusShown); // Enter leaves the status field alone
+
+        // The repeat keeps the sequence number: the registrar answers it from its last
+        // reply and does not open a second receipt (which it would refuse).
+        const Monitor::Reply again = m.repeat(false);
+        QCOMPARE(again.status, Status::Done);
+        QCOMPARE(b.line->framesSent.size(), 2);
+        QCOMPARE(b.line->framesSent[1], b.line->framesSent[0]);
+        QCOMPARE(b.registrar.repeatsAnswered(), 1);
+        QCOMPARE(again.errorWord, QStringLiteral("0000"));
+        QVERIFY(again.statusShown);
+        QCOMPARE(again.statusText, QStringLiteral("00 00 05 00 00 00 "));
+        QCOMPARE(again.log.size(), 2);
+        QVERIFY(again.log[0].startsWith(QStringLiteral("PC: ")));
+    }
+
+    void barcodeCommandFromTheConsole()
+    {
+        Bench b;
+        Monitor m(b.app);
+        m.codeChanged("71", "482913");
+        QCOMPARE(m.execute("71", "482913", "1;2;3;4;5;6", false).status, Status::NotSent);
+        QCOMPARE(b.prompter.messages(), QStringList{kNoSeparator});
+        QVERIFY(b.line->framesSent.isEmpty());
+
+        m.execute("71", "482913", "1;2;3;4;5;6;", false);
+        QCOMPARE(b.lastCode(), 0x71);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;1;2;3;4;5\xA0" "6;"));
+        // Enter in the data field sends the data as typed.
+        m.sendData("482913", "1;2;3;4;5;6;", false);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;1;2;3;4;5;6;"));
+    }
+
+    void failuresShowTheirMessage_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("faults");
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no reply") << int(emu::Fault::Silence) << 1 << Status::NoReply << kTimeout;
+        QTest::newRow("check value") << int(emu::Fault::BadCheck) << 1 << Status::ChecksumError << kChecksum;
+        QTest::newRow("refused frame") << int(emu::Fault::Nak) << 1 << Status::Rejected
+                                       << QStringLiteral("Ошибка выполнения команды");
+    }
+    void failuresShowTheirMessage()
+    {
+        QFETCH(int, fault);
+        QFETCH(Status, status);
+        QFETCH(QString, message);
+        for (int operation = 0; operation < 3; ++operation) {
+            Bench b;
+            b.app.link().SetReplyCount(0);
+            Monitor m(b.app);
+            m.codeChanged("21", "482913");
+            QCOMPARE(m.execute("21", "482913", "", false).status, Status::Done); // "0000" is now on record
+            b.prompter.clear();
+            b.registrar.injectFault({emu::Fault::Kind(fault)});
+            const Monitor::Reply r = operation == 0 ? m.execute("21", "482913", "", false)
+                : operation == 1                    ? m.sendData("482913", "", false)
+                                                    : m.repeat(false);
+            QCOMPARE(r.status, status);
+            QVERIFY(r.log.isEmpty());
+            QVERIFY(r.errorWord.isEmpty());
+            QCOMPARE(b.prompter.messages(), QStringList{message});
+        }
+    }
+
+    void quietHidesFramesButShowsTheFields()
+    {
+        Bench b;
+        Monitor m(b.app);
+        m.codeChanged("21", "482913");
+        const Monitor::Reply r = m.execute("21", "482913", "", true);
+        QCOMPARE(r.status, Status::Done);
+        QVERIFY(r.log.isEmpty());
+        QCOMPARE(r.errorWord, QStringLiteral("0000"));
+    }
+
+    void withoutALinkOnlyTheLinkSpeaks()
+    {
+        Bench b(false);
+        Monitor m(b.app);
+        // Nothing sent yet: nothing to repeat.
+        QCOMPARE(m.repeat(false).status, Status::NotSent);
+        QVERIFY(b.prompter.messages().isEmpty());
+        m.codeChanged("21", "482913");
+        QCOMPARE(m.execute("21", "482913", "", false).status, Status::NotSent);
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка выбора устройства подключения!")});
+    }
+
+    void openScriptKeepsNumFilesNames()
+    {
+        Bench b;
+        b.writeIni(kFiveFiles);
+        Monitor m(b.app);
+        QCOMPARE(m.recentScripts(), (QStringList{"e.txt", "d.txt", "c.txt", "b.txt", "a.txt"}));
+        b.prompter.files.push_back(QStringLiteral("/scripts/f.txt"));
+        QStringList listed;
+        QCOMPARE(m.openScript(listed), QStringLiteral("/scripts/f.txt"));
+        QCOMPARE(m.currentScript(), QStringLiteral("/scripts/f.txt"));
+        const QStringList expected{"/scripts/f.txt", "e.txt", "d.txt", "c.txt", "b.txt"};
+        QCOMPARE(listed, expected);
+        QCOMPARE(m.recentScripts(), expected);
+        const Prompter::FileRequest r = Monitor::scriptFileRequest();
+        QCOMPARE(b.prompter.shown.last().caption, QStringLiteral("Текстовые файлы (*.txt)|*.TXT|Все|*.*"));
+        QCOMPARE(r.defaultExtension, QStringLiteral("txt"));
+        QCOMPARE(r.initialFolder, QDir::currentPath());
+
+        // Cancelled: nothing changes.
+        QCOMPARE(m.openScript(listed), QString());
+        QCOMPARE(m.currentScript(), QStringLiteral("/scripts/f.txt"));
+    }
+
+    void aNameTheSettingsCannotKeepStillRuns()
+    {
+        Bench b;
+        b.writeIni(kFiveFiles);
+        Monitor m(b.app);
+        const QString longName = QStringLiteral("/") + QString(520, QLatin1Char('x')) + QStringLiteral(".txt");
+        b.prompter.files.push_back(longName);
+        QStringList listed;
+        QCOMPARE(m.openScript(listed), longName);
+        QCOMPARE(listed.value(0), longName);
+        QCOMPARE(listed.size(), 6);
+        QCOMPARE(m.recentScripts().size(), 5);
+    }
+
+    // ---- The window ---------------------------------------------------------------------
+
+    void activation()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        QCOMPARE(child<QLineEdit>(form, "passwordEdit")->text(), QStringLiteral("482913"));
+        QCOMPARE(child<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(form.focusWidget(), child<QLineEdit>(form, "codeEdit"));
+        QVERIFY(!child<QPushButton>(form, "executeButton")->isEnabled()); // empty code field
+        QVERIFY(child<QGroupBox>(form, "consoleGroup")->isEnabled());
+    }
+
+    void codeFieldRule()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        auto *code = child<QLineEdit>(form, "codeEdit");
+        auto *password = child<QLineEdit>(form, "passwordEdit");
+        auto *execute = child<QPushButton>(form, "executeButton");
+
+        QTest::keyClicks(code, "2f");
+        QVERIFY(execute->isEnabled());
+        QTest::keyClick(code, Qt::Key_Return); // Enter in the code field goes on to the data
+        QCOMPARE(form.focusWidget(), child<QLineEdit>(form, "dataEdit"));
+        QVERIFY(b.line->framesSent.isEmpty());
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x2F);
+        code->clear();
+        QTest::keyClicks(code, "2F");
+        QTest::mouseClick(execute, Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x2F);
+        QCOMPARE(b.line->framesSent.size(), 2);
+
+        password->backspace();
+        QVERIFY(!execute->isEnabled());
+        QTest::keyClicks(password, "3");
+        QVERIFY(execute->isEnabled());
+
+        code->clear();
+        b.prompter.clear();
+        QTest::keyClicks(code, "G2");
+        QCOMPARE(b.prompter.messages(), QStringList{kBadCode});
+        QVERIFY(!execute->isEnabled());
+        // Enter in the data field does not send under the earlier code either.
+        QTest::keyClick(child<QLineEdit>(form, "dataEdit"), Qt::Key_Return);
+        QCOMPARE(b.line->framesSent.size(), 2);
+    }
+
+    void consoleShowsReplyInTheWindow()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        auto *log = child<QPlainTextEdit>(form, "logEdit");
+        auto *data = child<QLineEdit>(form, "dataEdit");
+        QTest::keyClicks(child<QLineEdit>(form, "codeEdit"), "21");
+        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QCOMPARE(log->toPlainText().split('\n').value(0), QStringLiteral("PC: (21)482913;"));
+        QCOMPARE(child<QLineEdit>(form, "errorWordEdit")->text(), QStringLiteral("0000"));
+        QCOMPARE(child<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 00 "));
+
+        // Enter in the data field: whole frames; the status field keeps what it showed.
+        b.registrar.setStatusOverride({0, 0, 0, 0, 0, 0x21});
+        QTest::keyClicks(data, "x;");
+        QTest::keyClick(data, Qt::Key_Return);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;x;"));
+        QCOMPARE(child<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 00 "));
+        QVERIFY(log->toPlainText().split('\n').value(2).startsWith(QStringLiteral("PC: ")));
+
+        // "Не выводить данные": no frames.
+        const int lines = log->blockCount();
+        child<QCheckBox>(form, "quietCheck")->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(form, "repeatButton"), Qt::LeftButton);
+        QCOMPARE(log->blockCount(), lines);
+        QCOMPARE(child<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 21 "));
+
+        QTest::mouseClick(child<QPushButton>(form, "clearLogButton"), Qt::LeftButton);
+        QVERIFY(log->toPlainText().isEmpty());
+    }
+
+    void barcodeRuleInTheWindow()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        QTest::keyClicks(child<QLineEdit>(form, "codeEdit"), "71");
+        QTest::keyClicks(child<QLineEdit>(form, "dataEdit"), "1;2;3;4;5;6");
+        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QCOMPARE(b.prompter.messages(), QStringList{kNoSeparator});
+        QVERIFY(b.line->framesSent.isEmpty());
+        QTest::keyClick(child<QLineEdit>(form, "dataEdit"), Qt::Key_End);
+        QTest::keyClicks(child<QLineEdit>(form, "dataEdit"), ";");
+        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;1;2;3;4;5\xA0" "6;"));
+    }
+
+    void historyList()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        auto *code = child<QLineEdit>(form, "codeEdit");
+        auto *data = child<QLineEdit>(form, "dataEdit");
+        auto *list = child<QListWidget>(form, "historyList");
+        QTest::keyClicks(code, "22");
+        data->insert(QStringLiteral("0;Строка;0;"));
+        QTest::mouseClick(child<QPushButton>(form, "addToListButton"), Qt::LeftButton);
+        code->clear();
+        data->clear();
+        QTest::keyClicks(code, "2f");
+        QTest::mouseClick(child<QPushButton>(form, "addToListButton"), Qt::LeftButton);
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("22->0;Строка;0;"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("2f->"));
+
+        const QPoint at = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(code->text(), QStringLiteral("22"));
+        QCOMPARE(data->text(), QStringLiteral("0;Строка;0;"));
+        QVERIFY(child<QPushButton>(form, "executeButton")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;0;\xD1\xF2\xF0\xEE\xEA\xE0;0;"));
+        QCOMPARE(b.registrar.journal().size(), 1);
+    }
+
+    void recentFileList()
+    {
+        Bench b;
+        b.writeIni(kFiveFiles);
+        TForm28 form(b.app);
+        form.show();
+        auto *combo = child<QComboBox>(form, "fileCombo");
+        QCOMPARE(combo->count(), 5);
+        QCOMPARE(combo->currentIndex(), -1);
+        QVERIFY(combo->currentText().isEmpty());
+
+        // Nothing chosen: a run needs a choice first.
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Внимание! Файл не выбран!")});
+
+        const QString chosen = b.script("21482913;\n", QStringLiteral("f.txt"));
+        b.prompter.files.push_back(chosen);
+        child<QLineEdit>(form, "lineCounterEdit")->setText(QStringLiteral("7"));
+        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QCOMPARE(combo->count(), 5);
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(combo->itemText(0), chosen);
+        QCOMPARE(combo->itemText(4), QStringLiteral("b.txt")); // a.txt, the oldest, is gone
+        QCOMPARE(child<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(b.app.config().recentFiles(), (QStringList{chosen, "e.txt", "d.txt", "c.txt", "b.txt"}));
+
+        // Choosing from the list makes that entry the script that runs.
+        const QString other = b.script("28482913;\n", QStringLiteral("g.txt"));
+        combo->addItem(other);
+        combo->setCurrentIndex(combo->count() - 1);
+        emit combo->activated(combo->count() - 1);
+        QCOMPARE(form.monitor().currentScript(), other);
+        b.prompter.clear();
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x28);
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Конец файла!")});
+
+        // The next opening of the screen starts without a choice again.
+        form.hide();
+        form.show();
+        QCOMPARE(combo->currentIndex(), -1);
+    }
+
+    void scriptRunFillsLogAndVariables()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        b.prompter.files.push_back(examples() + QStringLiteral("variables_loop.txt"));
+        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Конец файла!")});
+        QCOMPARE(child<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
+        const QStringList log = child<QPlainTextEdit>(form, "logEdit")->toPlainText().split('\n');
+        QVERIFY(log.contains(QStringLiteral(";i=3")));
+        QVERIFY(log.contains(QStringLiteral("Комментарий::  Напечатано три строки!!!")));
+        QVERIFY(!log.contains(QStringLiteral("Комментарий::  Число строк неверно!!!")));
+        QCOMPARE(log.filter(QRegularExpression(QStringLiteral("^PC: "))).size(), 3); // RunCommand logs nothing
+        QCOMPARE(b.registrar.paperTape().size(), 3);
+        QCOMPARE(child<QLineEdit>(form, "errorWordEdit")->text(), QStringLiteral("0000"));
+
+        TForm40 *vars = form.variablesWindow();
+        QCOMPARE(vars->variableCount(), 5);
+        QCOMPARE(vars->name(1), QStringLiteral("pw"));
+        QCOMPARE(vars->name(5), QStringLiteral("same"));
+        QCOMPARE(vars->value(1), QStringLiteral("482913"));
+        QCOMPARE(vars->value(2), QStringLiteral("0")); // Oper leaves the grid as Set wrote it
+        QVERIFY(!vars->isVisible());
+
+        QTest::mouseClick(child<QPushButton>(form, "variablesButton"), Qt::LeftButton);
+        QVERIFY(vars->isVisible());
+        QVERIFY(vars->windowFlags() & Qt::WindowStaysOnTopHint);
+        auto *table = child<QTableWidget>(*vars, "variablesTable");
+        QCOMPARE(table->horizontalHeaderItem(TForm40::NameColumn)->text(), QStringLiteral("Переменные"));
+        QCOMPARE(table->horizontalHeaderItem(TForm40::ValueColumn)->text(), QStringLiteral("Значения"));
+        QCOMPARE(table->item(4, TForm40::NumberColumn)->text(), QStringLiteral("5"));
+
+        // A script chosen anew empties the variables.
+        emit child<QComboBox>(form, "fileCombo")->activated(0);
+        QCOMPARE(vars->variableCount(), 0);
+        QCOMPARE(table->rowCount(), 1);
+        QVERIFY(table->item(0, TForm40::NameColumn) == nullptr);
+    }
+
+    void variablesWindowStandsAtTheRightEdge()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.move(40, 30);
+        form.show();
+        QTest::mouseClick(child<QPushButton>(form, "variablesButton"), Qt::LeftButton);
+        TForm40 *vars = form.variablesWindow();
+        QVERIFY(vars->isVisible());
+        const QRect area = form.screen()->availableGeometry();
+        if (form.frameGeometry().right() + vars->frameGeometry().width() < area.right()) {
+            QCOMPARE(vars->pos().x(), form.frameGeometry().right() + 1);
+            QCOMPARE(vars->pos().y(), form.frameGeometry().top());
+        }
+        QTest::mouseClick(child<QPushButton>(*vars, "closeButton"), Qt::LeftButton);
+        QVERIFY(!vars->isVisible());
+    }
+
+    void quietRunAndContinueAndStep()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        b.prompter.files.push_back(b.script("+ one\n21482913;\n28482913;\n80482913;\n"));
+        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        auto *log = child<QPlainTextEdit>(form, "logEdit");
+        auto *counter = child<QLineEdit>(form, "lineCounterEdit");
+
+        child<QCheckBox>(form, "quietCheck")->setChecked(true);
+        child<QCheckBox>(form, "noRepaintCheck")->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QVERIFY(log->toPlainText().isEmpty());
+        QCOMPARE(b.registrar.journal().size(), 3);
+        child<QCheckBox>(form, "quietCheck")->setChecked(false);
+
+        // "Шаг" after line 2 runs line 3 only; "Продолжить" from 3 runs line 4.
+        counter->setText(QStringLiteral("2"));
+        QTest::mouseClick(child<QPushButton>(form, "stepButton"), Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x28);
+        QCOMPARE(counter->text(), QStringLiteral("3"));
+        QTest::mouseClick(child<QPushButton>(form, "continueButton"), Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x80);
+        QCOMPARE(b.registrar.journal().size(), 5);
+        QCOMPARE(child<QLineEdit>(form, "codeEdit")->text(), QStringLiteral("80"));
+        QCOMPARE(counter->text(), QStringLiteral("0"));
+        QVERIFY(log->toPlainText().startsWith(QStringLiteral("PC: ")));
+    }
+
+    void stopEndsALoopOfStatements()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        b.prompter.files.push_back(b.script("%DeclareBeg\n%New i\n%DeclareEnd\n%Set i = \"0\"\n"
+                                            "%While (i < 1)\n%EndWhile\n21482913;\n"));
+        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        auto *counter = child<QLineEdit>(form, "lineCounterEdit");
+        auto *stop = child<QPushButton>(form, "stopButton");
+        bool clicked = false;
+        connect(counter, &QLineEdit::textChanged, this, [&](const QString &text) {
+            const int n = text.toInt();
+            if (n == 200 && !clicked) {
+                clicked = true;
+                // Arrives through the window's event processing between two lines.
+                QTimer::singleShot(0, stop, [stop] { QTest::mouseClick(stop, Qt::LeftButton); });
+            } else if (n > 100000) {
+                form.runner().requestStop(); // the stop button never got through
+            }
+        });
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QVERIFY(clicked);
+        QVERIFY(!form.runner().running());
+        QVERIFY(counter->text().toInt() < 1000);
+        QVERIFY(b.line->framesSent.isEmpty());
+        QVERIFY(b.prompter.messages().isEmpty()); // a stop is silent
+    }
+
+    void exitDuringARunStopsIt()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        b.prompter.files.push_back(b.script("%DeclareBeg\n%New i\n%DeclareEnd\n%Set i = \"0\"\n"
+                                            "%While (i < 1)\n%EndWhile\n"));
+        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(child<QPushButton>(form, "exitButton"), Qt::LeftButton); });
+        auto *counter = child<QLineEdit>(form, "lineCounterEdit");
+        connect(counter, &QLineEdit::textChanged, this, [&](const QString &text) {
+            if (text.toInt() > 100000)
+                form.runner().requestStop(); // the button never got through
+        });
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QVERIFY(counter->text().toInt() < 1000);
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.runner().running());
+    }
+
+    void statusScreenNeedsAConnection()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.show();
+        b.app.state().serialConnected = false;
+        QTest::mouseClick(child<QPushButton>(form, "statusButton"), Qt::LeftButton);
+        QVERIFY(form.findChild<TForm5 *>() == nullptr);
+
+        b.app.state().serialConnected = true;
+        bool shown = false;
+        QTimer::singleShot(0, &form, [&] {
+            auto *status = form.findChild<TForm5 *>();
+            shown = status && status->isVisible();
+            if (status)
+                status->reject();
+        });
+        QTest::mouseClick(child<QPushButton>(form, "statusButton"), Qt::LeftButton);
+        QVERIFY(shown);
+    }
+};
+
+QTEST_MAIN(MonitorTest)
+#include "tst_monitor.moc"
