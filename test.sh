@@ -35,7 +35,7 @@ fuzz)
         -DDIZIVU_FUZZ=ON -DDIZIVU_TESTS=OFF
     mkdir -p build-fuzz/corpus
     for f in build-fuzz/fuzz/fuzz_*; do
-        [ -x "$f" ] || continue
+        [ -f "$f" ] && [ -x "$f" ] || continue
         name=$(basename "$f")
         mkdir -p "build-fuzz/corpus/$name"
         echo "== $name"
