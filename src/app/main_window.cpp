@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/identification.h"
+
 #include "commands/code_page.h"
 #include "commands/command_wrappers.h"
 #include "commands/error_decoding.h"
@@ -163,12 +165,6 @@ void MainWindowOps::applyModelMenus()
         items[MenuItem::DailyReportsRgt9].enabled = false;
 }
 
-QString MainWindowOps::identityText(const CommandResult &r) const
-{
-    return QStringLiteral("   Модель:") + field(r, 1) + QStringLiteral(",    Версия:") + field(r, 2)
-        + QStringLiteral(",     ") + field(r, 3) + QLatin1Char('.');
-}
-
 void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
 {
     AppState &s = m_app.state();
@@ -177,8 +173,7 @@ void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
         m_app.config().setSpeed(speedText(m_model.speedIndex));
     }
     s.taxGroupCount = field(r, 10).toInt();
-    const int forms = field(r, 11).toInt();
-    s.paymentFormCount = forms == 0 ? 10 : forms;
+    s.paymentFormCount = identification::paymentFormCount(r);
     s.modelName = field(r, 1);
     s.dataTransferFamily = status_bytes::reportsDataTransfer(s.modelName);
     s.rgtModel = s.modelName.contains(QStringLiteral("RGT"));
@@ -194,7 +189,7 @@ void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
     if (s.showPaper57)
         s.showSmallFontControlTape = false;
 
-    m_model.statusText = identityText(r);
+    m_model.statusText = identification::identityText(r);
     if (r.status[0] & 0x01)
         m_model.statusText += QStringLiteral(" Сервис.реж.");
     s.sharedMark = true;
@@ -313,20 +308,12 @@ void MainWindowOps::connectSerial()
     link.SetOnVirtualPort(s.onVirtualPort);
     m_model.restoreUsbVisible = s.onVirtualPort;
 
-    setMenusEnabled(true);
-    m_model.serialListsEnabled = false;
-    m_model.statusButtonEnabled = true;
     m_model.serialLamp = Lamp::Green;
     m_model.serialButtonText = kDisconnect;
     m_model.usbButtonEnabled = false;
-    s.serialConnected = true;
-    s.usbConnected = false;
     s.connectedSpeed = speed;
     const int version = config.ukrVersion();
-    s.showSmallFontReceipt = false;
-    s.showSmallFontControlTape = false;
-    if (m_platform.repaint)
-        m_platform.repaint();
+    showConnected(true);
 
     if (!identify(true))
         return;
@@ -349,6 +336,22 @@ void MainWindowOps::disconnectSerial()
     m_model.serialLamp = Lamp::Red;
     m_model.serialButtonText = kConnect;
     m_model.restoreUsbVisible = false;
+}
+
+void MainWindowOps::showConnected(bool serial)
+{
+    AppState &s = m_app.state();
+    setMenusEnabled(true);
+    m_model.serialListsEnabled = false;
+    m_model.statusButtonEnabled = true;
+    s.serialConnected = serial;
+    s.usbConnected = !serial;
+    // The small-font options of the registrar-parameters screen stay hidden until the
+    // model name is known.
+    s.showSmallFontReceipt = false;
+    s.showSmallFontControlTape = false;
+    if (m_platform.repaint)
+        m_platform.repaint();
 }
 
 void MainWindowOps::showDisconnected()
@@ -386,18 +389,10 @@ void MainWindowOps::connectUsb()
     link.SetOnVirtualPort(false);
     s.onVirtualPort = false;
 
-    setMenusEnabled(true);
     m_model.usbLamp = Lamp::Green;
     m_model.usbButtonText = kDisconnect;
     m_model.serialButtonEnabled = false;
-    m_model.serialListsEnabled = false;
-    m_model.statusButtonEnabled = true;
-    s.usbConnected = true;
-    s.serialConnected = false;
-    s.showSmallFontReceipt = false;
-    s.showSmallFontControlTape = false;
-    if (m_platform.repaint)
-        m_platform.repaint();
+    showConnected(false);
 
     if (!identify(false))
         return;
@@ -441,9 +436,8 @@ bool MainWindowOps::checkStatus()
         if (r->noReply())
             return false;
     }
-    const int forms = field(*r, 11).toInt();
-    s.paymentFormCount = forms == 0 ? 10 : forms;
-    m_model.statusText = identityText(*r);
+    s.paymentFormCount = identification::paymentFormCount(*r);
+    m_model.statusText = identification::identityText(*r);
     return true;
 }
 

@@ -126,6 +126,8 @@ private:
     void disconnectSerial();
     void connectUsb();
     void disconnectUsb();
+    // The transport is open: menus and the status view on, port lists off.
+    void showConnected(bool serial);
     // Menus off, both connect buttons and the port lists on, no status view.
     void showDisconnected();
     void readConnectionSettings();
@@ -136,7 +138,6 @@ private:
     void setMenusEnabled(bool enabled);
     void applyModelMenus();
     void wait(int ms);
-    QString identityText(const CommandResult &r) const;
     QString selectedPort() const;
     QString openFailureText(const QString &reason) const;
 

@@ -1,5 +1,7 @@
 #include "ui/status_view.h"
 
+#include "app/identification.h"
+
 #include "app/application.h"
 #include "commands/code_page.h"
 #include "commands/command_result.h"
@@ -9,7 +11,6 @@
 namespace {
 
 const QString kDefaultPassword = QStringLiteral("482913");
-constexpr int kDefaultPaymentForms = 10;
 
 // The byte-5 captions follow the family the connection settled on. The caption helper
 // tells the family from a model name, so it gets a name of that family whenever the
@@ -55,10 +56,7 @@ StatusDisplay StatusView::current() const
 
 QString StatusView::identityText(const CommandResult &diagnostic)
 {
-    return QStringLiteral("   Модель:") + code_page::fromDevice(diagnostic.field(0))
-        + QStringLiteral(",    Версия:") + code_page::fromDevice(diagnostic.field(1))
-        + QStringLiteral(",     ") + code_page::fromDevice(diagnostic.field(2))
-        + QLatin1Char('.');
+    return identification::identityText(diagnostic);
 }
 
 bool StatusView::refresh(QString &statusText)
@@ -72,11 +70,7 @@ bool StatusView::refresh(QString &statusText)
         m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + message);
         return false;
     }
-    // Field 11: the number of payment types; a count below 1 would leave the payment
-    // screens with nothing to show, so it reads as the usual ten.
-    bool ok = false;
-    const int forms = r->field(10).trimmed().toInt(&ok);
-    m_app.state().paymentFormCount = ok && forms > 0 ? forms : kDefaultPaymentForms;
+    m_app.state().paymentFormCount = identification::paymentFormCount(*r);
     statusText = identityText(*r);
     return true;
 }

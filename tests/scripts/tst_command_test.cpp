@@ -6,6 +6,7 @@
 #include "scripts/monitor.h"
 #include "ui/status_screen_form.h"
 
+#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 
@@ -24,22 +25,12 @@ namespace {
 const QDateTime kHostTime(QDate(2026, 12, 9), QTime(10, 0, 5));
 const QString kBadCode = QStringLiteral("Неверный код команды");
 
-struct Bench {
-    QTemporaryDir dir;
-    VirtualClock clock;
-    RecordingPrompter prompter;
-    emu::Registrar registrar;
-    Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
-    LoopbackTransport *line = nullptr;
+struct Bench : EmulatedApp {
     TForm14 form{app};
 
     Bench()
     {
         registrar.setHostTime(kHostTime);
-        auto t = std::make_unique<LoopbackTransport>(registrar, clock);
-        line = t.get();
-        app.link().AttachTransport(std::move(t));
-        app.state().serialConnected = true;
         form.show();
     }
     template <typename T = QLineEdit>

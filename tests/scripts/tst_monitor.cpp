@@ -8,6 +8,7 @@
 #include "scripts/variables_form.h"
 #include "ui/status_screen_form.h"
 
+#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 
@@ -46,24 +47,8 @@ QString examples()
 }
 
 // The application with the emulator behind its link on virtual time.
-struct Bench {
-    QTemporaryDir dir;
-    VirtualClock clock;
-    RecordingPrompter prompter;
-    emu::Registrar registrar;
-    Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
-    LoopbackTransport *line = nullptr;
-
-    explicit Bench(bool attached = true)
-    {
-        registrar.setHostTime(kHostTime);
-        if (!attached)
-            return;
-        auto t = std::make_unique<LoopbackTransport>(registrar, clock);
-        line = t.get();
-        app.link().AttachTransport(std::move(t));
-        app.state().serialConnected = true;
-    }
+struct Bench : EmulatedApp {
+    explicit Bench(bool attached = true) : EmulatedApp({}, attached) { registrar.setHostTime(kHostTime); }
     // The parameters of the last frame sent (after SOH, LEN, SEQ, CMD; before ENQ ...).
     QByteArray lastParameters() const
     {

@@ -3,6 +3,7 @@
 #include "commands/code_page.h"
 #include "emulator/registrar.h"
 #include "scripts/script_runner.h"
+#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 
@@ -48,21 +49,12 @@ public:
 };
 
 // One runner with the emulator on the line.
-struct Bench {
-    QTemporaryDir dir;
-    VirtualClock clock;
-    RecordingPrompter prompter;
-    emu::Registrar registrar;
-    Application app{prompter, clock, dir.filePath(QStringLiteral("dizivu.ini"))};
-    LoopbackTransport *line = nullptr;
+struct Bench : EmulatedApp {
     RecordingSink sink;
     ScriptRunner runner{app, sink};
 
     Bench()
     {
-        auto t = std::make_unique<LoopbackTransport>(registrar, clock);
-        line = t.get();
-        app.link().AttachTransport(std::move(t));
         registrar.setHostTime(kHostTime);
         runner.setDateTimeSource([] { return kHostTime; });
     }

@@ -5,6 +5,7 @@
 #include "ui/status_screen_form.h"
 #include "ui/status_view.h"
 
+#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 
@@ -42,22 +43,8 @@ emu::Registrar::Options registrarOptions(const QString &model = QStringLiteral("
 }
 
 // The application with the emulator behind its link on virtual time.
-struct Bench {
-    QTemporaryDir dir;
-    VirtualClock clock;
-    RecordingPrompter prompter;
-    emu::Registrar registrar;
-    Application app;
-    LoopbackTransport *line = nullptr;
-
-    explicit Bench(const emu::Registrar::Options &options = registrarOptions())
-        : registrar(options), app(prompter, clock, dir.filePath(QStringLiteral("dizivu.ini")))
-    {
-        auto t = std::make_unique<LoopbackTransport>(registrar, clock);
-        line = t.get();
-        app.link().AttachTransport(std::move(t));
-        app.state().serialConnected = true;
-    }
+struct Bench : EmulatedApp {
+    explicit Bench(const emu::Registrar::Options &options = registrarOptions()) : EmulatedApp(options) {}
     // Some command ran last (as any screen may have sent one).
     CommandResult *runCommand() { return app.execute(0x21, "482913;"); }
     void silence()
