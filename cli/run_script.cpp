@@ -28,8 +28,9 @@ void print(FILE *f, const QString &text)
 // for the report at the end; Ctrl+C asks the run to stop after its line.
 class StreamSink final : public ScriptSink {
 public:
-    explicit StreamSink(FILE *out) : m_out(out) {}
+    StreamSink(FILE *out, FILE *err) : m_out(out), m_err(err) {}
     void logLine(const QString &line) override { print(m_out, line); }
+    void commandFailure(const QString &line) override { print(m_err, line); }
     void errorWord(const QString &word) override { lastErrorWord = word; }
     void statusText(const QString &text) override { lastStatus = text; }
     void processEvents() override
@@ -44,6 +45,7 @@ public:
 
 private:
     FILE *m_out;
+    FILE *m_err;
 };
 
 } // namespace
@@ -92,10 +94,12 @@ int exitStatusOf(ScriptRunner::Outcome outcome)
         return RegistrarError;
     case ScriptRunner::Outcome::NoReply:
         return NoReply;
+    case ScriptRunner::Outcome::Nak:
     case ScriptRunner::Outcome::ChecksumError:
         return LinkFault;
     case ScriptRunner::Outcome::NoFile:
     case ScriptRunner::Outcome::Busy:
+    case ScriptRunner::Outcome::PortLost:
         return Usage;
     case ScriptRunner::Outcome::Refused:
         return kScriptRefused;
@@ -131,7 +135,7 @@ int runScript(const Options &o, FILE *out, FILE *err)
     if (o.startup)
         link.SendStartupFrame();
 
-    StreamSink sink(out);
+    StreamSink sink(out, err);
     ScriptRunner runner(app, sink);
     sink.runner = &runner;
     runner.setScript(a.script);

@@ -11,8 +11,9 @@ namespace cli {
 struct Options;
 
 // Exit statuses of `run` beyond those of `send` (0 the script reached its end or the
-// step ran, 1 a command's error word, 2 no reply, 3 check mismatch, 4 bad arguments, a
-// port or a script that cannot be opened).
+// step ran, 1 a command's error word, 2 no reply, 3 NAK or check mismatch, 4 bad
+// arguments, a port or a script that cannot be opened, or a port SetSpeed could not
+// open again).
 constexpr int kScriptRefused = 5;  // a statement or line was refused
 constexpr int kScriptStopped = 130; // interrupted (SIGINT)
 

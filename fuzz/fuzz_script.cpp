@@ -171,7 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     BudgetSink sink;
     ScriptRunner runner(app, sink);
     sink.runner = &runner;
-    DeclClosedFlag::set(mode & 0x40);
+    // Over USB, SetSpeed leaves the connection alone.
+    app.state().usbConnected = mode & 0x40;
     runner.setSeedSource([] { return 1u; });
     runner.setDateTimeSource([] { return QDateTime(QDate(2026, 12, 9), QTime(10, 0)); });
     runner.setPortName(QStringLiteral("ttyFUZZ"));

@@ -49,6 +49,13 @@ int main(int argc, char **argv)
             a.state().connectedSpeed = rate;
             window.render();
         });
+        // A SetSpeed that could not open the port again has left the link closed: the
+        // window shows the program disconnected.
+        QObject::connect(form, &TForm28::serialConnectionLost, &window, [&window, &a] {
+            if (a.state().serialConnected)
+                window.ops().serialButton();
+            window.render();
+        });
         return form;
     });
     window.show();

@@ -15,6 +15,10 @@ CommandTest::Outcome CommandTest::execute(const QString &code, const QString &pa
         m_app.prompter().showMessage(kBadCode);
         return out;
     }
+    if (!console::codeInRange(c)) {
+        m_app.prompter().showMessage(console::kCodeOutOfRange);
+        return out;
+    }
     QByteArray line = code_page::toDevice(commandLine);
     if (c == console::kBarcodeCommand && !console::barcodeData(code_page::toDevice(commandLine), line)) {
         m_app.prompter().showMessage(console::kNoClosingSeparator);
@@ -23,11 +27,13 @@ CommandTest::Outcome CommandTest::execute(const QString &code, const QString &pa
     const bool attached = m_app.link().ActiveTransport() != nullptr;
     const CommandResult *r = m_app.execute(c, code_page::toDevice(password) + ';' + line);
     out.sent = true;
-    // Without a reply the record still holds the previous reply's error word and data;
-    // showing them would pass a lost command off as done.
-    if (r->noReply() || (r->flags & CommandResult::kNakBit)) {
+    // After a failed exchange the record holds the previous reply's error word and data,
+    // or a reply that did not arrive intact; showing them would pass a lost command off
+    // as done.
+    const console::Verdict verdict = console::judgeReply(*r);
+    if (console::linkFailure(verdict)) {
         if (attached)
-            m_app.prompter().showMessage(r->noReply() ? console::kTimeout : console::kRefused);
+            m_app.prompter().showMessage(console::failureMessage(verdict));
         return out;
     }
     out.replied = true;

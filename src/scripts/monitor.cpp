@@ -103,14 +103,27 @@ Monitor::CodeState Monitor::codeChanged(const QString &codeField, const QString 
             m_app.prompter().showMessage(console::kBadCode);
         return m_codeState;
     }
+    if (!console::codeInRange(code)) {
+        m_codeState = CodeState::OutOfRange;
+        if (report)
+            m_app.prompter().showMessage(console::kCodeOutOfRange);
+        return m_codeState;
+    }
     m_code = code;
     m_codeState = CodeState::Valid;
     return m_codeState;
 }
 
+bool Monitor::codeAccepted()
+{
+    if (m_codeState == CodeState::OutOfRange)
+        m_app.prompter().showMessage(console::kCodeOutOfRange);
+    return m_codeState == CodeState::Valid;
+}
+
 Monitor::Reply Monitor::execute(const QString &codeField, const QString &password, const QString &data, bool quiet)
 {
-    if (m_codeState != CodeState::Valid)
+    if (!codeAccepted())
         return {};
     QByteArray bytes = code_page::toDevice(data);
     if (m_code == console::kBarcodeCommand && !console::barcodeData(code_page::toDevice(data), bytes)) {
@@ -123,7 +136,7 @@ Monitor::Reply Monitor::execute(const QString &codeField, const QString &passwor
 Monitor::Reply Monitor::sendData(const QString &password, const QString &data, bool quiet)
 {
     // A code field that holds no good code must not send under the code that came before.
-    if (m_codeState != CodeState::Valid)
+    if (!codeAccepted())
         return {};
     return send(code_page::toDevice(password) + ';' + code_page::toDevice(data), quiet, true, false, QString());
 }
@@ -158,21 +171,14 @@ Monitor::Reply Monitor::judge(const CommandResult *r, bool quiet, bool fullFrame
                               const QString &codeField)
 {
     Reply out;
-    if (r->noReply()) {
-        m_app.prompter().showMessage(console::kTimeout);
-        out.status = Reply::Status::NoReply;
-        return out;
-    }
-    if (r->flags & CommandResult::kNakBit) {
-        // A refused frame carries no error word of its own: the field would show the
+    const console::Verdict verdict = console::judgeReply(*r);
+    if (console::linkFailure(verdict)) {
+        // A failed exchange carries no error word of its own: the field would show the
         // previous reply's.
-        m_app.prompter().showMessage(console::kRefused);
-        out.status = Reply::Status::Rejected;
-        return out;
-    }
-    if (r->checksumError) {
-        m_app.prompter().showMessage(console::kChecksum);
-        out.status = Reply::Status::ChecksumError;
+        m_app.prompter().showMessage(console::failureMessage(verdict));
+        out.status = verdict == console::Verdict::NoReply ? Reply::Status::NoReply
+            : verdict == console::Verdict::Nak           ? Reply::Status::Rejected
+                                                         : Reply::Status::ChecksumError;
         return out;
     }
     out.status = Reply::Status::Done;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/prompter.h"
+#include "scripts/reply_verdict.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,9 +21,6 @@ constexpr int kBarcodeKeptSeparators = 4;
 inline const QString kDefaultPassword = QStringLiteral("482913");
 inline const QString kBadCode = QStringLiteral("Неверный код команды!");
 inline const QString kNoClosingSeparator = QStringLiteral("Отсутствует последний разделитель - ;. Ошибка!");
-inline const QString kTimeout = QStringLiteral("Ошибка выполнения команды. Таймаут");
-inline const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
-inline const QString kRefused = QStringLiteral("Ошибка выполнения команды");
 
 // The code of two hexadecimal digits ("0"-"9", "A"-"F", "a"-"f") at the start of
 // `text`; -1 when either of the first two characters is none (or missing).
@@ -55,6 +53,7 @@ public:
         Incomplete, // the code field does not hold 2 characters or the password not 6
         Valid,      // the current code is the one typed
         Invalid,    // a character that is no hexadecimal digit
+        OutOfRange, // a code below 0x20, which never goes on the wire
     };
 
     // What a manual command did and what the form is to show.
@@ -64,7 +63,7 @@ public:
             NotSent,       // refused before sending (a message was shown) or busy
             NoReply,       // "Ошибка выполнения команды. Таймаут" was shown
             ChecksumError, // "Неверная контрольная сумма" was shown
-            Rejected,      // the registrar answered NAK: "Ошибка выполнения команды" was shown
+            Rejected,      // the registrar answered NAK: its message was shown
         };
         Status status = Status::NotSent;
         QStringList log;        // lines for the log
@@ -76,8 +75,9 @@ public:
     explicit Monitor(Application &app);
 
     // The code or the password field changed. With 2 and 6 characters the code is parsed
-    // and becomes the current one; a bad character shows "Неверный код команды!" unless
-    // `report` is false (a script run fills the fields and reports bad codes itself).
+    // and becomes the current one; a bad character shows "Неверный код команды!" and a
+    // code below 0x20 the range of codes, unless `report` is false (a script run fills
+    // the fields and reports bad codes itself).
     CodeState codeChanged(const QString &codeField, const QString &passwordField, bool report = true);
     int currentCode() const { return m_code; }
     CodeState codeState() const { return m_codeState; }
@@ -110,6 +110,8 @@ public:
     void setCurrentScript(const QString &path) { m_script = path; }
 
 private:
+    // Whether the code field holds a code that may be sent; a code out of range says so.
+    bool codeAccepted();
     Reply send(const QByteArray &parameters, bool quiet, bool fullFrames, bool showStatus, const QString &codeField);
     Reply judge(const struct CommandResult *r, bool quiet, bool fullFrames, bool showStatus,
                 const QString &codeField);

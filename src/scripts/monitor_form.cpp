@@ -75,6 +75,7 @@ public:
     void variableAdded(int number, const QString &name) override { m_form.m_variables->addVariable(number, name); }
     void variableChanged(int number, const QString &value) override { m_form.m_variables->setValue(number, value); }
     void speedSelected(qint32 rate) override { emit m_form.baudRateSelected(rate); }
+    void connectionLost() override { emit m_form.serialConnectionLost(); }
     // Lets "Стоп" (and the rest of the window) through between lines.
     void processEvents() override { QCoreApplication::processEvents(); }
     void repaint() override { m_form.repaintDuringRun(); }

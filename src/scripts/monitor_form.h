@@ -39,6 +39,8 @@ public:
 signals:
     // SetSpeed reopened the port at one of the rates of the main window's speed list.
     void baudRateSelected(qint32 rate);
+    // SetSpeed closed the serial port and could not open it again.
+    void serialConnectionLost();
 
 protected:
     void showEvent(QShowEvent *event) override;

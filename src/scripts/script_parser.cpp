@@ -23,6 +23,18 @@ constexpr KeywordName kControlKeywords[] = {
     {Keyword::RunCommand, "RunCommand"}, {Keyword::Oper, "Oper"},   {Keyword::Print, "Print"},
 };
 
+// Digits with an optional sign in front.
+bool signedDigits(const QByteArray &text)
+{
+    const int start = !text.isEmpty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (start >= text.size())
+        return false;
+    for (int i = start; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    return true;
+}
+
 bool namesAt(const QByteArray &line, int at, const char *word)
 {
     const int n = int(qstrlen(word));
@@ -274,9 +286,10 @@ bool toInteger(const QByteArray &text, qint64 &value)
         const char c = text[i];
         if (c < '0' || c > '9')
             return false;
-        magnitude = magnitude * 10 + quint64(c - '0');
-        if (magnitude > limit)
+        const quint64 digit = quint64(c - '0');
+        if (magnitude > (limit - digit) / 10)
             return false;
+        magnitude = magnitude * 10 + digit;
     }
     value = negative ? qint64(0 - magnitude) : qint64(magnitude);
     return true;
@@ -320,13 +333,18 @@ OperStatus computeOper(qint64 op, const OperOperand &a, const OperOperand &b, co
         return OperStatus::QuotedOperand;
 
     qint64 x = 0, y = 0;
+    OperStatus refused = OperStatus::NotInteger;
+    // A text of digits that is no integer holds more than 64 bits: out of range, which
+    // the statement reports as a bad operand of its own.
     auto integers = [&](bool needB) {
         if (!toInteger(a.text, x)) {
             badText = a.text;
+            refused = signedDigits(a.text) ? OperStatus::FirstOutOfRange : OperStatus::NotInteger;
             return false;
         }
         if (needB && !toInteger(b.text, y)) {
             badText = b.text;
+            refused = signedDigits(b.text) ? OperStatus::SecondOutOfRange : OperStatus::NotInteger;
             return false;
         }
         return true;
@@ -337,7 +355,7 @@ OperStatus computeOper(qint64 op, const OperOperand &a, const OperOperand &b, co
     case 1:
     case 2:
         if (!integers(true))
-            return OperStatus::NotInteger;
+            return refused;
         if (op == 0 ? __builtin_add_overflow(x, y, &r)
                     : op == 1 ? __builtin_sub_overflow(x, y, &r) : __builtin_mul_overflow(x, y, &r))
             return OperStatus::Overflow;
@@ -346,7 +364,7 @@ OperStatus computeOper(qint64 op, const OperOperand &a, const OperOperand &b, co
     case 3:
     case 4:
         if (!integers(true))
-            return OperStatus::NotInteger;
+            return refused;
         if (y == 0)
             return OperStatus::DivisionByZero;
         if (x == LLONG_MIN && y == -1)
@@ -360,7 +378,7 @@ OperStatus computeOper(qint64 op, const OperOperand &a, const OperOperand &b, co
         return OperStatus::Done;
     case 6: {
         if (!integers(true))
-            return OperStatus::NotInteger;
+            return refused;
         if (y == 0)
             return OperStatus::DivisionByZero;
         result = generalFloat(double(x) / double(y));
@@ -368,7 +386,7 @@ OperStatus computeOper(qint64 op, const OperOperand &a, const OperOperand &b, co
     }
     case 7: {
         if (!integers(true))
-            return OperStatus::NotInteger;
+            return refused;
         qint64 n = 0;
         if (__builtin_sub_overflow(y, x, &n) || __builtin_add_overflow(n, 1, &n))
             return OperStatus::Overflow;
@@ -384,7 +402,7 @@ OperStatus computeOper(qint64 op, const OperOperand &a, const OperOperand &b, co
     }
     case 8:
         if (!integers(true))
-            return OperStatus::NotInteger;
+            return refused;
         if (y > kMaxValueLength)
             return OperStatus::TooLong;
         result = y > 0 ? QByteArray(int(y), char(x & 0xFF)) : QByteArray();

@@ -102,7 +102,8 @@ QByteArray unquoted(const QByteArray &text);
 // "%Ret" followed by digits only: true, with the number in `field` (numbers too long to
 // hold come back as INT_MAX).
 bool parseReplyField(const QByteArray &text, int &field);
-// A decimal integer with an optional sign, blanks not allowed.
+// A decimal integer with an optional sign, blanks not allowed; false for one beyond
+// 64 bits (never wrapped round).
 bool toInteger(const QByteArray &text, qint64 &value);
 // Two hexadecimal digits; -1 when either is none.
 int parseHexCode(const QByteArray &text);
@@ -130,6 +131,8 @@ enum class OperStatus {
     Unchanged,      // an operation number beyond 12: nothing computed
     QuotedOperand,  // quoted text given to an arithmetic operation
     NotInteger,     // an operand that must be an integer is not; `badText` holds it
+    FirstOutOfRange,  // a: an integer written with more digits than 64 bits hold
+    SecondOutOfRange, // b: likewise
     DivisionByZero,
     Overflow,       // the integer result does not fit
     TooLong,        // the text result would exceed kMaxValueLength

@@ -15,13 +15,30 @@ void ScriptReader::close()
 
 bool ScriptReader::readLine(QByteArray &line)
 {
+    m_tooLong = false;
     if (!m_file.isOpen())
         return false;
-    // Up to 299 bytes or through the first LF, as a C line read does.
-    const qint64 n = m_file.readLine(m_buffer, sizeof m_buffer);
-    if (n <= 0)
+    QByteArray kept;
+    qint64 total = 0;
+    qint64 significant = 0; // the length up to the last character of code 32 or more
+    for (;;) {
+        const qint64 n = m_file.readLine(m_buffer, sizeof m_buffer);
+        if (n <= 0)
+            break;
+        for (qint64 i = 0; i < n; ++i)
+            if (quint8(m_buffer[i]) >= 32)
+                significant = total + i + 1;
+        const qint64 room = script::kMaxLineLength - kept.size();
+        if (room > 0)
+            kept.append(m_buffer, qMin(n, room));
+        total += n;
+        if (m_buffer[n - 1] == '\n')
+            break;
+    }
+    if (total == 0)
         return false;
-    line = script::stripTrailingControls(QByteArray(m_buffer, int(n)));
+    m_tooLong = significant > script::kMaxLineLength;
+    line = kept.left(qMin(significant, qint64(script::kMaxLineLength)));
     return true;
 }
 

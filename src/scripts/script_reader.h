@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QString>
 
-// Reads a script file line by line as a 300-byte line buffer takes it: at most 299
-// characters a read (a longer physical line comes as several), the line end included
-// in the count, trailing control characters removed. Positions are file offsets.
+// Reads a script file one physical line at a time, trailing control characters removed.
+// A line holds at most 299 characters; a longer one is read whole (never split into
+// pieces that would run as lines of their own) and marked too long, keeping only its
+// first 299 characters, so a file without line ends cannot take up the memory.
+// Positions are file offsets.
 class ScriptReader {
 public:
     bool open(const QString &path);
@@ -21,6 +23,8 @@ public:
     // The next line without its trailing control characters (it may come out empty);
     // false at the end of the file.
     bool readLine(QByteArray &line);
+    // Whether the line read last was longer than 299 characters.
+    bool lineTooLong() const { return m_tooLong; }
     // Skips up to n lines; returns how many were there.
     int skipLines(int n);
     // Reads forward to the first line that contains `text` and goes back to its start;
@@ -30,4 +34,5 @@ public:
 private:
     QFile m_file;
     char m_buffer[script::kLineBufferSize];
+    bool m_tooLong = false;
 };

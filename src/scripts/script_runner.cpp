@@ -3,14 +3,14 @@
 #include "app/application.h"
 #include "commands/code_page.h"
 #include "commands/command_result.h"
+#include "commands/error_decoding.h"
+#include "scripts/reply_verdict.h"
 
 #include <climits>
 
 using script::Keyword;
 
 namespace {
-
-bool g_declClosed = false;
 
 // The system's messages.
 const QString kNoFile = QStringLiteral("Внимание! Файл не выбран!");
@@ -35,9 +35,6 @@ const QString kFirstParameter = QStringLiteral("Ошибка первого па
 const QString kSecondParameter = QStringLiteral("Ошибка второго параметра!");
 const QString kOperation = QStringLiteral("Ошибка операции!");
 const QString kOperResult = QStringLiteral("Ошибка результата операции!");
-const QString kTimeout = QStringLiteral("Ошибка выполнения команды. Таймаут");
-const QString kCommandFailed = QStringLiteral("Ошибка выполнения команды");
-const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
 const QString kBadCode = QStringLiteral("Неверный код команды!");
 const QString kPortOk = QStringLiteral("Подключение порта - успешно!");
 const QString kPortFailed = QStringLiteral("Ошибка подключения порта!");
@@ -55,6 +52,12 @@ const QString kTooDeep = QStringLiteral("Ошибка - вложенность �
 const QString kTooManyParameters =
     QStringLiteral("Ошибка - больше %1 параметров RunCommand.").arg(ScriptRunner::kMaxRunCommandParameters);
 const QString kReplyFieldRange = QStringLiteral("Ошибка - номер поля %Ret больше %1.").arg(ScriptRunner::kMaxReplyField);
+const QString kLineTooLong =
+    QStringLiteral("Ошибка - строка %2 скрипта длиннее %1 символов, она не выполняется.").arg(script::kMaxLineLength);
+const QString kBadRate = QStringLiteral("Ошибка - неверная скорость порта: %1.");
+const QString kUsbSpeed =
+    QStringLiteral("Подключение по USB: скорость порта компьютера не меняется, SetSpeed ничего не делает.");
+const QString kPortLost = QStringLiteral("Порт не открылся на новой скорости: регистратор отключён, скрипт остановлен.");
 
 const qint32 kListedRates[] = {110, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
@@ -70,16 +73,6 @@ struct RunningMark {
 };
 
 } // namespace
-
-bool DeclClosedFlag::isSet()
-{
-    return g_declClosed;
-}
-
-void DeclClosedFlag::set(bool on)
-{
-    g_declClosed = on;
-}
 
 ScriptRunner::ScriptRunner(Application &app, ScriptSink &sink)
     : m_app(app), m_sink(sink), m_now([] { return QDateTime::currentDateTime(); })
@@ -117,6 +110,10 @@ void ScriptRunner::resetRunState()
     m_whileBlocks.clear();
     m_prefix.clear();
     m_state = DeclarationState::Initial;
+    // The mark of a closed declaration section belongs to one run: a script that ends
+    // right after its declarations can be run again.
+    m_declClosed = false;
+    m_replyDoubtful = false;
     clearVariables();
 }
 
@@ -152,6 +149,22 @@ ScriptRunner::Outcome ScriptRunner::conversionError(const QByteArray &bad, const
     return refuse(kNotInteger.arg(text(bad)), line);
 }
 
+bool ScriptRunner::nextLine(QByteArray &line, Outcome &outcome)
+{
+    if (!m_reader.readLine(line)) {
+        outcome = endOfFile();
+        return false;
+    }
+    setCounter(m_counter + 1);
+    // A line beyond the line buffer is refused whole: run in pieces, its tail would go
+    // out as a command of its own.
+    if (m_reader.lineTooLong()) {
+        outcome = refuse(kLineTooLong.arg(m_counter), line.left(60) + "...");
+        return false;
+    }
+    return true;
+}
+
 // ---- Run, Continue, Step ------------------------------------------------------------
 
 ScriptRunner::Outcome ScriptRunner::run()
@@ -180,11 +193,8 @@ ScriptRunner::Outcome ScriptRunner::run()
         }
         const qint64 position = m_reader.pos();
         QByteArray raw;
-        if (!m_reader.readLine(raw)) {
-            outcome = endOfFile();
+        if (!nextLine(raw, outcome))
             break;
-        }
-        setCounter(m_counter + 1);
         m_sink.processEvents();
         // A line of blanks only is trimmed to nothing and skipped like an empty one.
         const QByteArray line = script::trimmed(raw);
@@ -222,11 +232,8 @@ ScriptRunner::Outcome ScriptRunner::continueFrom(int line)
     Outcome outcome = Outcome::EndOfFile;
     for (;;) {
         QByteArray raw;
-        if (!m_reader.readLine(raw)) {
-            outcome = endOfFile();
+        if (!nextLine(raw, outcome))
             break;
-        }
-        setCounter(m_counter + 1);
         m_sink.processEvents();
         // Leading blanks stay and statements are not recognised here.
         if (script::trimmed(raw).isEmpty() || raw.startsWith(';')) {
@@ -234,7 +241,7 @@ ScriptRunner::Outcome ScriptRunner::continueFrom(int line)
         } else if (raw.startsWith('+')) {
             if (!m_quiet)
                 m_sink.logLine(QStringLiteral("Комментарий:: ") + text(raw.mid(1)) + QStringLiteral("!!!"));
-        } else if (executeCommandLine(raw, true, outcome) == Pass::End) {
+        } else if (executeCommandLine(raw, outcome) == Pass::End) {
             break;
         }
         if (m_stop) {
@@ -267,11 +274,8 @@ ScriptRunner::Outcome ScriptRunner::step(int line)
     Outcome outcome = Outcome::StepDone;
     for (;;) {
         QByteArray raw;
-        if (!m_reader.readLine(raw)) {
-            outcome = endOfFile();
+        if (!nextLine(raw, outcome))
             break;
-        }
-        setCounter(m_counter + 1);
         if (raw.startsWith(';'))
             break;
         if (raw.startsWith('+')) {
@@ -282,7 +286,7 @@ ScriptRunner::Outcome ScriptRunner::step(int line)
         // A line of at most one character, or of blanks only, is passed over.
         if (raw.size() <= 1 || script::trimmed(raw).isEmpty())
             continue;
-        if (executeCommandLine(raw, true, outcome) == Pass::Next)
+        if (executeCommandLine(raw, outcome) == Pass::Next)
             outcome = Outcome::StepDone;
         break;
     }
@@ -295,7 +299,7 @@ ScriptRunner::Outcome ScriptRunner::step(int line)
 ScriptRunner::Pass ScriptRunner::executeLine(const QByteArray &line, qint64 position, Outcome &outcome)
 {
     if (line.startsWith('%')) {
-        if (DeclClosedFlag::isSet() && script::namesDeclaration(line)) {
+        if (m_declClosed && script::namesDeclaration(line)) {
             outcome = refuseState(kMisplacedDeclaration);
             return Pass::End;
         }
@@ -314,7 +318,7 @@ ScriptRunner::Pass ScriptRunner::executeLine(const QByteArray &line, qint64 posi
             m_sink.logLine(QStringLiteral("Комментарий:: ") + text(line.mid(1)) + QStringLiteral("!!!"));
         return Pass::Next;
     }
-    return executeCommandLine(line, false, outcome);
+    return executeCommandLine(line, outcome);
 }
 
 void ScriptRunner::logDevice(const QByteArray &bytes)
@@ -328,7 +332,7 @@ void ScriptRunner::showCommandOutcome(const CommandResult &r)
     m_sink.statusText(r.statusText());
 }
 
-ScriptRunner::Pass ScriptRunner::executeCommandLine(const QByteArray &line, bool checkChecksum, Outcome &outcome)
+ScriptRunner::Pass ScriptRunner::executeCommandLine(const QByteArray &line, Outcome &outcome)
 {
     const script::CommandLine c = script::splitCommandLine(line);
     m_sink.commandFields(text(c.codeText), text(c.password), text(c.data));
@@ -338,23 +342,35 @@ ScriptRunner::Pass ScriptRunner::executeCommandLine(const QByteArray &line, bool
         outcome = refuse(kBadCode, line);
         return Pass::End;
     }
+    if (!console::codeInRange(c.code)) {
+        outcome = refuse(console::kCodeOutOfRange, line);
+        return Pass::End;
+    }
     m_sink.processEvents();
     const CommandResult *r = m_app.execute(c.code, c.parameters);
-    if (r->noReply()) {
-        m_app.prompter().showMessage(kTimeout);
+    m_replyDoubtful = false;
+    // Every mode judges alike: a refused frame or a reply that fails its check is no
+    // answer, and ends the run as a missing one does.
+    switch (console::judgeReply(*r)) {
+    case console::Verdict::NoReply:
+        m_app.prompter().showMessage(console::kTimeout);
         outcome = Outcome::NoReply;
         return Pass::End;
-    }
-    if (checkChecksum && r->checksumError) {
-        m_app.prompter().showMessage(kChecksum);
+    case console::Verdict::Nak:
+        m_app.prompter().showMessage(console::kNak);
+        outcome = Outcome::Nak;
+        return Pass::End;
+    case console::Verdict::ChecksumError:
+        m_app.prompter().showMessage(console::kChecksum);
         outcome = Outcome::ChecksumError;
         return Pass::End;
-    }
-    if (r->errorWord != "0000") {
+    case console::Verdict::RegistrarError:
         showCommandOutcome(*r);
-        m_app.prompter().showMessage(kCommandFailed);
+        m_app.prompter().showMessage(console::kRefused);
         outcome = Outcome::CommandFailed;
         return Pass::End;
+    case console::Verdict::Done:
+        break;
     }
     if (!m_quiet) {
         m_sink.logLine(QStringLiteral("PC: ") + text(r->request.mid(1)));
@@ -414,7 +430,7 @@ ScriptRunner::Pass ScriptRunner::declareBeg(const QByteArray &line, Outcome &out
         return Pass::End;
     }
     m_prefix = script::argumentOf(line, Keyword::DeclareBeg);
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
     m_state = DeclarationState::BlockOpened;
     return Pass::Next;
 }
@@ -431,7 +447,7 @@ ScriptRunner::Pass ScriptRunner::declareNew(const QByteArray &line, Outcome &out
     }
     m_variables.append({m_prefix + script::argumentOf(line, Keyword::New), QByteArray()});
     m_sink.variableAdded(int(m_variables.size()), text(m_variables.last().name));
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
     m_state = DeclarationState::VariablesDeclared;
     return Pass::Next;
 }
@@ -442,7 +458,7 @@ ScriptRunner::Pass ScriptRunner::declareEnd(Outcome &outcome)
         outcome = refuseState(kMisplacedDeclareEnd);
         return Pass::End;
     }
-    DeclClosedFlag::set(true);
+    m_declClosed = true;
     m_state = DeclarationState::Executing;
     return Pass::Next;
 }
@@ -462,6 +478,8 @@ bool ScriptRunner::variablesDeclared() const
 
 QByteArray ScriptRunner::replyField(int field) const
 {
+    if (m_replyDoubtful)
+        return QByteArray();
     return m_app.link().Result().field(field);
 }
 
@@ -524,18 +542,35 @@ ScriptRunner::Pass ScriptRunner::setSpeed(const QByteArray &line, Outcome &outco
         outcome = conversionError(arg, line);
         return Pass::End;
     }
+    // Over USB the connection has no baud rate on the computer's side; closing "the
+    // serial port" there would drop the USB link without its reset.
+    const AppState &state = m_app.state();
+    if (state.usbConnected && !state.serialConnected) {
+        m_sink.logLine(QStringLiteral("SetSpeed Port=USB  Speed=") + text(arg));
+        m_sink.logLine(kUsbSpeed);
+        return Pass::Next;
+    }
+    // A rate no port takes is refused before the port is touched.
+    if (rate <= 0) {
+        outcome = refuse(kBadRate.arg(text(arg)), line);
+        return Pass::End;
+    }
     const QString port = m_portName.isEmpty() ? m_app.config().port() : m_portName;
     m_sink.logLine(QStringLiteral("SetSpeed Port=") + port + QStringLiteral("  Speed=") + text(arg));
-    if (rate > 0 && m_reopen && m_reopen(port, qint32(rate))) {
+    if (m_reopen && m_reopen(port, qint32(rate))) {
         m_sink.logLine(kPortOk);
         for (qint32 listed : kListedRates)
             if (listed == rate)
                 m_sink.speedSelected(listed);
-    } else {
-        m_sink.logLine(kPortFailed);
-        m_app.clock().sleepMs(kPortFailurePauseMs);
+        return Pass::Next;
     }
-    return Pass::Next;
+    // The port is closed now: the commands after this line would go nowhere.
+    m_sink.logLine(kPortFailed);
+    m_app.clock().sleepMs(kPortFailurePauseMs);
+    m_sink.connectionLost();
+    m_app.prompter().showMessage(kPortLost);
+    outcome = Outcome::PortLost;
+    return Pass::End;
 }
 
 // ---- Conditions, While and If ----------------------------------------------------------
@@ -547,7 +582,8 @@ bool ScriptRunner::parseOperands(const script::Condition &c, ConditionOperand &l
         if (o.variable >= 0)
             return true;
         o.literal = t;
-        return script::isDigits(t);
+        qint64 ignored = 0;
+        return script::isDigits(t) && script::toInteger(t, ignored);
     };
     return one(c.left, left) && one(c.right, right);
 }
@@ -581,7 +617,7 @@ ScriptRunner::Pass ScriptRunner::whileHead(const QByteArray &line, qint64 positi
         outcome = refuseState(kNewOutside);
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
 
     int number = -1;
     for (int i = 0; i < m_whileBlocks.size(); ++i)
@@ -654,7 +690,7 @@ ScriptRunner::Pass ScriptRunner::endWhile(const QByteArray &line, qint64 positio
         outcome = refuseState(kNewOutside);
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
     if (m_whileDepth <= 0) {
         outcome = refuse(kWhileBlock, line);
         return Pass::End;
@@ -678,7 +714,7 @@ ScriptRunner::Pass ScriptRunner::ifHead(const QByteArray &line, qint64 position,
         outcome = refuseState(kIfOutside);
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
 
     int number = -1;
     for (int i = 0; i < m_ifBlocks.size(); ++i)
@@ -739,7 +775,7 @@ ScriptRunner::Pass ScriptRunner::ifPart(Keyword k, const QByteArray &line, qint6
         outcome = refuseState(kNewOutside);
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
     if (m_ifDepth <= 0) {
         outcome = refuse(kIfBlock, line);
         return Pass::End;
@@ -779,7 +815,9 @@ ScriptRunner::Pass ScriptRunner::runCommand(const QByteArray &line, Outcome &out
     }
     const script::RunCommandArguments args = script::parseRunCommand(script::argumentOf(line, Keyword::RunCommand));
     qint64 code = 0;
-    if (!script::toInteger(args.code, code)) {
+    // A number of digits beyond 64 bits is a code out of range, never one wrapped round.
+    const bool digits = script::isDigits(args.code);
+    if (!script::toInteger(args.code, code) && !digits) {
         outcome = conversionError(args.code, line);
         return Pass::End;
     }
@@ -787,8 +825,8 @@ ScriptRunner::Pass ScriptRunner::runCommand(const QByteArray &line, Outcome &out
         outcome = refuse(kTooManyParameters, line);
         return Pass::End;
     }
-    if (code < 0 || code > 0xFF) {
-        outcome = refuse(kBadCode, line);
+    if ((digits && !script::toInteger(args.code, code)) || !console::codeInRange(code)) {
+        outcome = refuse(console::kCodeOutOfRange, line);
         return Pass::End;
     }
     QByteArray parameters;
@@ -807,12 +845,27 @@ ScriptRunner::Pass ScriptRunner::runCommand(const QByteArray &line, Outcome &out
         parameters += value + ';';
     }
     const CommandResult *r = m_app.execute(int(code), parameters);
-    if (r->noReply()) {
-        m_app.prompter().showMessage(kTimeout);
+    const console::Verdict verdict = console::judgeReply(*r);
+    m_replyDoubtful = verdict == console::Verdict::ChecksumError;
+    if (verdict == console::Verdict::NoReply) {
+        m_app.prompter().showMessage(console::kTimeout);
         outcome = Outcome::NoReply;
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    // The statement does not judge its reply and the run goes on, but a failure is
+    // written down: a script that reads %Ret afterwards finds it empty.
+    if (verdict != console::Verdict::Done) {
+        QString why = console::failureMessage(verdict);
+        if (verdict == console::Verdict::RegistrarError) {
+            QString decoded;
+            DecodeErrorWord(r->errorWord, decoded);
+            why += QStringLiteral(", код ошибки ") + text(r->errorWord);
+            if (!decoded.isEmpty())
+                why += QStringLiteral(": ") + decoded;
+        }
+        m_sink.commandFailure(QStringLiteral("RunCommand(%1): ").arg(code) + why);
+    }
+    m_declClosed = false;
     return Pass::Next;
 }
 
@@ -850,7 +903,7 @@ ScriptRunner::Pass ScriptRunner::oper(const QByteArray &line, Outcome &outcome)
     }
     qint64 op = 0;
     if (!script::toInteger(args.op, op)) {
-        outcome = conversionError(args.op, line);
+        outcome = refuse(kOperation, line); // digits beyond 64 bits
         return Pass::End;
     }
     const int target = findVariable(args.result);
@@ -876,6 +929,12 @@ ScriptRunner::Pass ScriptRunner::oper(const QByteArray &line, Outcome &outcome)
     case script::OperStatus::NotInteger:
         outcome = conversionError(bad, line);
         return Pass::End;
+    case script::OperStatus::FirstOutOfRange:
+        outcome = refuse(kFirstParameter, line);
+        return Pass::End;
+    case script::OperStatus::SecondOutOfRange:
+        outcome = refuse(kSecondParameter, line);
+        return Pass::End;
     case script::OperStatus::DivisionByZero:
         outcome = refuse(kDivisionByZero, line);
         return Pass::End;
@@ -886,7 +945,7 @@ ScriptRunner::Pass ScriptRunner::oper(const QByteArray &line, Outcome &outcome)
         outcome = refuse(kTooLong, line);
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
     return Pass::Next;
 }
 
@@ -896,7 +955,7 @@ ScriptRunner::Pass ScriptRunner::print(const QByteArray &line, Outcome &outcome)
         outcome = refuseState(kPrintOutside);
         return Pass::End;
     }
-    DeclClosedFlag::set(false);
+    m_declClosed = false;
     const QByteArray item = script::argumentOf(line, Keyword::Print);
     int field = 0;
     if (script::parseReplyField(item, field)) {

@@ -23,15 +23,6 @@ struct ScriptVariable {
 
 enum class DeclarationState { Initial, BlockOpened, VariablesDeclared, Executing, Failed };
 
-// Set by DeclareEnd and cleared by most statements; one mark for the whole program that
-// a run does not reset, so a script that ends right after its declarations makes the
-// next run's DeclareBeg fail.
-class DeclClosedFlag {
-public:
-    static bool isSet();
-    static void set(bool on);
-};
-
 // A While or If operand: a variable (by number, read at each evaluation) or a literal.
 struct ConditionOperand {
     int variable = -1;
@@ -92,6 +83,12 @@ public:
     virtual void variableChanged(int number, const QString &value) { Q_UNUSED(number); Q_UNUSED(value); }
     // SetSpeed reopened the port at a rate of the main window's baud list.
     virtual void speedSelected(qint32 rate) { Q_UNUSED(rate); }
+    // SetSpeed closed the serial port and could not open it again: the program is no
+    // longer connected.
+    virtual void connectionLost() {}
+    // A command that failed without ending the run (RunCommand): a log line that must be
+    // seen even where frame lines are not wanted.
+    virtual void commandFailure(const QString &line) { logLine(line); }
     // Lets the window handle pending input (the stop button) between lines.
     virtual void processEvents() {}
     virtual void repaint() {}
@@ -115,9 +112,11 @@ public:
         StepDone,      // Step executed its line
         Stopped,       // a stop request was honoured
         NoReply,       // a command got no reply
+        Nak,           // the registrar refused a command line's frame
         CommandFailed, // a command's error word was not "0000"
-        ChecksumError, // a reply's check value did not match (Continue and Step)
+        ChecksumError, // a reply's check value did not match
         Refused,       // a statement or line was refused
+        PortLost,      // SetSpeed could not open the port again: disconnected
         NoFile,        // no script chosen, or it cannot be opened
         Busy,          // a run is already in progress
     };
@@ -138,6 +137,7 @@ public:
     // "Не перерисовывать форму"
     void setNoRepaint(bool on) { m_noRepaint = on; }
     // The port SetSpeed reopens (the one the main window shows); empty: the settings file's.
+    // Over USB there is no port of the computer's to reopen, and SetSpeed only says so.
     void setPortName(const QString &name) { m_portName = name; }
     // How SetSpeed reopens the port; by default CloseSerial and OpenSerial of the link.
     void setPortReopener(PortReopener reopener) { m_reopen = std::move(reopener); }
@@ -163,6 +163,9 @@ public:
     // Choosing another script empties the variables.
     void clearVariables();
     DeclarationState declarationState() const { return m_state; }
+    // Set by DeclareEnd and cleared by most statements; while set, a further declaration
+    // statement is misplaced. A run starts with it clear.
+    bool declarationClosed() const { return m_declClosed; }
     const QList<IfBlock> &ifBlocks() const { return m_ifBlocks; }
     const QList<WhileBlock> &whileBlocks() const { return m_whileBlocks; }
 
@@ -178,7 +181,10 @@ private:
     Outcome conversionError(const QByteArray &text, const QByteArray &line);
 
     Pass executeLine(const QByteArray &line, qint64 position, Outcome &outcome);
-    Pass executeCommandLine(const QByteArray &line, bool checkChecksum, Outcome &outcome);
+    Pass executeCommandLine(const QByteArray &line, Outcome &outcome);
+    // Reads the next line; false at the end of the file (reported) or at a line too long
+    // to run (refused), with `outcome` set.
+    bool nextLine(QByteArray &line, Outcome &outcome);
     Pass executeStatement(script::Keyword keyword, const QByteArray &line, qint64 position, Outcome &outcome);
 
     Pass declareBeg(const QByteArray &line, Outcome &outcome);
@@ -221,10 +227,13 @@ private:
     bool m_stop = false;
     bool m_running = false;
     int m_counter = 0;
+    // The last RunCommand's reply failed its check: its fields are not to be read.
+    bool m_replyDoubtful = false;
 
     QList<ScriptVariable> m_variables;
     QByteArray m_prefix;
     DeclarationState m_state = DeclarationState::Initial;
+    bool m_declClosed = false;
     QList<IfBlock> m_ifBlocks;
     std::array<int, kMaxDepth + 1> m_ifStack{}; // block numbers by depth (1 and up)
     int m_ifDepth = 0;

@@ -89,6 +89,21 @@ private slots:
         QCOMPARE(r.exitCode, 5);
         QVERIFY(r.err.contains(QStringLiteral("Ошибка - деление на ноль.")));
 
+        // A code that would put a control byte in the command position goes nowhere.
+        r = runCli(port + QStringList{script("21482913;\n01482913;\n")});
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY(r.err.contains(QStringLiteral("Неверный код команды: допустимы коды от 0x20 до 0xFF.")));
+        QCOMPARE(r.out.count(QStringLiteral("PC: ")), 1);
+
+        // RunCommand does not judge its reply and the run goes on, but the failure is
+        // told on standard error.
+        r = runCli(port + QStringList{script("%DeclareBeg\n%New a\n%RunCommand(33, \"000000\")\n"
+                                             "%RunCommand(33, \"482913\")\n")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.contains(QStringLiteral("RunCommand(33): Ошибка выполнения команды, код ошибки 0006")),
+                 qPrintable(r.err));
+        QVERIFY(!r.out.contains(QStringLiteral("RunCommand")));
+
         r = runCli(port + QStringList{dir.filePath(QStringLiteral("missing.txt"))});
         QCOMPARE(r.exitCode, 4);
         r = runCli(port);

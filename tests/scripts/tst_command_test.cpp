@@ -68,7 +68,7 @@ private slots:
     void codes_data()
     {
         QTest::addColumn<QString>("code");
-        QTest::addColumn<int>("sent"); // -1: refused
+        QTest::addColumn<int>("sent"); // -1: refused as no code, -2: out of range
         QTest::newRow("2f") << "2f" << 0x2F;
         QTest::newRow("2F") << "2F" << 0x2F;
         QTest::newRow("only two read") << "21xyz" << 0x21;
@@ -78,16 +78,22 @@ private slots:
         QTest::newRow("one digit") << "2" << -1;
         QTest::newRow("empty") << "" << -1;
         QTest::newRow("Cyrillic") << QStringLiteral("2А") << -1;
+        QTest::newRow("SOH") << "01" << -2;
+        QTest::newRow("1f") << "1f" << -2;
+        QTest::newRow("20") << "20" << 0x20;
     }
     void codes()
     {
         QFETCH(QString, code);
         QFETCH(int, sent);
-        QCOMPARE(console::parseCode(code), sent);
+        if (sent != -2)
+            QCOMPARE(console::parseCode(code), sent);
         Bench b;
         b.execute(code, "");
         if (sent < 0) {
-            QCOMPARE(b.prompter.messages(), QStringList{kBadCode});
+            QCOMPARE(b.prompter.messages(),
+                     QStringList{sent == -1 ? kBadCode
+                                            : QStringLiteral("Неверный код команды: допустимы коды от 0x20 до 0xFF.")});
             QVERIFY(b.line->framesSent.isEmpty());
             QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
         } else {

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +41,7 @@ const QString kTimeout = QStringLiteral("Ошибка выполнения ко�
 const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
 const QString kNoSeparator = QStringLiteral("Отсутствует последний разделитель - ;. Ошибка!");
 const QString kBadCode = QStringLiteral("Неверный код команды!");
+const QString kCodeRange = QStringLiteral("Неверный код команды: допустимы коды от 0x20 до 0xFF.");
 
 QString examples()
 {
@@ -89,7 +91,6 @@ T *child(QWidget &w, const char *name)
 class MonitorTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { DeclClosedFlag::set(false); }
 
     // ---- Operations ---------------------------------------------------------------------
 
@@ -128,6 +129,11 @@ private slots:
         QTest::newRow("upper case") << "2F" << "482913" << Monitor::CodeState::Valid << 0x2F;
         QTest::newRow("G2") << "G2" << "482913" << Monitor::CodeState::Invalid << 0;
         QTest::newRow("Cyrillic") << QStringLiteral("2Ф") << "482913" << Monitor::CodeState::Invalid << 0;
+        // SOH and ETX in the command position would break the frame.
+        QTest::newRow("01") << "01" << "482913" << Monitor::CodeState::OutOfRange << 0;
+        QTest::newRow("1F") << "1F" << "482913" << Monitor::CodeState::OutOfRange << 0;
+        QTest::newRow("20") << "20" << "482913" << Monitor::CodeState::Valid << 0x20;
+        QTest::newRow("ff") << "ff" << "482913" << Monitor::CodeState::Valid << 0xFF;
     }
     void codeAndPasswordLengthRule()
     {
@@ -138,14 +144,19 @@ private slots:
         Monitor m(b.app);
         QCOMPARE(m.codeChanged(code, password), state);
         QTEST(m.currentCode(), "current");
-        QCOMPARE(b.prompter.messages(),
-                 state == Monitor::CodeState::Invalid ? QStringList{kBadCode} : QStringList{});
+        const QString message = state == Monitor::CodeState::Invalid ? kBadCode
+            : state == Monitor::CodeState::OutOfRange                ? kCodeRange
+                                                                     : QString();
+        QCOMPARE(b.prompter.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
         // A field that holds no good code sends nothing, not even under an earlier code.
         if (state != Monitor::CodeState::Valid) {
             QCOMPARE(m.execute(code, password, "", false).status, Status::NotSent);
             QCOMPARE(m.sendData(password, "", false).status, Status::NotSent);
             QVERIFY(b.line->framesSent.isEmpty());
         }
+        // A code out of range says so again at each attempt to send it.
+        if (state == Monitor::CodeState::OutOfRange)
+            QCOMPARE(b.prompter.messages(), (QStringList{kCodeRange, kCodeRange, kCodeRange}));
     }
 
     void executeLogsCutFrames()
@@ -219,7 +230,7 @@ private slots:
         QTest::newRow("no reply") << int(emu::Fault::Silence) << 1 << Status::NoReply << kTimeout;
         QTest::newRow("check value") << int(emu::Fault::BadCheck) << 1 << Status::ChecksumError << kChecksum;
         QTest::newRow("refused frame") << int(emu::Fault::Nak) << 1 << Status::Rejected
-                                       << QStringLiteral("Ошибка выполнения команды");
+                                       << QStringLiteral("Ошибка выполнения команды. Регистратор отверг команду (NAK)");
     }
     void failuresShowTheirMessage()
     {
@@ -474,6 +485,35 @@ private slots:
         form.hide();
         form.show();
         QCOMPARE(combo->currentIndex(), -1);
+    }
+
+    void rerunAndLostPortInTheWindow()
+    {
+        Bench b;
+        TForm28 form(b.app);
+        form.setPortNameSource([] { return QStringLiteral("/nonexistent/ttyS9"); });
+        QSignalSpy lost(&form, &TForm28::serialConnectionLost);
+        form.show();
+        // A script that ends right after its declarations runs again in the same window.
+        const QString path = b.dir.filePath(QStringLiteral("decl.txt"));
+        b.prompter.files.push_back(path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("%DeclareBeg\n%New a\n%DeclareEnd\n%Set a = \"1\"\n");
+        f.close();
+        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QCOMPARE(b.prompter.messages(), (QStringList{QStringLiteral("Конец файла!"), QStringLiteral("Конец файла!")}));
+
+        // SetSpeed whose port does not open again tells the main window.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("%SetSpeed 4800\n21482913;\n");
+        f.close();
+        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QCOMPARE(lost.size(), 1);
+        QVERIFY(b.app.link().ActiveTransport() == nullptr);
+        QVERIFY(b.registrar.journal().isEmpty());
     }
 
     void scriptRunFillsLogAndVariables()

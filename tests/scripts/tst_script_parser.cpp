@@ -14,19 +14,22 @@ Q_DECLARE_METATYPE(script::OperStatus)
 class ScriptParserTest : public QObject {
     Q_OBJECT
 private slots:
-    void readerCutsLinesAsTheBufferDoes()
+    void readerTakesWholeLinesAndMarksLongOnes()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("s.txt"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        // 350 characters, then CR LF; a line of exactly 299 and its LF; trailing TAB.
-        f.write(QByteArray(350, 'a') + "\r\n" + QByteArray(299, 'b') + "\n" + "x\t \t\r\n" + "last");
+        // 350 characters, then CR LF; exactly 299 and LF; 299 followed by controls only;
+        // trailing TAB; a last line without its end.
+        f.write(QByteArray(350, 'a') + "\r\n" + QByteArray(299, 'b') + "\n" + QByteArray(299, 'c') + "\t\r\r\n"
+                + "x\t \t\r\n" + "last");
         f.close();
 
         ScriptReader r;
         QVERIFY(r.open(path));
         QList<QByteArray> lines;
+        QList<bool> tooLong;
         QList<qint64> starts;
         QByteArray line;
         for (;;) {
@@ -34,27 +37,48 @@ private slots:
             if (!r.readLine(line))
                 break;
             lines << line;
+            tooLong << r.lineTooLong();
         }
-        QCOMPARE(lines.size(), 6);
+        // The long line is one line (never a second one of its tail), marked too long.
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(tooLong, (QList<bool>{true, false, false, false, false}));
         QCOMPARE(lines[0], QByteArray(299, 'a'));
-        QCOMPARE(lines[1], QByteArray(51, 'a')); // CR LF removed
-        QCOMPARE(lines[2], QByteArray(299, 'b'));
-        QCOMPARE(lines[3], QByteArray()); // the LF of the full line comes alone
-        QCOMPARE(lines[4], QByteArray("x\t ")); // only characters below 32 go at the end
-        QCOMPARE(lines[5], QByteArray("last"));
-        QCOMPARE(starts[1], qint64(299));
+        QCOMPARE(lines[1], QByteArray(299, 'b'));
+        QCOMPARE(lines[2], QByteArray(299, 'c'));
+        QCOMPARE(lines[3], QByteArray("x\t ")); // only characters below 32 go at the end
+        QCOMPARE(lines[4], QByteArray("last"));
+        QCOMPARE(starts[1], qint64(352));
 
         // Back to the start of a line, and the search for a label.
-        QVERIFY(r.seek(starts[4]));
+        QVERIFY(r.seek(starts[3]));
         QVERIFY(r.readLine(line));
         QCOMPARE(line, QByteArray("x\t "));
         QVERIFY(r.seek(0));
         r.skipTo("las");
-        QCOMPARE(r.pos(), starts[5]);
+        QCOMPARE(r.pos(), starts[4]);
         r.skipTo("nowhere");
         QVERIFY(!r.readLine(line));
         QVERIFY(r.seek(0));
-        QCOMPARE(r.skipLines(100), 6);
+        QCOMPARE(r.skipLines(100), 5);
+    }
+
+    void readerKeepsLittleOfAnEndlessLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("s.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4 << 20, 'z') + "\n21482913;\n");
+        f.close();
+        ScriptReader r;
+        QVERIFY(r.open(path));
+        QByteArray line;
+        QVERIFY(r.readLine(line));
+        QVERIFY(r.lineTooLong());
+        QCOMPARE(line.size(), 299);
+        QVERIFY(r.readLine(line));
+        QVERIFY(!r.lineTooLong());
+        QCOMPARE(line, QByteArray("21482913;"));
     }
 
     void keywords_data()
@@ -204,6 +228,11 @@ private slots:
         QTest::newRow("plus") << QByteArray("+7") << true << qint64(7);
         QTest::newRow("lowest") << QByteArray("-9223372036854775808") << true << LLONG_MIN;
         QTest::newRow("beyond") << QByteArray("9223372036854775808") << false << qint64(0);
+        QTest::newRow("below lowest") << QByteArray("-9223372036854775809") << false << qint64(0);
+        // Beyond 64 bits a wrapped value would pass every check after it.
+        QTest::newRow("2^64 + 96") << QByteArray("18446744073709551712") << false << qint64(0);
+        QTest::newRow("2 * 10^19") << QByteArray("20000000000000000000") << false << qint64(0);
+        QTest::newRow("-(2^64 + 1)") << QByteArray("-18446744073709551617") << false << qint64(0);
         QTest::newRow("empty") << QByteArray() << false << qint64(0);
         QTest::newRow("sign only") << QByteArray("-") << false << qint64(0);
         QTest::newRow("blank inside") << QByteArray("1 2") << false << qint64(0);
@@ -275,6 +304,9 @@ private slots:
         row("0 overflow", 0, "9223372036854775807", false, "1", OperStatus::Overflow, "");
         row("3 lowest by -1", 3, "-9223372036854775808", false, "-1", OperStatus::Overflow, "");
         row("8 too many", 8, "65", false, "100000000", OperStatus::TooLong, "");
+        row("0 first beyond 64 bits", 0, "20000000000000000000", false, "0", OperStatus::FirstOutOfRange, "");
+        row("7 second beyond 64 bits", 7, "1", false, "-18446744073709551617", OperStatus::SecondOutOfRange, "");
+        row("5 long digits are text", 5, "20000000000000000000", false, "1", done, "200000000000000000001");
     }
     void oper()
     {

@@ -33,6 +33,8 @@ public:
     void variableAdded(int number, const QString &name) override { rows[number] = {name, QString()}; }
     void variableChanged(int number, const QString &value) override { rows[number].second = value; }
     void speedSelected(qint32 rate) override { speeds << rate; }
+    void connectionLost() override { ++lost; }
+    void commandFailure(const QString &line) override { failures << line; }
     void processEvents() override
     {
         ++events;
@@ -44,6 +46,8 @@ public:
     QList<int> counters;
     QMap<int, QPair<QString, QString>> rows;
     QList<qint32> speeds;
+    QStringList failures;
+    int lost = 0;
     int events = 0;
     std::function<void()> onEvents;
 };
@@ -97,14 +101,15 @@ struct Bench : EmulatedApp {
 };
 
 const QByteArray kDeclare = "%DeclareBeg\n%New a\n%New b\n%New n\n%DeclareEnd\n";
+const QString kCodeRange = QStringLiteral("Неверный код команды: допустимы коды от 0x20 до 0xFF.");
+const QString kNak = QStringLiteral("Ошибка выполнения команды. Регистратор отверг команду (NAK)");
+const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
 
 } // namespace
 
 class ScriptRunnerTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { DeclClosedFlag::set(false); }
-
     void plainCommandLinesRunToTheEnd()
     {
         Bench b;
@@ -134,32 +139,47 @@ private slots:
     void commandFailuresEndTheRun_data()
     {
         QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<int>("replyCount");
+        QTest::addColumn<int>("fault"); // on the second command, none with None
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("sent");
-        QTest::newRow("wrong password") << QByteArray("21482913;\n21111111;\n28482913;\n") << 1
+        QTest::newRow("wrong password") << QByteArray("21482913;\n21111111;\n28482913;\n") << int(emu::Fault::None)
                                         << Outcome::CommandFailed << QStringLiteral("Ошибка выполнения команды")
                                         << QStringList{"21 482913;", "21 111111;"};
-        QTest::newRow("receipt not open") << QByteArray("61482913;text;\n60482913;\n") << 1
+        QTest::newRow("receipt not open") << QByteArray("61482913;text;\n60482913;\n") << int(emu::Fault::None)
                                           << Outcome::CommandFailed << QStringLiteral("Ошибка выполнения команды")
                                           << QStringList{"61 482913;text;"};
-        QTest::newRow("no reply") << QByteArray("21482913;\n28482913;\n") << 0 << Outcome::NoReply
-                                  << QStringLiteral("Ошибка выполнения команды. Таймаут") << QStringList{"21 482913;"};
+        QTest::newRow("no reply") << QByteArray("21482913;\n28482913;\n82482913;1;\n") << int(emu::Fault::Silence)
+                                  << Outcome::NoReply << QStringLiteral("Ошибка выполнения команды. Таймаут")
+                                  << QStringList{"21 482913;", "28 482913;"};
+        // A refused frame and a reply that fails its check end a full run too.
+        QTest::newRow("NAK") << QByteArray("21482913;\n28482913;\n82482913;1;\n") << int(emu::Fault::Nak)
+                             << Outcome::Nak << kNak << QStringList{"21 482913;"};
+        QTest::newRow("check mismatch") << QByteArray("21482913;\n28482913;\n82482913;1;\n")
+                                        << int(emu::Fault::BadCheck) << Outcome::ChecksumError << kChecksum
+                                        << QStringList{"21 482913;", "28 482913;"};
         QTest::newRow("no code: not sent under the previous one")
-            << QByteArray("21482913;\nG1482913;\n") << 1 << Outcome::Refused << QStringLiteral("Неверный код команды!")
+            << QByteArray("21482913;\nG1482913;\n") << int(emu::Fault::None) << Outcome::Refused << QStringLiteral("Неверный код команды!")
             << QStringList{"21 482913;"};
-        QTest::newRow("unknown statement") << QByteArray("%Foo 1\n21482913;\n") << 1 << Outcome::Refused
-                                           << QStringLiteral("Неверный код команды!") << QStringList{};
+        QTest::newRow("unknown statement") << QByteArray("%Foo 1\n21482913;\n") << int(emu::Fault::None)
+                                           << Outcome::Refused << QStringLiteral("Неверный код команды!") << QStringList{};
+        // SOH and ETX in the command position would break the frame.
+        QTest::newRow("code 01") << QByteArray("21482913;\n01482913;\n") << int(emu::Fault::None) << Outcome::Refused
+                                 << kCodeRange << QStringList{"21 482913;"};
+        QTest::newRow("code 1F") << QByteArray("1F482913;\n") << int(emu::Fault::None) << Outcome::Refused
+                                 << kCodeRange << QStringList{};
     }
     void commandFailuresEndTheRun()
     {
         QFETCH(QByteArray, script);
-        QFETCH(int, replyCount);
+        QFETCH(int, fault);
         Bench b;
-        b.app.link().SetReplyCount(replyCount);
-        if (replyCount == 0)
-            b.registrar.injectFault({emu::Fault::Silence});
+        b.app.link().SetReplyCount(0);
+        if (fault != emu::Fault::None) {
+            emu::Fault f{emu::Fault::Kind(fault)};
+            f.onlyCode = 0x28;
+            b.registrar.injectFault(f);
+        }
         QTEST(b.run(script), "outcome");
         QFETCH(QString, message);
         QCOMPARE(b.prompter.messages(), QStringList{message});
@@ -185,15 +205,62 @@ private slots:
         QCOMPARE(b.sink.errorWords, QStringList{"0000"});
     }
 
-    void longLinesAreReadInPieces()
+    void nakAndCheckMismatchEndContinueAndStep_data()
     {
-        Bench b;
-        const QByteArray first = '+' + QByteArray(298, 'a');
-        const QByteArray rest = '+' + QByteArray(50, 'b');
-        QCOMPARE(b.run(first + rest + "\n"), Outcome::EndOfFile);
-        QCOMPARE(b.sink.log, (QStringList{QStringLiteral("Комментарий:: ") + QString(298, QLatin1Char('a')) + "!!!",
-                                          QStringLiteral("Комментарий:: ") + QString(50, QLatin1Char('b')) + "!!!"}));
-        QCOMPARE(b.sink.counters.mid(0, 3), (QList<int>{0, 1, 2}));
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("NAK") << int(emu::Fault::Nak) << Outcome::Nak << kNak;
+        QTest::newRow("check mismatch") << int(emu::Fault::BadCheck) << Outcome::ChecksumError << kChecksum;
+    }
+    void nakAndCheckMismatchEndContinueAndStep()
+    {
+        QFETCH(int, fault);
+        for (const bool step : {false, true}) {
+            Bench b;
+            b.app.link().SetReplyCount(0);
+            b.runner.setScript(b.write("21482913;\n28482913;\n"));
+            b.registrar.injectFault({emu::Fault::Kind(fault)});
+            QTEST(step ? b.runner.step(0) : b.runner.continueFrom(0), "outcome");
+            QFETCH(QString, message);
+            QCOMPARE(b.prompter.messages(), QStringList{message});
+            QVERIFY(b.sink.log.isEmpty()); // no frame lines, no error word shown as this reply's
+            QVERIFY(b.sink.errorWords.isEmpty());
+            QCOMPARE(b.runner.lineCounter(), 1);
+        }
+    }
+
+    void overLongLinesAreRefusedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("refused");
+        // Read in pieces, the tail of this ignored line would open a receipt.
+        QTest::newRow("ignored line with a command behind") << ';' + QByteArray(298, 'x') + "60482913;" << true;
+        QTest::newRow("300 characters") << "82482913;" + QByteArray(291, '7') << true;
+        QTest::newRow("299 characters") << "+" + QByteArray(298, 'a') << false;
+        QTest::newRow("299 and trailing controls") << "+" + QByteArray(298, 'a') + "\t\r" << false;
+    }
+    void overLongLinesAreRefusedWhole()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, refused);
+        const QByteArray script = "21482913;\n" + line + "\r\n28482913;\n";
+        for (int mode = 0; mode < 3; ++mode) {
+            Bench b;
+            b.runner.setScript(b.write(script));
+            const Outcome o = mode == 0 ? b.runner.run() : mode == 1 ? b.runner.continueFrom(0) : b.runner.step(1);
+            if (!refused) {
+                QCOMPARE(o, mode == 2 ? Outcome::StepDone : Outcome::EndOfFile);
+                QCOMPARE(b.sink.log.filter(QStringLiteral("Комментарий")).value(0),
+                         QStringLiteral("Комментарий:: ") + QString(298, QLatin1Char('a')) + "!!!");
+                continue;
+            }
+            QCOMPARE(o, Outcome::Refused);
+            QCOMPARE(b.prompter.messages(),
+                     QStringList{QStringLiteral("Ошибка - строка 2 скрипта длиннее 299 символов, она не выполняется.")});
+            QCOMPARE(b.journal(), mode == 2 ? QStringList{} : QStringList{"21 482913;"});
+            QCOMPARE(b.registrar.receiptState(), 0);
+        }
     }
 
     void declarationPrefix()
@@ -279,6 +346,14 @@ private slots:
                                       << true;
         QTest::newRow("Set %Ret20") << kDeclare + "%Set a = %Ret20\n" << QStringLiteral("Ошибка - номер поля %Ret больше 19.")
                                     << true;
+        // Numbers beyond 64 bits are refused, never wrapped round.
+        QTest::newRow("While operand beyond 64 bits") << kDeclare + "%While (a < 18446744073709551617)\n"
+                                                      << QStringLiteral("Ошибка переменной!") << true;
+        QTest::newRow("Delay beyond 64 bits")
+            << QByteArray("%Delay 18446744073709551716\n")
+            << QStringLiteral("Ошибка - \"18446744073709551716\" не является целым числом.") << true;
+        QTest::newRow("SetSpeed of no rate") << QByteArray("%SetSpeed 0\n") << QStringLiteral("Ошибка - неверная скорость порта: 0.")
+                                             << true;
     }
     void statementRefusals()
     {
@@ -293,23 +368,25 @@ private slots:
         QVERIFY(b.registrar.journal().isEmpty());
     }
 
-    void declClosedFlagOutlivesTheRun()
+    void closedDeclarationsHoldWithinOneRunOnly()
     {
+        // A script that ends right after its declarations runs again in the same session.
         const QByteArray script = "%DeclareBeg\n%New a\n%DeclareEnd\n%Set a = \"1\"\n";
-        {
-            Bench b;
-            QCOMPARE(b.run(script), Outcome::EndOfFile);
-            QVERIFY(DeclClosedFlag::isSet());
-            QCOMPARE(b.runner.run(), Outcome::Refused);
-            QCOMPARE(b.prompter.messages().last(), QStringLiteral("Ошибка - неверное расположение описания данных."));
-        }
-        // Program-wide: another runner sees it too; a Print after DeclareEnd clears it.
-        Bench c;
-        QCOMPARE(c.run(script), Outcome::Refused);
-        DeclClosedFlag::set(false);
-        QCOMPARE(c.run(script + "%Print a\n"), Outcome::EndOfFile);
-        QCOMPARE(c.runner.run(), Outcome::EndOfFile);
-        QCOMPARE(c.printed(), (QStringList{";a=1", ";a=1"}));
+        Bench b;
+        QCOMPARE(b.run(script), Outcome::EndOfFile);
+        QVERIFY(b.runner.declarationClosed());
+        QCOMPARE(b.runner.run(), Outcome::EndOfFile);
+        QCOMPARE(b.prompter.messages(), (QStringList{QStringLiteral("Конец файла!"), QStringLiteral("Конец файла!")}));
+        QCOMPARE(b.value("a"), QStringLiteral("1"));
+
+        // Inside one run a second section right after the first is misplaced.
+        b.prompter.clear();
+        QCOMPARE(b.run(script + "%DeclareBeg\n%New z\n"), Outcome::Refused);
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка - неверное расположение описания данных.")});
+        QCOMPARE(b.runner.declarationState(), DeclarationState::Failed);
+        // ...and the refused run leaves nothing behind for the next one.
+        QCOMPARE(b.run(script + "%Print a\n"), Outcome::EndOfFile);
+        QCOMPARE(b.printed(), QStringList{";a=1"});
     }
 
     void countingLoop()
@@ -433,7 +510,11 @@ private slots:
         QTest::newRow("empty parameter") << QByteArray("%RunCommand(33, a, )") << QStringLiteral("Ошибка первого параметра!");
         QTest::newRow("code not decimal") << QByteArray("%RunCommand(0x21)")
                                           << QStringLiteral("Ошибка - \"0x21\" не является целым числом.");
-        QTest::newRow("code beyond a byte") << QByteArray("%RunCommand(289)") << QStringLiteral("Неверный код команды!");
+        QTest::newRow("code beyond a byte") << QByteArray("%RunCommand(289)") << kCodeRange;
+        QTest::newRow("code of a control byte") << QByteArray("%RunCommand(1, a)") << kCodeRange;
+        QTest::newRow("code 31") << QByteArray("%RunCommand(31)") << kCodeRange;
+        // 2^64 + 96 wrapped round would send 0x60 and open a receipt.
+        QTest::newRow("code beyond 64 bits") << QByteArray("%RunCommand(18446744073709551712, a)") << kCodeRange;
         QTest::newRow("21 parameters") << QByteArray("%RunCommand(33" + QByteArray(",1").repeated(21) + ")")
                                        << QStringLiteral("Ошибка - больше 20 параметров RunCommand.");
     }
@@ -473,6 +554,14 @@ private slots:
                                           << QStringLiteral("old");
         QTest::newRow("remainder by zero") << QByteArray("%Oper(5, 0, 4, n)") << QStringLiteral("Ошибка - деление на ноль.")
                                            << QStringLiteral("old");
+        QTest::newRow("first beyond 64 bits") << QByteArray("%Oper(20000000000000000000, 0, 0, n)")
+                                              << QStringLiteral("Ошибка первого параметра!") << QStringLiteral("old");
+        QTest::newRow("second beyond 64 bits") << QByteArray("%Oper(1, 18446744073709551617, 2, n)")
+                                               << QStringLiteral("Ошибка второго параметра!") << QStringLiteral("old");
+        QTest::newRow("operation beyond 64 bits") << QByteArray("%Oper(1, 1, 18446744073709551616, n)")
+                                                  << QStringLiteral("Ошибка операции!") << QStringLiteral("old");
+        QTest::newRow("long digits as text") << QByteArray("%Oper(20000000000000000000, 1, 5, n)") << QString()
+                                             << QStringLiteral("200000000000000000001");
         QTest::newRow("text into a product") << QByteArray("%Oper(n, 2, 2, n)")
                                              << QStringLiteral("Ошибка - \"old\" не является целым числом.")
                                              << QStringLiteral("old");
@@ -535,12 +624,72 @@ private slots:
         QCOMPARE(b.sink.log, (QStringList{"SetSpeed Port=ttyS3  Speed=9600", QStringLiteral("Подключение порта - успешно!"),
                                           "SetSpeed Port=ttyS3  Speed=14400", QStringLiteral("Подключение порта - успешно!")}));
 
-        succeed = false;
-        b.sink.log.clear();
+        QCOMPARE(b.sink.lost, 0);
+    }
+
+    void setSpeedThatCannotReopenEndsTheRunDisconnected()
+    {
+        // The link's own reopening: the port it closed does not open again.
+        Bench b;
+        b.runner.setPortName(QStringLiteral("/nonexistent/ttyS9"));
         const qint64 t0 = b.clock.nowMs();
-        QCOMPARE(b.run("%SetSpeed 4800\n21482913;\n"), Outcome::EndOfFile);
-        QCOMPARE(b.sink.log.mid(0, 2), (QStringList{"SetSpeed Port=ttyS3  Speed=4800", QStringLiteral("Ошибка подключения порта!")}));
+        QCOMPARE(b.run("%SetSpeed 4800\n21482913;\n"), Outcome::PortLost);
+        QCOMPARE(b.sink.log, (QStringList{"SetSpeed Port=/nonexistent/ttyS9  Speed=4800",
+                                          QStringLiteral("Ошибка подключения порта!")}));
         QVERIFY(b.clock.nowMs() - t0 >= ScriptRunner::kPortFailurePauseMs);
+        QCOMPARE(b.sink.lost, 1);
+        QCOMPARE(b.prompter.messages(),
+                 QStringList{QStringLiteral("Порт не открылся на новой скорости: регистратор отключён, скрипт остановлен.")});
+        QVERIFY(b.app.link().ActiveTransport() == nullptr);
+        QVERIFY(b.registrar.journal().isEmpty()); // the line after it never ran
+    }
+
+    void setSpeedOverUsbLeavesTheConnection()
+    {
+        Bench b;
+        b.app.state().serialConnected = false;
+        b.app.state().usbConnected = true;
+        int reopened = 0;
+        b.runner.setPortReopener([&](const QString &, qint32) { return ++reopened > 0; });
+        QCOMPARE(b.run("%SetSpeed 9600\n21482913;\n"), Outcome::EndOfFile);
+        QCOMPARE(reopened, 0);
+        QCOMPARE(b.sink.log.mid(0, 2),
+                 (QStringList{"SetSpeed Port=USB  Speed=9600",
+                              QStringLiteral("Подключение по USB: скорость порта компьютера не меняется, SetSpeed ничего не делает.")}));
+        QVERIFY(b.sink.speeds.isEmpty());
+        QCOMPARE(b.journal(), QStringList{"21 482913;"}); // the same link still answers
+    }
+
+    void runCommandFailuresAreLoggedAndTheRunGoesOn()
+    {
+        Bench b;
+        b.app.link().SetReplyCount(0);
+        emu::Fault nak{emu::Fault::Nak};
+        nak.onlyCode = 0x28;
+        b.registrar.injectFault(nak);
+        QCOMPARE(b.run(kDeclare + "%Set a = \"482913\"\n"
+                                  "%RunCommand(96, a)\n"  // opens a receipt
+                                  "%RunCommand(96, a)\n"  // refused: one is open
+                                  "%RunCommand(40, a)\n"  // NAK
+                                  "%RunCommand(33, a)\n"  // fine
+                                  "%Print %Ret0\n"),
+                 Outcome::EndOfFile);
+        QCOMPARE(b.sink.failures.size(), 2);
+        QVERIFY2(b.sink.failures[0].startsWith(QStringLiteral("RunCommand(96): Ошибка выполнения команды, код ошибки 000B")),
+                 qPrintable(b.sink.failures[0]));
+        QCOMPARE(b.sink.failures[1], QStringLiteral("RunCommand(40): ") + kNak);
+        QCOMPARE(b.printed(), QStringList{";%Ret0=091226"});
+        QVERIFY(b.prompter.messages() == QStringList{QStringLiteral("Конец файла!")});
+
+        // A reply that fails its check: logged, and its fields are not read as data.
+        Bench c;
+        c.app.link().SetReplyCount(0);
+        c.registrar.injectFault({emu::Fault::BadCheck});
+        QCOMPARE(c.run(kDeclare + "%Set a = \"x\"\n%RunCommand(33, \"482913\")\n%Print %Ret0\n%Set a = %Ret1\n"),
+                 Outcome::EndOfFile);
+        QCOMPARE(c.sink.failures, QStringList{QStringLiteral("RunCommand(33): ") + kChecksum});
+        QCOMPARE(c.printed(), QStringList{";%Ret0="});
+        QCOMPARE(c.value("a"), QString());
     }
 
     void limits_data()
