@@ -189,6 +189,10 @@ ErrorCode parseErrorWord(const QByteArray &word)
 bool DecodeErrorWord(const QByteArray &word, QString &message)
 {
     message.clear();
+    if (word.size() < 4) {
+        message = error_decoding::kNoErrorWordMessage.toString();
+        return false;
+    }
     const error_decoding::ErrorCode code = error_decoding::parseErrorWord(word);
     if (code.errorClass == 0 && code.detail == 0)
         return true;
@@ -208,6 +212,10 @@ bool DecodeError(const CommandResult &result, QString &message)
     }
     if (result.flags & CommandResult::kNakBit) {
         message = error_decoding::kNakMessage.toString();
+        return false;
+    }
+    if ((result.flags & CommandResult::kChecksumBit) || result.checksumError) {
+        message = error_decoding::kChecksumMessage.toString();
         return false;
     }
     return DecodeErrorWord(result.errorWord, message);

@@ -16,18 +16,22 @@ struct CommandResult;
 // with the message to show after the screen's own heading; a class the registrar does
 // not define gives an empty message.
 //
-// No reply (flag bit 26) gives "Таймаут устройства! Ошибка!". A NAK (flag bit 25) is a
-// failure too: the record then still holds the error word of an earlier reply, which
+// No reply (flag bit 26) gives "Таймаут устройства! Ошибка!". A NAK (flag bit 25) and a
+// reply whose check characters do not match (flag bit 24) are failures too, each with its
+// own message: the error word of such a reply is an earlier reply's, or was cut off, and
 // must not pass for this command's verdict.
 bool DecodeError(const CommandResult &result, QString &message);
 
-// The same decoding for a bare error word, without a flag word.
+// The same decoding for a bare error word, without a flag word. A word shorter than four
+// characters (an empty one included) is no verdict at all: a failure.
 bool DecodeErrorWord(const QByteArray &word, QString &message);
 
 namespace error_decoding {
 
 inline constexpr QStringView kTimeoutMessage = u"Таймаут устройства! Ошибка!";
 inline constexpr QStringView kNakMessage = u"Регистратор отверг команду (NAK)! Ошибка!";
+inline constexpr QStringView kChecksumMessage = u"Неверная контрольная сумма ответа регистратора! Ошибка!";
+inline constexpr QStringView kNoErrorWordMessage = u"В ответе регистратора нет кода ошибки! Ошибка!";
 inline constexpr QStringView kUnknownDetail = u"Неизвестная ошибка!";
 
 struct ErrorCode {

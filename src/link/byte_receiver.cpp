@@ -11,6 +11,20 @@ void ByteReceiver::resetForExchange()
     m_dataLength = 0;
     m_data[0] = 0;
     m_status.fill(0);
+    m_rawLength = 0;
+    m_raw[0] = 0;
+    // A frame begun before this exchange's request went out is not its reply.
+    m_headerSeen = false;
+}
+
+void ByteReceiver::dropFrame()
+{
+    const long syn = m_synCount;
+    resetForExchange();
+    m_synCount = syn;
+    m_frameComplete = false;
+    m_errorLength = 0;
+    m_errorWord[0] = 0;
 }
 
 void ByteReceiver::appendRaw(quint8 b)
@@ -52,12 +66,13 @@ void ByteReceiver::handle(quint8 b)
     case Idle:
         m_sum = 0;
         m_checkComplete = false;
+        m_headerSeen = false;
         if (b == frame::SOH)
             m_state = Length;
         return;
     case Length:
         if (b < 0x30) {
-            m_state = Idle;
+            returnToIdle();
             return;
         }
         m_expectedLength = b - 0x30;
@@ -66,7 +81,7 @@ void ByteReceiver::handle(quint8 b)
         return;
     case Sequence:
         if (b < 0x20) {
-            m_state = Idle;
+            returnToIdle();
             return;
         }
         m_seq = static_cast<quint8>(b - 0x20);
@@ -81,6 +96,7 @@ void ByteReceiver::handle(quint8 b)
         m_dataLength = 0;
         m_data[0] = 0;
         m_count = 0;
+        m_headerSeen = true;
         m_state = ErrorWord;
         return;
     case ErrorWord:
@@ -108,7 +124,7 @@ void ByteReceiver::handle(quint8 b)
         return;
     case AfterData:
         if (b != frame::EOT) {
-            m_state = Idle;
+            returnToIdle();
             return;
         }
         m_sum += b;
@@ -125,7 +141,7 @@ void ByteReceiver::handle(quint8 b)
         return;
     case AfterStatus:
         if (b != frame::ENQ) {
-            m_state = Idle;
+            returnToIdle();
             return;
         }
         m_sum += b;

@@ -6,8 +6,8 @@
 
 // The reply side of the frame protocol: a state machine fed one received byte at a time.
 // Its buffers have fixed capacities; a byte that does not fit is dropped, never written
-// past the end. The raw copy keeps its old contents behind its terminator when a new
-// exchange receives fewer bytes, which the repeat rules of the transaction rely on.
+// past the end. The raw copy holds only what the current exchange received: an exchange
+// that receives nothing shows an empty copy, never the previous reply.
 class ByteReceiver {
 public:
     static constexpr int kErrorWordCapacity = 19;
@@ -19,14 +19,23 @@ public:
         Status, AfterStatus, Check, End
     };
 
-    // Before each exchange: SYN count 0, reply not ready, link flags clear, data emptied,
-    // status zeroed. The state itself is left alone; a new SOH restarts it.
+    // Before each exchange: SYN count 0, reply not ready, link flags clear, data and raw
+    // copy emptied, status zeroed. The state itself is left alone; a new SOH restarts it.
     void resetForExchange();
-    // After each exchange the raw copy's length goes back to 0; its bytes stay.
+    // After each exchange the raw copy's length goes back to 0.
     void rewindRawCopy() { m_rawLength = 0; }
+    // A finished frame that is not the awaited reply (another command's, or noise closed
+    // by ETX) is forgotten, and the exchange goes on waiting: everything but the SYN
+    // count returns to what resetForExchange() left.
+    void dropFrame();
 
     void dispatch(quint8 b);
-    void returnToIdle() { m_state = Idle; }
+    // A port error abandons the partial frame: what follows is no frame of its own.
+    void returnToIdle()
+    {
+        m_state = Idle;
+        m_headerSeen = false;
+    }
 
     int state() const { return m_state; }
     bool replyReady() const { return m_replyReady; }
@@ -44,6 +53,9 @@ public:
     // check register holds.
     bool checksumMatches() const { return m_checkComplete && m_check == (m_sum & 0xFFFF); }
 
+    // The current (or just finished) frame came through SOH, LEN, SEQ and CMD without
+    // being dropped; an ETX without that closes noise, not a frame.
+    bool frameHeaderSeen() const { return m_headerSeen; }
     quint8 receivedSequence() const { return m_seq; } // SEQ byte minus 0x20
     quint8 receivedCommand() const { return m_cmd; }
     QByteArray errorWord() const { return QByteArray(m_errorWord.data(), m_errorLength); }
@@ -73,6 +85,7 @@ private:
     long m_synCount = 0;
     bool m_nak = false;
     bool m_checkComplete = false;
+    bool m_headerSeen = false;
     bool m_frameComplete = false;
     bool m_replyReady = false;
     quint8 m_lastByte = 0;

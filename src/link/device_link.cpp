@@ -1,5 +1,6 @@
 #include "link/device_link.h"
 
+#include "commands/code_page.h"
 #include "commands/command_catalogue.h"
 #include "link/serial_transport.h"
 
@@ -52,6 +53,7 @@ QByteArray DeviceLink::beginExchange(int code, const QByteArray &parameters)
     m_lastCode = code;
     m_result.commandCode = code;
     const quint8 seqByte = m_seq.next();
+    m_requestSeq = seqByte;
     m_result.flags = 0;
     m_result.fieldCount = 0;
 
@@ -68,24 +70,53 @@ QByteArray DeviceLink::beginExchange(int code, const QByteArray &parameters)
 void DeviceLink::markNotRun()
 {
     // Nothing went out, so nothing came back: callers must not take the previous reply's
-    // error word for this command's verdict.
+    // error word or frame for this command's.
     m_result.flags = CommandResult::kNoReplyBit;
     m_result.fieldCount = 0;
     m_result.checksumError = 0;
+    m_result.reply.clear();
     m_rx.setReplyReady(true);
+}
+
+bool DeviceLink::cancelRequested() const
+{
+    return m_cancel.load() || (m_interrupt && m_interrupt());
+}
+
+bool DeviceLink::pause(int ms)
+{
+    // In slices, so that an interruption does not wait out a whole repeat pause.
+    constexpr int kSliceMs = 100;
+    for (int left = ms; left > 0; left -= kSliceMs) {
+        if (cancelRequested())
+            return false;
+        m_clock.sleepMs(qMin(left, kSliceMs));
+    }
+    return !cancelRequested();
 }
 
 int DeviceLink::ExchangeFrame(int code, const QByteArray &parameters)
 {
     if (!m_rx.replyReady())
         return -1;
-    if (code < 0 || code > 0xFF || parameters.size() > frame::kMaxParameterLength) {
-        message(QStringLiteral("Строка параметров длиннее %1 байт: команда не отправлена.")
-                    .arg(frame::kMaxParameterLength));
+    auto refuse = [&](const QString &text) {
+        if (!text.isEmpty())
+            message(text);
         m_result.commandCode = code;
         m_result.request.clear();
         markNotRun();
         return -1;
+    };
+    // Codes below 0x20 are the frame's own control bytes (SOH, ETX, ...); they never go
+    // into the command position.
+    if (code < kLowestCode || code > kHighestCode)
+        return refuse(QStringLiteral("Код команды должен быть от 20h до FFh: команда не отправлена."));
+    if (parameters.size() > frame::kMaxParameterLength)
+        return refuse(QStringLiteral("Строка параметров длиннее %1 байт: команда не отправлена.")
+                          .arg(frame::kMaxParameterLength));
+    if (cancelRequested()) {
+        m_waitEnd = WaitEnd::Cancelled;
+        return refuse(QString());
     }
 
     const QByteArray request = beginExchange(code, parameters);
@@ -100,50 +131,101 @@ int DeviceLink::ExchangeFrame(int code, const QByteArray &parameters)
         return -1;
     }
 
-    waitForReply();
+    m_waitEnd = waitForReply();
 
     m_rx.clearFrameComplete();
     m_transport->frameEnded();
     reply_parsing::parseReply(m_rx, m_result);
 
     m_rx.setReplyReady(true);
+    logReply();
     m_rx.rewindRawCopy();
-
-    if (m_log.CommentsEnabled()) {
-        const int seq = m_rx.receivedSequence() % 95 + 0x20;
-        m_log.WriteFrameRecord(hexNoPad(seq) + " SYN=" + QByteArray::number(qint64(m_rx.synCount())),
-                               m_result.reply);
-    }
     return 0;
 }
 
-void DeviceLink::waitForReply()
+bool DeviceLink::belongsToRequest() const
 {
-    int silence = 0;
-    while (silence < kSilenceLimit) {
-        bool exhausted = false;
-        // ETX completes the frame; a NAK ends the wait at once.
-        while (!m_rx.frameComplete() && !m_rx.replyReady()) {
-            quint8 b = 0;
-            const Transport::Read r = m_transport->readByte(b);
-            if (r == Transport::Read::Byte) {
-                silence = 0;
-                m_rx.dispatch(b);
-                continue;
-            }
-            if (r == Transport::Read::Error) {
-                m_rx.returnToIdle();
-            } else if (r == Transport::Read::Exhausted) {
-                if (m_rx.lastByte() != frame::ETX)
-                    m_rx.returnToIdle();
-                exhausted = true;
-            }
+    // The registrar echoes both the command code and the SEQ of the request it answers.
+    return m_rx.frameHeaderSeen() && m_rx.receivedCommand() == quint8(m_lastCode)
+        && quint8(m_rx.receivedSequence() + 0x20) == m_requestSeq;
+}
+
+void DeviceLink::logReply()
+{
+    if (!m_log.CommentsEnabled())
+        return;
+    QByteArray label = hexNoPad(m_requestSeq) + " SYN=" + QByteArray::number(qint64(m_rx.synCount()));
+    if (m_result.noReply()) {
+        // What came for this exchange, marked as no reply: never an earlier reply's copy.
+        QString why = QStringLiteral(" нет ответа");
+        switch (m_waitEnd) {
+        case WaitEnd::NoFrame:
+            why += QStringLiteral(": %1 с без кадра").arg(m_noFrameLimitMs / 1000.0);
+            break;
+        case WaitEnd::SynLimit:
+            why += QStringLiteral(": SYN дольше %1 с").arg(m_synLimitMs / 1000.0);
+            break;
+        case WaitEnd::Cancelled:
+            why += QStringLiteral(": прервано");
+            break;
+        default:
             break;
         }
-        // A finished frame (ready or not) and a used-up buffer both end the wait.
-        if (m_rx.replyReady() || m_rx.frameComplete() || exhausted)
-            return;
-        ++silence;
+        label += code_page::toDevice(why);
+    }
+    m_log.WriteFrameRecord(label, m_result.reply);
+}
+
+DeviceLink::WaitEnd DeviceLink::waitForReply()
+{
+    const qint64 start = m_clock.nowMs();
+    qint64 aliveSince = start; // the request, or the last SYN
+    int silence = 0;
+    for (;;) {
+        if (cancelRequested())
+            return WaitEnd::Cancelled;
+        const qint64 now = m_clock.nowMs();
+        if (now - start >= m_synLimitMs)
+            return WaitEnd::SynLimit;
+        if (now - aliveSince >= m_noFrameLimitMs)
+            return WaitEnd::NoFrame;
+
+        quint8 b = 0;
+        const Transport::Read r = m_transport->readByte(b);
+        if (r == Transport::Read::Byte) {
+            silence = 0;
+            m_rx.dispatch(b);
+            if (b == frame::SYN)
+                aliveSince = m_clock.nowMs();
+            if (m_rx.replyReady() && !m_rx.nakReceived() && !belongsToRequest()) {
+                // Another command's reply, or noise closed by ETX: not this command's
+                // answer. Note it and keep waiting.
+                if (m_log.CommentsEnabled()) {
+                    QByteArray raw = m_rx.rawCopy();
+                    raw.replace('\n', ' ').replace('\r', ' ');
+                    const QString what = m_rx.frameHeaderSeen()
+                        ? QStringLiteral("чужой кадр отброшен (команда %1): ")
+                              .arg(QString::fromLatin1(hexNoPad(m_rx.receivedCommand())))
+                        : QStringLiteral("байты без кадра отброшены: ");
+                    m_log.writeComment(hexNoPad(m_requestSeq) + ' ' + code_page::toDevice(what) + raw);
+                }
+                m_rx.dropFrame();
+                continue;
+            }
+            // A NAK, this command's frame, or a frame spoilt after its check characters.
+            if (m_rx.replyReady() || m_rx.frameComplete())
+                return WaitEnd::Reply;
+            continue;
+        }
+        if (r == Transport::Read::Error) {
+            m_rx.returnToIdle();
+        } else if (r == Transport::Read::Exhausted) {
+            if (m_rx.lastByte() != frame::ETX)
+                m_rx.returnToIdle();
+            return WaitEnd::Exhausted;
+        }
+        if (++silence >= kSilenceLimit)
+            return WaitEnd::Silence;
     }
 }
 
@@ -173,11 +255,20 @@ CommandResult *DeviceLink::ExecuteCommand(int code, const QByteArray &parameters
     if (ExchangeFrame(code, parameters) < 0)
         return &m_result;
     for (int i = 1; i <= m_replyCount; ++i) {
-        if (!ReplyShapeOk(m_result.reply)) {
-            m_clock.sleepMs(kRepeatPauseMs);
+        // An interruption ends the transaction; a registrar still busy after the SYN
+        // limit would only make a repeat wait as long again.
+        if (m_waitEnd == WaitEnd::Cancelled || m_waitEnd == WaitEnd::SynLimit)
+            break;
+        const bool linkFault = m_result.flags
+            & (CommandResult::kNoReplyBit | CommandResult::kNakBit | CommandResult::kChecksumBit);
+        if (m_result.noReply() && m_onVirtualPort) {
+            if (!pause(kVirtualPortPauseMs))
+                break;
+        } else if (linkFault || !ReplyShapeOk(m_result.reply)) {
+            // Silence, NAK, a cut or corrupted frame: the same request again, same SEQ.
+            if (!pause(kRepeatPauseMs))
+                break;
             ++m_retryCount;
-        } else if (m_result.noReply() && m_onVirtualPort) {
-            m_clock.sleepMs(kVirtualPortPauseMs);
         } else {
             break;
         }
@@ -195,6 +286,8 @@ int DeviceLink::SendStartupFrame()
         message(QStringLiteral("Ошибка выбора устройства подключения!"));
         return -1;
     }
+    if (cancelRequested())
+        return -1;
     const QByteArray request = beginExchange(kStartupCommand, kStartupParameters);
     // Whatever the registrar answers to the start-up frame is thrown away.
     m_transport->sendFrame(request);

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -18,12 +19,27 @@ class SerialTransport;
 // The one link of the process: the active transport, the byte receiver and its buffers,
 // the sequence counter, the repeat policy and the one CommandResult that every exchange
 // overwrites. Not re-entrant: an exchange waiting for its reply refuses another.
+//
+// A reply belongs to its request: a frame whose echoed command code or SEQ differs (a
+// late answer to an earlier command, the start-up frame's answer) is dropped and the
+// wait goes on. A missing, refused (NAK), malformed or corrupted reply is repeated with
+// the same SEQ, so the registrar answers a request it already carried out from its cache.
 class DeviceLink {
 public:
     static constexpr int kSilenceLimit = 50;       // reads without a byte before giving up
     static constexpr int kRepeatPauseMs = 2000;    // after a malformed or missing frame
     static constexpr int kVirtualPortPauseMs = 3000; // silent reply through the virtual COM port
     static constexpr int kStartupPauseMs = 200;
+    // Bytes that never make this command's reply end the wait this long after the request
+    // (or after the last SYN): a noisy line cannot hold the program.
+    static constexpr qint64 kNoFrameLimitMs = 30000;
+    // SYN says the registrar is still working; it keeps the wait alive up to this long.
+    static constexpr qint64 kSynLimitMs = 10 * 60 * 1000;
+    static constexpr int kLowestCode = 0x20; // below are the frame's control bytes
+    static constexpr int kHighestCode = 0xFF;
+
+    // How the last wait for a reply ended.
+    enum class WaitEnd { Reply, Silence, NoFrame, SynLimit, Cancelled, Exhausted };
     static inline const QByteArray kStartupParameters = QByteArrayLiteral("482913;20;0;");
     static constexpr int kStartupCommand = 0x88;
 
@@ -65,6 +81,24 @@ public:
     bool OnVirtualPort() const { return m_onVirtualPort; }
     void SetOnVirtualPort(bool on) { m_onVirtualPort = on; }
 
+    // The limits of one wait (see kNoFrameLimitMs, kSynLimitMs); 0 or less restores the default.
+    void setSynLimitMs(qint64 ms) { m_synLimitMs = ms > 0 ? ms : kSynLimitMs; }
+    qint64 synLimitMs() const { return m_synLimitMs; }
+    void setNoFrameLimitMs(qint64 ms) { m_noFrameLimitMs = ms > 0 ? ms : kNoFrameLimitMs; }
+    qint64 noFrameLimitMs() const { return m_noFrameLimitMs; }
+    WaitEnd lastWaitEnd() const { return m_waitEnd; }
+
+    // Interruption (Ctrl-C, a stop button). requestCancel() only stores a lock-free atomic
+    // flag, so a signal handler or another thread may call it. The link looks at the flag,
+    // and at the interrupt hook when one is set, between reads (at least every 100 ms) and
+    // in its pauses: the waiting exchange ends as a missing reply, nothing is repeated, and
+    // while the flag stays set every new command is refused unsent (the no-reply result).
+    // clearCancel() lets commands through again.
+    void requestCancel() { m_cancel.store(true); }
+    void clearCancel() { m_cancel.store(false); }
+    bool cancelRequested() const;
+    void setInterruptHook(std::function<bool()> hook) { m_interrupt = std::move(hook); }
+
     ExchangeLog &Log() { return m_log; }
     void SetMessageHook(MessageHook hook) { m_message = std::move(hook); }
 
@@ -78,7 +112,10 @@ public:
 
 private:
     QByteArray beginExchange(int code, const QByteArray &parameters);
-    void waitForReply();
+    WaitEnd waitForReply();
+    bool belongsToRequest() const;
+    void logReply();
+    bool pause(int ms);
     void message(const QString &text);
     void markNotRun();
 
@@ -92,6 +129,13 @@ private:
     int m_retryCount = 0;
     int m_lastCode = 0;
     QByteArray m_lastParameters;
+    quint8 m_requestSeq = 0; // the SEQ byte of the request on the wire
+    qint64 m_synLimitMs = kSynLimitMs;
+    qint64 m_noFrameLimitMs = kNoFrameLimitMs;
+    WaitEnd m_waitEnd = WaitEnd::Reply;
+    std::atomic<bool> m_cancel{false};
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    std::function<bool()> m_interrupt;
     bool m_onVirtualPort = false;
     int m_openFailure = 0;
     QString m_openError;

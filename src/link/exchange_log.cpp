@@ -60,6 +60,13 @@ void ExchangeLog::WriteFrameRecord(const QByteArray &label, const QByteArray &te
     append(out);
 }
 
+void ExchangeLog::writeComment(const QByteArray &text)
+{
+    if (m_name.isEmpty() || !m_comments)
+        return;
+    append(";" + stamp() + "  " + text + "\n");
+}
+
 void ExchangeLog::append(const QByteArray &lines)
 {
     if (m_name.isEmpty())

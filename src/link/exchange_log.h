@@ -25,6 +25,8 @@ public:
     void WriteSessionStart();
     void WriteSessionEnd();
     void WriteFrameRecord(const QByteArray &label, const QByteArray &text);
+    // A time-stamped comment line of its own, only while comments are on.
+    void writeComment(const QByteArray &text);
 
 private:
     void append(const QByteArray &lines);

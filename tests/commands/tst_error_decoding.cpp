@@ -14,6 +14,7 @@ private slots:
     void timeoutWinsOverAnyErrorWord_data();
     void timeoutWinsOverAnyErrorWord();
     void nakIsNeverSuccess();
+    void checksumMismatchIsNeverSuccess();
     void statusBitsOfTheFlagWordAreIgnored();
     void clearsPreviousMessageOnSuccess();
 };
@@ -115,10 +116,12 @@ void TestErrorDecoding::decodesWord_data()
     QTest::newRow("class FF") << QByteArray("01FF") << false << QString();
     QTest::newRow("class 10") << QByteArray("0010") << false << QString();
 
-    // Short and long words: missing characters count 0, extra ones are not read.
-    QTest::newRow("empty") << QByteArray() << true << QString();
-    QTest::newRow("two chars") << QByteArray("06") << false << QString();
-    QTest::newRow("three chars") << QByteArray("000") << true << QString();
+    // A word cut short (a frame cut before it, noise) is no verdict: never success.
+    const QString noWord = error_decoding::kNoErrorWordMessage.toString();
+    QTest::newRow("empty") << QByteArray() << false << noWord;
+    QTest::newRow("two chars") << QByteArray("06") << false << noWord;
+    QTest::newRow("three chars") << QByteArray("000") << false << noWord;
+    // Extra characters are not read.
     QTest::newRow("long") << QByteArray("00060203") << false << QString("Неверный пароль доступа!");
 }
 
@@ -204,11 +207,32 @@ void TestErrorDecoding::nakIsNeverSuccess()
     QVERIFY(!message.isEmpty());
 }
 
+// A reply whose check characters did not match: its "0000" may be noise or an earlier
+// reply's, so it is a failure with its own message, whether the flag word or only the
+// checksum-error byte says so.
+void TestErrorDecoding::checksumMismatchIsNeverSuccess()
+{
+    CommandResult result;
+    result.errorWord = "0000";
+    result.flags = CommandResult::kChecksumBit;
+    QString message;
+    QVERIFY(!DecodeError(result, message));
+    QCOMPARE(message, error_decoding::kChecksumMessage.toString());
+    result.flags = 0;
+    result.checksumError = 1;
+    message.clear();
+    QVERIFY(!DecodeError(result, message));
+    QCOMPARE(message, error_decoding::kChecksumMessage.toString());
+    result.flags = CommandResult::kNakBit | CommandResult::kChecksumBit;
+    QVERIFY(!DecodeError(result, message));
+    QCOMPARE(message, error_decoding::kNakMessage.toString());
+}
+
 void TestErrorDecoding::statusBitsOfTheFlagWordAreIgnored()
 {
     CommandResult result;
     result.errorWord = "0000";
-    result.flags = 0x1FFFFFFFu & ~(CommandResult::kNoReplyBit | CommandResult::kNakBit);
+    result.flags = 0x1FFFFFFFu & ~(CommandResult::kNoReplyBit | CommandResult::kNakBit | CommandResult::kChecksumBit);
     QString message;
     QVERIFY(DecodeError(result, message));
     QVERIFY(message.isEmpty());

@@ -29,7 +29,7 @@ QList<QByteArray> linesOf(const QString &path)
 void matchComment(const QByteArray &line, const QString &label)
 {
     const QRegularExpression re(QStringLiteral("^;") + kStamp + QStringLiteral("  ") + QRegularExpression::escape(label) + QLatin1Char('$'));
-    QVERIFY2(re.match(QString::fromLatin1(line)).hasMatch(), line.constData());
+    QVERIFY2(re.match(code_page::fromDevice(line)).hasMatch(), qPrintable(code_page::fromDevice(line)));
 }
 
 struct Rig {
@@ -106,8 +106,50 @@ private slots:
         rig.link.ExecuteCommand(0x21, "482913;");
         const QList<QByteArray> lines = linesOf(rig.path());
         QCOMPARE(lines.size(), 4);
-        matchComment(lines[2], QStringLiteral("20 SYN=0"));
+        matchComment(lines[2], QStringLiteral("21 SYN=0 нет ответа"));
         QCOMPARE(lines[3], QByteArray());
+    }
+
+    void silentExchangeAfterAGoodReplyLogsNoReply()
+    {
+        // The earlier reply's copy must not be logged again as this exchange's reply.
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.link.SetReplyCount(0);
+        const QByteArray good = rig.link.ExecuteCommand(0x28, "482913;")->reply;
+        rig.registrar.injectFault(emu::Fault{emu::Fault::Silence});
+        rig.link.ExecuteCommand(0x21, "482913;");
+        const QList<QByteArray> lines = linesOf(rig.path());
+        QCOMPARE(lines.size(), 8);
+        QCOMPARE(lines[3], good);
+        matchComment(lines[6], QStringLiteral("22 SYN=0 нет ответа"));
+        QCOMPARE(lines[7], QByteArray());
+    }
+
+    void foreignFrameIsNotedAndDropped()
+    {
+        // The start-up frame's answer comes late, inside the next exchange.
+        Rig rig;
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        rig.registrar.injectFault(emu::Fault{emu::Fault::Delayed, 1, 300});
+        rig.link.SendStartupFrame();
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(r->fieldCount, 7);
+        const QList<QByteArray> lines = linesOf(rig.path());
+        QCOMPARE(lines.size(), 7);
+        QVERIFY2(code_page::fromDevice(lines[4]).contains(QStringLiteral("  22 чужой кадр отброшен (команда 88): \x01")),
+                 lines[4].constData());
+        matchComment(lines[5], QStringLiteral("22 SYN=0"));
+        QCOMPARE(lines[6], r->reply);
+
+        // With comments off the log keeps only the requests.
+        Rig quiet;
+        quiet.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        quiet.link.Log().SetCommentsEnabled(false);
+        quiet.registrar.injectFault(emu::Fault{emu::Fault::Delayed, 1, 300});
+        quiet.link.SendStartupFrame();
+        quiet.link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(linesOf(quiet.path()), (QList<QByteArray>{"88482913;20;0;", "28482913;"}));
     }
 
     void pathIsWorkedOutOnce()

@@ -225,19 +225,55 @@ private slots:
         QCOMPARE(rx.data(), data);
     }
 
-    void rawCopyKeepsOldBytesBehindShorterOnes()
+    void rawCopyHoldsOnlyThisExchange()
     {
         ByteReceiver rx;
         rx.resetForExchange();
         const QByteArray first = reply("0000", "LONG REPLY DATA;");
         feed(rx, first);
+        QVERIFY(rx.frameHeaderSeen());
         rx.rewindRawCopy();
-        // Nothing arrives: the copy still reads as the previous reply.
+        // Nothing arrives: the copy is empty, never the previous reply (which would pass
+        // the shape test and stop the repeat of a silent exchange).
         rx.resetForExchange();
-        QCOMPARE(rx.rawCopy(), first);
+        QCOMPARE(rx.rawCopy(), QByteArray());
+        QVERIFY(!rx.frameHeaderSeen());
         // A NAK arrives: the copy is now that one byte.
         feed(rx, QByteArray(1, 0x15));
         QCOMPARE(rx.rawCopy(), QByteArray(1, 0x15));
+    }
+
+    void etxWithoutFrameHeaderIsNoise_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("header");
+        QTest::newRow("noise") << QByteArray("x7#Q\x03") << false;
+        QTest::newRow("cut after SEQ") << QByteArray("\x01\x30\x21\x03") << false;
+        QTest::newRow("LEN below 0x30") << QByteArray("\x01\x2F\x21\x28" "0000;\x03") << false;
+        QTest::newRow("no EOT after data") << QByteArray("\x01\x31\x21\x28" "0000;dX\x03") << false;
+        QTest::newRow("cut after CMD") << QByteArray("\x01\x30\x21\x28" "00\x03") << true;
+    }
+    void etxWithoutFrameHeaderIsNoise()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, header);
+        ByteReceiver rx;
+        feed(rx, reply("0000", "A;")); // an earlier reply's command code stays behind
+        rx.resetForExchange();
+        feed(rx, bytes);
+        QVERIFY(rx.replyReady());
+        QCOMPARE(rx.frameHeaderSeen(), header);
+        QVERIFY(!rx.checksumMatches());
+        // Dropped, the receiver waits on as at the start of the exchange, SYN count kept.
+        feed(rx, QByteArray(2, 0x16));
+        rx.dropFrame();
+        QVERIFY(!rx.replyReady() && !rx.frameComplete() && !rx.frameHeaderSeen());
+        QCOMPARE(rx.rawCopy(), QByteArray());
+        QCOMPARE(rx.errorWord(), QByteArray());
+        QCOMPARE(rx.synCount(), 2L);
+        feed(rx, reply("0306", ""));
+        QVERIFY(rx.replyReady() && rx.checksumMatches());
+        QCOMPARE(rx.errorWord(), QByteArray("0306"));
     }
 };
 

@@ -109,19 +109,35 @@ private slots:
         QCOMPARE(rig.seqOf(0), rig.seqOf(2));
     }
 
-    void silentLaterCommandEndsAtOnceOnPlainPort()
+    void silentLaterCommandIsRepeatedWithSameSequence()
     {
+        // An earlier good reply must not stop the repeat of a silent exchange: the
+        // registrar did the work, and only the same SEQ gets its answer without doing it
+        // again.
         Rig rig;
         rig.link.SetReplyCount(3);
         QCOMPARE(rig.link.ExecuteCommand(0x28, kPw)->flags, 0u);
         rig.fault(emu::Fault::Silence);
-        const qint64 before = rig.clock.nowMs();
         const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
-        QCOMPARE(rig.wire->framesSent.size(), 2);
-        QCOMPARE(rig.clock.nowMs() - before, qint64(5000));
+        QCOMPARE(rig.wire->framesSent.size(), 3);
+        QCOMPARE(rig.seqOf(1), rig.seqOf(2));
+        QCOMPARE(rig.gaps().last(), qint64(5000 + 2000));
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 2);
+        QCOMPARE(rig.link.RetryCount(), 1);
+        QCOMPARE(rig.registrar.journal().size(), 2);
+        QCOMPARE(rig.registrar.repeatsAnswered(), 1);
+
+        // Silent to the end: the failure says no reply, and the error word of the earlier
+        // reply is left where callers who test bit 26 first never read it.
+        rig.link.SetReplyCount(1);
+        rig.fault(emu::Fault::Silence);
+        rig.fault(emu::Fault::Silence);
+        r = rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 5);
         QCOMPARE(r->flags, CommandResult::kNoReplyBit);
         QCOMPARE(r->fieldCount, 0);
-        QCOMPARE(r->errorWord, QByteArray("0000")); // stale: callers test bit 26 first
+        QCOMPARE(r->reply, QByteArray());
     }
 
     void silentCommandRepeatsOnVirtualPort()
@@ -157,12 +173,24 @@ private slots:
         QCOMPARE(rig.registrar.journal().size(), 2);
     }
 
-    void wrongCheckIsFlaggedNotRepeated()
+    void wrongCheckIsRepeatedThenFlagged()
     {
+        // A corrupted reply says nothing sure about the command: it is asked again with
+        // the same SEQ (the registrar answers from its cache), and flagged when it stays
+        // corrupted.
         Rig rig;
         rig.fault(emu::Fault::BadCheck);
         const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
-        QCOMPARE(rig.wire->framesSent.size(), 1);
+        QCOMPARE(rig.wire->framesSent.size(), 2);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(rig.registrar.journal().size(), 1);
+        QCOMPARE(rig.registrar.repeatsAnswered(), 1);
+
+        rig.link.SetReplyCount(0);
+        rig.fault(emu::Fault::BadCheck);
+        r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), 3);
         QCOMPARE(r->flags, CommandResult::kChecksumBit);
         QCOMPARE(r->checksumError, quint8(1));
     }
@@ -223,11 +251,12 @@ private slots:
         Rig rig;
         rig.wire->errorAfterBytes = 10; // the port fails in the middle of the reply's data
         const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
-        // The rest of the frame arrives without its start; its ETX closes a frame whose
-        // check characters never came, which must not pass for a good (empty) reply.
-        QCOMPARE(r->flags, CommandResult::kChecksumBit);
-        QCOMPARE(r->checksumError, quint8(1));
-        QCOMPARE(rig.wire->framesSent.size(), 1);
+        // The rest of the frame arrives without its start; its ETX closes no frame, which
+        // must not pass for a good (empty) reply: the exchange runs into silence and is
+        // repeated, and the registrar answers the repeat from its cache.
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(rig.wire->framesSent.size(), 2);
         QCOMPARE(rig.registrar.journal().size(), 1);
         // The receiver is back in step: the next command is answered normally.
         QCOMPARE(rig.link.ExecuteCommand(0x28, kPw)->fieldCount, 7);
@@ -296,6 +325,167 @@ private slots:
         QCOMPARE(rig.seqOf(1), quint8(0x22));
         QCOMPARE(r->commandCode, 0x28);
         QCOMPARE(r->fieldCount, 7); // its own reply, not the start-up frame's
+    }
+
+    void lateStartupAnswerIsNotTakenForTheNextReply()
+    {
+        // The start-up frame is answered after its 200 ms pause, inside the next exchange.
+        Rig rig;
+        rig.fault(emu::Fault::Delayed, 1, 300);
+        rig.link.SendStartupFrame();
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(quint8(r->reply[3]), quint8(0x28));
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(r->field(0), QByteArray("9600"));
+        QCOMPARE(rig.wire->framesSent.size(), 2);
+    }
+
+    void replyDelayedPastTheSilenceLimitIsNotTheNextCommands()
+    {
+        Rig rig;
+        rig.link.SetReplyCount(0);
+        // A header line written, its reply 6 s late: a time-out.
+        rig.fault(emu::Fault::Delayed, 1, 6000);
+        QVERIFY(rig.link.ExecuteCommand(0x22, "482913;1;First;0;")->noReply());
+        // The next line is refused with NAK; the late reply that comes meanwhile echoes
+        // the same command code, but not this request's SEQ.
+        rig.fault(emu::Fault::Nak);
+        const CommandResult *r = rig.link.ExecuteCommand(0x22, "482913;2;Second;0;");
+        QCOMPARE(r->flags, CommandResult::kNakBit);
+        QCOMPARE(rig.registrar.journal().size(), 1);
+        // A different command code is dropped the same way, and its own reply is taken.
+        rig.fault(emu::Fault::Delayed, 1, 6000);
+        rig.link.ExecuteCommand(0x21, kPw);
+        r = rig.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(quint8(r->reply[3]), quint8(0x28));
+    }
+
+    void codesOutsideTheCommandRangeNeverGoOut_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("00") << 0x00 << false;
+        QTest::newRow("01 SOH") << 0x01 << false;
+        QTest::newRow("03 ETX") << 0x03 << false;
+        QTest::newRow("1F") << 0x1F << false;
+        QTest::newRow("100") << 0x100 << false;
+        QTest::newRow("negative") << -1 << false;
+        QTest::newRow("20") << 0x20 << true;
+        QTest::newRow("FF") << 0xFF << true;
+    }
+    void codesOutsideTheCommandRangeNeverGoOut()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, sent);
+        Rig rig;
+        const CommandResult *r = rig.link.ExecuteCommand(code, kPw);
+        QCOMPARE(rig.wire->framesSent.size(), sent ? 1 : 0);
+        if (sent) {
+            QVERIFY(rig.messages.isEmpty());
+            return;
+        }
+        QVERIFY(r->noReply());
+        QCOMPARE(r->reply, QByteArray());
+        QCOMPARE(rig.messages.size(), 1);
+        QVERIFY(rig.messages[0].contains(QStringLiteral("20h")) && rig.messages[0].contains(QStringLiteral("FFh")));
+        QVERIFY(rig.link.LinkReady());
+    }
+
+    void noiseEndsTheWaitWithinThirtySeconds()
+    {
+        // A line that keeps sending bytes that never make a frame.
+        Rig rig;
+        rig.link.SetReplyCount(0);
+        rig.fault(emu::Fault::Stream, 3000, 40); // two minutes of noise
+        const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
+        QVERIFY(r->noReply());
+        QCOMPARE(rig.link.lastWaitEnd(), DeviceLink::WaitEnd::NoFrame);
+        QVERIFY2(rig.clock.nowMs() <= DeviceLink::kNoFrameLimitMs + 100, qPrintable(QString::number(rig.clock.nowMs())));
+
+        // Noise closed by ETX is no reply either: it is dropped and the wait goes on to
+        // the silence limit, then the request is repeated.
+        Rig etx;
+        etx.fault(emu::Fault::NoiseEtx);
+        r = etx.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 7);
+        QCOMPARE(etx.wire->framesSent.size(), 2);
+        QCOMPARE(etx.registrar.journal().size(), 1);
+    }
+
+    void synKeepsTheWaitAliveUpToItsLimit()
+    {
+        Rig rig;
+        rig.link.SetReplyCount(2);
+        rig.fault(emu::Fault::SynBefore, 2400, 300); // twelve minutes of SYN
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QVERIFY(r->noReply());
+        QCOMPARE(rig.link.lastWaitEnd(), DeviceLink::WaitEnd::SynLimit);
+        QCOMPARE(rig.clock.nowMs(), DeviceLink::kSynLimitMs);
+        QCOMPARE(rig.wire->framesSent.size(), 1); // a repeat would only wait as long again
+
+        Rig shorter;
+        shorter.link.setSynLimitMs(60000);
+        shorter.fault(emu::Fault::SynBefore, 400, 300);
+        shorter.link.SetReplyCount(0);
+        QVERIFY(shorter.link.ExecuteCommand(0x28, kPw)->noReply());
+        QCOMPARE(shorter.clock.nowMs(), qint64(60000));
+    }
+
+    void cancelEndsTheWaitAndRefusesWhatFollows()
+    {
+        Rig rig;
+        rig.link.SetReplyCount(3);
+        rig.fault(emu::Fault::SynBefore, 2000, 300);
+        rig.wire->onRead = [&] {
+            if (rig.clock.nowMs() >= 1000)
+                rig.link.requestCancel();
+        };
+        const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
+        QVERIFY(r->noReply());
+        QCOMPARE(rig.link.lastWaitEnd(), DeviceLink::WaitEnd::Cancelled);
+        QVERIFY(rig.clock.nowMs() <= 1300);
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        rig.wire->onRead = nullptr;
+        // Still cancelled: nothing goes out.
+        QVERIFY(rig.link.ExecuteCommand(0x21, kPw)->noReply());
+        QCOMPARE(rig.wire->framesSent.size(), 1);
+        rig.link.clearCancel();
+        rig.registrar.clearFaults();
+        QCOMPARE(rig.link.ExecuteCommand(0x21, kPw)->flags, 0u);
+
+        // The interrupt hook, looked at in the repeat pause too.
+        Rig paused;
+        paused.link.SetReplyCount(3);
+        paused.fault(emu::Fault::Nak);
+        bool stop = false;
+        paused.link.setInterruptHook([&] { return stop; });
+        paused.wire->onRead = [&] { stop = true; };
+        paused.fault(emu::Fault::Nak);
+        paused.link.ExecuteCommand(0x28, kPw);
+        QCOMPARE(paused.wire->framesSent.size(), 1);
+        QCOMPARE(paused.clock.nowMs(), qint64(0));
+    }
+
+    void loopbackPurgeKeepsBytesStillToCome()
+    {
+        // Like a port, the test line drops what has arrived and keeps what is on its way;
+        // a late reply in a test then really comes late.
+        Rig rig;
+        rig.wire->injectLine("old", 0);
+        rig.wire->injectLine("new", 500);
+        rig.clock.setNow(100);
+        rig.wire->purge();
+        QCOMPARE(rig.wire->pendingBytes(), 3);
+        quint8 b = 0;
+        QCOMPARE(rig.wire->readByte(b), Transport::Read::None); // nothing before 500 ms
+        rig.clock.setNow(450);
+        QCOMPARE(rig.wire->readByte(b), Transport::Read::Byte);
+        QCOMPARE(b, quint8('n'));
+        QCOMPARE(rig.clock.nowMs(), qint64(500));
     }
 
     void startupFrameDoesNothingOnUsb()

@@ -2,13 +2,27 @@
 
 #include "link/serial_transport.h"
 
+#include <algorithm>
+
+void LoopbackTransport::purge()
+{
+    // Like a port: what has already arrived is thrown away; what the registrar sends
+    // later still comes.
+    const qint64 now = m_clock.nowMs();
+    std::erase_if(m_pending, [now](const Pending &p) { return p.at <= now; });
+}
+
 bool LoopbackTransport::sendFrame(const QByteArray &frame)
 {
     // The purge before the write throws away whatever arrived in the meantime.
-    m_pending.clear();
+    purge();
     framesSent.append(frame);
     sendTimes.append(m_clock.nowMs());
+    // The registrar's output is one byte stream: the answer to this frame follows
+    // whatever it is still sending.
     qint64 at = m_clock.nowMs();
+    if (!m_pending.empty())
+        at = qMax(at, m_pending.back().at);
     for (const emu::Chunk &c : m_registrar.receive(frame)) {
         at += c.delayMs;
         for (char b : c.bytes)
@@ -19,8 +33,11 @@ bool LoopbackTransport::sendFrame(const QByteArray &frame)
 
 void LoopbackTransport::injectLine(const QByteArray &bytes, qint64 atMs)
 {
+    // Kept in time order with what is already on the way.
+    auto pos = std::upper_bound(m_pending.begin(), m_pending.end(), atMs,
+                                [](qint64 t, const Pending &p) { return t < p.at; });
     for (char b : bytes)
-        m_pending.push_back({atMs, static_cast<quint8>(b)});
+        pos = std::next(m_pending.insert(pos, {atMs, static_cast<quint8>(b)}));
 }
 
 Transport::Read LoopbackTransport::readByte(quint8 &byte)

@@ -22,10 +22,12 @@ public:
     Kind kind() const override { return m_kind; }
     bool sendFrame(const QByteArray &frame) override;
     Read readByte(quint8 &byte) override;
-    void purge() override { m_pending.clear(); }
+    void purge() override;
 
     // Bytes that turn up on the line at a moment of virtual time, outside any reply.
     void injectLine(const QByteArray &bytes, qint64 atMs);
+    // Bytes scheduled but not yet read (arrived or still to come).
+    int pendingBytes() const { return int(m_pending.size()); }
     // Called before every read; tests use it to try a second exchange mid-wait.
     std::function<void()> onRead;
     // The read after this many more delivered bytes reports a port error (-1: never).
