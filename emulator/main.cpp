@@ -35,7 +35,13 @@ int main(int argc, char **argv)
         QStringLiteral("KIND"));
     const QCommandLineOption faultRate(QStringLiteral("fault-rate"), QStringLiteral("Share of exchanges that get a random fault (0..1)."), QStringLiteral("P"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator."), QStringLiteral("N"), QStringLiteral("1"));
-    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed});
+    const QCommandLineOption faultKinds(QStringLiteral("fault-kinds"),
+        QStringLiteral("Faults that --fault-rate draws from, comma-separated, in the syntax of --fault (default: silence,nak,garbage,cut,syn:2:50,bursts:2:20)."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption journal(QStringLiteral("journal"),
+        QStringLiteral("Append every command carried out to FILE, one line each: code, error word and parameters in hexadecimal, tab-separated (a repeat answered from the cache is not carried out again)."),
+        QStringLiteral("FILE"));
+    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal});
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -71,10 +77,39 @@ int main(int argc, char **argv)
         }
     }
     if (cl.isSet(faultRate)) {
-        const QList<emu::Fault> all = {{emu::Fault::Silence}, {emu::Fault::Nak}, {emu::Fault::Garbage},
-                                       {emu::Fault::CutShort}, {emu::Fault::SynBefore, 2, 50},
-                                       {emu::Fault::Bursts, 2, 20}};
-        registrar.setFaultRate(cl.value(faultRate).toDouble(), all, cl.value(seed).toUInt());
+        QList<emu::Fault> all = {{emu::Fault::Silence}, {emu::Fault::Nak}, {emu::Fault::Garbage},
+                                 {emu::Fault::CutShort}, {emu::Fault::SynBefore, 2, 50},
+                                 {emu::Fault::Bursts, 2, 20}};
+        if (cl.isSet(faultKinds)) {
+            all.clear();
+            for (const QString &k : cl.value(faultKinds).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                bool ok = false;
+                all.append(emu::Fault::parse(k, &ok));
+                if (!ok) {
+                    std::fprintf(stderr, "registrar-emulator: unknown fault '%s'\n", qPrintable(k));
+                    return 2;
+                }
+            }
+        }
+        bool ok = false;
+        const double rate = cl.value(faultRate).toDouble(&ok);
+        if (!ok || rate < 0 || rate > 1) {
+            std::fprintf(stderr, "registrar-emulator: --fault-rate takes a number from 0 to 1\n");
+            return 2;
+        }
+        registrar.setFaultRate(rate, all, cl.value(seed).toUInt());
+    }
+    QFile journalFile(cl.value(journal));
+    if (cl.isSet(journal)) {
+        if (!journalFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            std::fprintf(stderr, "registrar-emulator: cannot write the journal %s\n", qPrintable(cl.value(journal)));
+            return 2;
+        }
+        registrar.setJournalHook([&journalFile](const emu::Executed &e) {
+            journalFile.write(QByteArray::number(e.code, 16).toUpper() + '\t' + e.errorWord + '\t'
+                              + e.parameters.toHex() + '\n');
+            journalFile.flush();
+        });
     }
 
     emu::PtyServer server(registrar);

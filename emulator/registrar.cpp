@@ -58,6 +58,8 @@ Fault Fault::parse(const QString &text, bool *ok)
         {QStringLiteral("badcheck"), BadCheck}, {QStringLiteral("cut"), CutShort},
         {QStringLiteral("syn"), SynBefore},     {QStringLiteral("bursts"), Bursts},
         {QStringLiteral("late"), Late},         {QStringLiteral("refuse"), Refuse},
+        {QStringLiteral("delay"), Delayed},     {QStringLiteral("noise-etx"), NoiseEtx},
+        {QStringLiteral("stream"), Stream},
     };
     Fault f;
     bool good = kinds.contains(parts.value(0));
@@ -287,6 +289,21 @@ QList<Chunk> Registrar::deliver(const QByteArray &reply, const Fault &fault)
             out.append(Chunk{fault.intervalMs, reply});
         return out;
     }
+    case Fault::Delayed:
+        return {Chunk{fault.intervalMs, reply}};
+    case Fault::NoiseEtx: {
+        QByteArray noise;
+        const int n = 4 + int(m_random.bounded(30u));
+        for (int i = 0; i < n; ++i)
+            noise.append(char(0x20 + m_random.bounded(0x5Fu)));
+        return {Chunk{0, noise + kEtx}};
+    }
+    case Fault::Stream: {
+        QList<Chunk> out;
+        for (int i = 0; i < fault.count; ++i)
+            out.append(Chunk{i == 0 ? 0 : fault.intervalMs, QByteArray(1, char(0x20 + m_random.bounded(0x5Fu)))});
+        return out;
+    }
     case Fault::Refuse:
     case Fault::None:
         break;
@@ -305,25 +322,30 @@ QList<Chunk> Registrar::receive(const QByteArray &bytes)
         }
         ++m_framesReceived;
         const Request &r = in->request;
-        const Fault fault = nextFault(r.code);
+        Fault fault = nextFault(r.code);
+        const bool repeat = m_haveLast && r.seq == m_last.seq && r.code == m_last.code
+            && r.parameters == m_last.parameters;
         if (fault.kind == Fault::Nak) {
             out.append(deliver({}, fault));
             continue;
         }
+        if (fault.kind == Fault::Refuse && repeat)
+            fault = {}; // a request already carried out is never refused afterwards
         if (fault.kind == Fault::Refuse) {
             const Outcome o = error(fault.count, fault.intervalMs);
             out.append(Chunk{0, replyFrame(r.seq, r.code, o.errorWord, {}, status())});
             continue;
         }
         QByteArray reply;
-        if (m_haveLast && r.seq == m_last.seq && r.code == m_last.code
-            && r.parameters == m_last.parameters) {
+        if (repeat) {
             // The same request again: its reply went astray, the work is already done.
             reply = m_lastReply;
             ++m_repeatsAnswered;
         } else {
             const Outcome o = execute(r);
-            m_journal.append(Executed{r.code, r.parameters});
+            m_journal.append(Executed{r.code, r.parameters, o.errorWord});
+            if (m_journalHook)
+                m_journalHook(m_journal.last());
             reply = replyFrame(r.seq, r.code, o.errorWord, o.data, status());
             m_last = r;
             m_lastReply = reply;

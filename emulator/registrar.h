@@ -11,6 +11,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 
 namespace emu {
 
@@ -34,6 +35,9 @@ struct Fault {
         Bursts,     // the reply in `count` pieces `intervalMs` apart
         Late,       // the reply, then `count` stale copies of it `intervalMs` later
         Refuse,     // not carried out; answered with error class `count`, detail `intervalMs`
+        Delayed,    // carried out; the reply comes `intervalMs` late (`count` is not used)
+        NoiseEtx,   // carried out; printable noise closed by ETX instead of the reply
+        Stream,     // carried out; `count` noise bytes `intervalMs` apart, never a frame
     };
     Kind kind = None;
     int count = 3;
@@ -44,10 +48,14 @@ struct Fault {
     static Fault parse(const QString &text, bool *ok = nullptr);
 };
 
-// An executed command, as the registrar's own journal keeps it.
+// An executed command, as the registrar's own journal keeps it: the request and the
+// error word it was answered with ("0000": done).
 struct Executed {
     quint8 code = 0;
     QByteArray parameters;
+    QByteArray errorWord = "0000";
+    bool done() const { return errorWord == "0000"; }
+    // The same request; the outcome is not compared.
     bool operator==(const Executed &o) const { return code == o.code && parameters == o.parameters; }
 };
 
@@ -80,6 +88,8 @@ public:
     void clearFaults();
 
     const QList<Executed> &journal() const { return m_journal; }
+    // Called at every command carried out (not at a repeat answered from the cache).
+    void setJournalHook(std::function<void(const Executed &)> hook) { m_journalHook = std::move(hook); }
     // Every text line printed (command 0x61), in order.
     const QList<QByteArray> &paperTape() const { return m_paperTape; }
     // The receipt state reported in bits 0-3 of status byte 2 (0 closed, 5 non-fiscal open).
@@ -125,6 +135,7 @@ private:
     QByteArray m_lastReply;
 
     QList<Executed> m_journal;
+    std::function<void(const Executed &)> m_journalHook;
     int m_framesReceived = 0;
     int m_repeatsAnswered = 0;
 

@@ -1,5 +1,11 @@
 #include "link/serial_transport.h"
 
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <sys/ioctl.h>
+#include <termios.h>
+
 SerialTransport::SerialTransport() = default;
 
 SerialTransport::~SerialTransport()
@@ -79,9 +85,47 @@ bool SerialTransport::sendFrame(const QByteArray &frame)
     return true;
 }
 
+qint64 SerialTransport::drainBudgetMs(qint64 bytes, qint32 baudRate)
+{
+    // Ten bits a byte (8N1), twice over, plus a margin for the driver.
+    const qint64 baud = qMax<qint32>(baudRate, 50);
+    return kDrainMarginMs + bytes * 10 * 1000 * 2 / baud;
+}
+
+int SerialTransport::driverQueue() const
+{
+    int queued = 0;
+    const int fd = m_port.handle();
+    if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0)
+        return 0;
+    return queued;
+}
+
+void SerialTransport::drain()
+{
+    // Output leaves in two steps: QSerialPort's own buffer goes to the driver, the
+    // driver's queue goes on the line. Both are waited for, within the time the bytes
+    // need at this baud rate, so a line stopped by flow control cannot hold the program.
+    QElapsedTimer t;
+    t.start();
+    const qint64 budget = drainBudgetMs(m_port.bytesToWrite() + driverQueue(), m_port.baudRate());
+    while (m_port.bytesToWrite() > 0 && t.elapsed() < budget) {
+        if (!m_port.waitForBytesWritten(int(qBound(qint64(1), budget - t.elapsed(), qint64(100))))
+            && m_port.error() != QSerialPort::TimeoutError && m_port.error() != QSerialPort::NoError)
+            return;
+    }
+    while (driverQueue() > 0 && t.elapsed() < budget)
+        QThread::msleep(5);
+    // The last bytes in the line's hardware buffer.
+    if (driverQueue() == 0 && m_port.handle() >= 0)
+        ::tcdrain(m_port.handle());
+}
+
 void SerialTransport::purge()
 {
-    m_port.flush();
+    // Purging throws away both queues; output still on its way (the start-up frame's
+    // tail at a low baud rate) must reach the line first.
+    drain();
     m_port.clear(QSerialPort::AllDirections);
 }
 

@@ -12,6 +12,9 @@ class SerialTransport final : public Transport {
 public:
     static constexpr int kReadTimeoutMs = 100;
     static constexpr int kQueueSize = 1024;
+    static constexpr int kDrainMarginMs = 500;
+    // How long output of this many bytes may take to leave before a purge gives up on it.
+    static qint64 drainBudgetMs(qint64 bytes, qint32 baudRate);
 
     SerialTransport();
     ~SerialTransport() override;
@@ -36,6 +39,8 @@ public:
 
 private:
     void writeAll(const QByteArray &bytes);
+    void drain();
+    int driverQueue() const; // bytes the driver has yet to send
     QSerialPort m_port;
     OpenFailure m_openFailure = OpenFailure::None;
 };

@@ -1,11 +1,14 @@
 // End to end over a real pseudo-terminal: registrar-emulator in its own process,
 // SerialTransport and dizivu-cli on the other side.
+#include "commands/error_decoding.h"
 #include "link/device_link.h"
 #include "link/serial_transport.h"
 #include "support/cli_run.h"
 #include "support/emulator_process.h"
+#include "support/pty_clock.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +16,7 @@
 
 class Pty : public QObject {
     Q_OBJECT
+    PtyClock clock; // repeat pauses in virtual time; the start-up pause really passes
 private slots:
     void devicePaths()
     {
@@ -84,6 +88,92 @@ private slots:
         QVERIFY2(ms >= 4900 && ms < 12000, qPrintable(QString::number(ms)));
     }
 
+    void lateStartupAnswerIsDropped()
+    {
+        // The registrar answers the start-up frame after the 200 ms pause: that answer
+        // arrives inside the next exchange and must not pass for its reply.
+        EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("88@delay:1:400")});
+        DeviceLink link;
+        link.SetReplyCount(0);
+        QVERIFY(link.OpenSerial(emu.path(), 9600));
+        QCOMPARE(link.SendStartupFrame(), 0);
+        const CommandResult *r = link.ExecuteCommand(0x28, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(quint8(r->reply[3]), quint8(0x28));
+        QCOMPARE(r->fieldCount, 7);
+    }
+
+    void silentExchangeIsRepeatedAndDoneOnce()
+    {
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("journal"));
+        EmulatorProcess emu({QStringLiteral("--journal"), journal, QStringLiteral("--fault"), QStringLiteral("none"),
+                             QStringLiteral("--fault"), QStringLiteral("silence")});
+        DeviceLink link(clock);
+        QVERIFY(link.OpenSerial(emu.path(), 115200));
+        QCOMPARE(link.ExecuteCommand(0x60, "482913;")->flags & ~0xFFFFFFu, 0u);
+        const CommandResult *r = link.ExecuteCommand(0x61, "482913;Once;");
+        QString message;
+        QVERIFY2(DecodeError(*r, message), qPrintable(message));
+        QCOMPARE(link.RetryCount(), 1);
+        emu.stop();
+        QFile f(journal);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("60\t0000\t") + QByteArray("482913;").toHex() + "\n61\t0000\t"
+                                  + QByteArray("482913;Once;").toHex() + "\n");
+    }
+
+    void noiseEndsTheWait()
+    {
+        EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("stream:300:20")}); // 6 s of noise
+        DeviceLink link;
+        link.SetReplyCount(0);
+        link.setNoFrameLimitMs(1000);
+        QVERIFY(link.OpenSerial(emu.path(), 115200));
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(link.ExecuteCommand(0x21, "482913;")->noReply());
+        QCOMPARE(link.lastWaitEnd(), DeviceLink::WaitEnd::NoFrame);
+        QVERIFY2(t.elapsed() < 2500, qPrintable(QString::number(t.elapsed())));
+    }
+
+    void cancelFromAnotherThreadEndsTheWait()
+    {
+        EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("syn:100:100")}); // 10 s of SYN
+        DeviceLink link;
+        QVERIFY(link.OpenSerial(emu.path(), 115200));
+        QThread *canceller = QThread::create([&link] {
+            QThread::msleep(300);
+            link.requestCancel(); // what a SIGINT handler does
+        });
+        QElapsedTimer t;
+        t.start();
+        canceller->start();
+        QVERIFY(link.ExecuteCommand(0x21, "482913;")->noReply());
+        canceller->wait();
+        delete canceller;
+        QCOMPARE(link.lastWaitEnd(), DeviceLink::WaitEnd::Cancelled);
+        QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+    }
+
+    void startupFrameReachesThePeerWholeAtLowSpeed()
+    {
+        // The purge after the start-up frame waits for its output to leave first.
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("journal"));
+        EmulatorProcess emu({QStringLiteral("--journal"), journal});
+        DeviceLink link(clock);
+        QVERIFY(link.OpenSerial(emu.path(), 110));
+        QCOMPARE(link.SendStartupFrame(), 0);
+        QCOMPARE(link.ExecuteCommand(0x21, "482913;")->fieldCount, 2);
+        emu.stop();
+        QFile f(journal);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().startsWith("88\t0000\t" + QByteArray("482913;20;0;").toHex() + '\n'));
+        // The wait is bounded by what the bytes need at that speed.
+        QCOMPARE(SerialTransport::drainBudgetMs(22, 110), qint64(500 + 22 * 10 * 1000 * 2 / 110));
+    }
+
     void cliSendPrintsBlocks()
     {
         EmulatorProcess emu;
@@ -143,11 +233,15 @@ private slots:
         QTest::addColumn<QStringList>("send");
         QTest::addColumn<int>("exitCode");
         QTest::newRow("registrar error") << QStringList{} << QStringList{QStringLiteral("99"), QStringLiteral("482913;")} << 1;
-        QTest::newRow("check mismatch") << QStringList{QStringLiteral("--fault"), QStringLiteral("badcheck")}
+        // A corrupted reply is asked again; corrupted twice, it is a failure.
+        QTest::newRow("check mismatch") << QStringList{QStringLiteral("--fault"), QStringLiteral("21@badcheck"),
+                                                       QStringLiteral("--fault"), QStringLiteral("21@badcheck")}
                                         << QStringList{QStringLiteral("21"), QStringLiteral("482913;")} << 3;
+        QTest::newRow("check mismatch once") << QStringList{QStringLiteral("--fault"), QStringLiteral("21@badcheck")}
+                                             << QStringList{QStringLiteral("21"), QStringLiteral("482913;")} << 0;
         QTest::newRow("nak beats registrar error")
-            << QStringList{QStringLiteral("--fault"), QStringLiteral("none"), QStringLiteral("--fault"), QStringLiteral("nak"),
-                           QStringLiteral("--fault"), QStringLiteral("nak")}
+            << QStringList{QStringLiteral("--fault"), QStringLiteral("99@none"), QStringLiteral("--fault"), QStringLiteral("21@nak"),
+                           QStringLiteral("--fault"), QStringLiteral("21@nak")}
             << QStringList{QStringLiteral("99"), QStringLiteral("482913;"), QStringLiteral("21"), QStringLiteral("482913;")} << 3;
     }
     void cliExitCodes()

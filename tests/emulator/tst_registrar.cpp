@@ -119,6 +119,24 @@ private slots:
         QCOMPARE(reg.journal().size(), 2);
     }
 
+    void journalKeepsOutcomeAndReportsEachExecution()
+    {
+        emu::Registrar reg;
+        QList<emu::Executed> hooked;
+        reg.setJournalHook([&](const emu::Executed &e) { hooked << e; });
+        reg.receive(request(0x21, 0x61, "482913;A;"));          // no receipt open: refused
+        reg.receive(request(0x22, 0x60, "482913;"));
+        const QByteArray line = request(0x23, 0x61, "482913;B;");
+        reg.receive(line);
+        reg.receive(line);                                       // a repeat: not carried out again
+        QCOMPARE(hooked, reg.journal());
+        QCOMPARE(hooked.size(), 3);
+        QCOMPARE(hooked[0].errorWord, QByteArray("000B"));
+        QVERIFY(!hooked[0].done());
+        QVERIFY(hooked[1].done() && hooked[2].done());
+        QCOMPARE(reg.paperTape(), QList<QByteArray>{"B"});
+    }
+
     void framesArriveInPiecesAndWithNoise()
     {
         emu::Registrar reg;
@@ -149,6 +167,9 @@ private slots:
         QTest::newRow("syn") << "syn:4:250" << true;
         QTest::newRow("bursts") << "bursts:3:80" << true;
         QTest::newRow("late") << "late:1:50" << true;
+        QTest::newRow("delay") << "delay:1:6000" << true;
+        QTest::newRow("noise closed by ETX") << "noise-etx" << true;
+        QTest::newRow("stream") << "stream:40:50" << true;
     }
     void faults()
     {
@@ -192,6 +213,21 @@ private slots:
         case emu::Fault::Late:
             QCOMPARE(bytes, good + good);
             QCOMPARE(out[1].delayMs, 50);
+            break;
+        case emu::Fault::Delayed:
+            QCOMPARE(bytes, good);
+            QCOMPARE(out.size(), 1);
+            QCOMPARE(out[0].delayMs, 6000);
+            break;
+        case emu::Fault::NoiseEtx:
+            QVERIFY(!bytes.contains(char(0x01)));
+            QCOMPARE(bytes.indexOf(char(0x03)), bytes.size() - 1);
+            break;
+        case emu::Fault::Stream:
+            QCOMPARE(out.size(), 40);
+            QCOMPARE(out[1].delayMs, 50);
+            for (char c : bytes)
+                QVERIFY(quint8(c) >= 0x20 && quint8(c) < 0x7F);
             break;
         default: QFAIL("unexpected fault");
         }
