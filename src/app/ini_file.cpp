@@ -7,7 +7,11 @@
 #include <QList>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -174,13 +178,6 @@ bool hasForbidden(const QString &text)
            || text.contains(QChar(u'\0'));
 }
 
-// The bytes of a text when Windows-1251 can hold every character of it.
-bool encodeExactly(const QString &text, QByteArray &bytes)
-{
-    bytes = code_page::toDevice(text);
-    return code_page::fromDevice(bytes) == text;
-}
-
 // New lines follow the file's first line ending; a file without any gets CR LF.
 QByteArray fileLineEnding(const QList<Line> &lines)
 {
@@ -193,6 +190,13 @@ QByteArray fileLineEnding(const QList<Line> &lines)
     return QByteArrayLiteral("\r\n");
 }
 
+// The system's access check, and for root, who passes it whatever the mode, at least one
+// write bit: a file or folder without any is read-only for everybody.
+bool writableByModeBits(const QByteArray &path, const struct stat &st)
+{
+    return ::access(path.constData(), W_OK) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
 } // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
@@ -200,32 +204,46 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 IniFile::Load IniFile::load(QByteArray &contents) const
 {
     contents.clear();
-    const QFileInfo info(m_path);
-    if (!info.exists())
-        return Load::Missing;
-    if (info.isDir())
+    const QByteArray path = QFile::encodeName(m_path);
+    // Look before opening: a named pipe would block the open (and the window) for good,
+    // and a device or a folder is no settings file.
+    struct stat before {};
+    if (::stat(path.constData(), &before) != 0)
+        return errno == ENOENT ? Load::Missing : Load::Failed;
+    if (!S_ISREG(before.st_mode) || before.st_size > kMaxFileSize)
         return Load::Failed;
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Non-blocking, and checked again once open, should something else have been put
+    // in its place in between.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return Load::Failed;
-    const qint64 size = file.size();
-    if (size > kMaxFileSize)
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
         return Load::Failed;
-    if (size > 0)
-        contents = file.read(size);
-    // Then on in small pieces up to the limit: a device posing as the file reports no
-    // size and may never end.
-    constexpr qint64 kPiece = 4096;
+    }
+    // Read up to one byte past the limit, so a file that grew meanwhile is noticed.
+    constexpr qint64 kPiece = 64 * 1024;
     for (;;) {
-        const QByteArray piece = file.read(kPiece);
-        if (file.error() != QFileDevice::NoError || contents.size() + piece.size() > kMaxFileSize) {
+        const qint64 room = qMin(kPiece, kMaxFileSize + 1 - contents.size());
+        const qsizetype at = contents.size();
+        contents.resize(at + room);
+        const ssize_t n = ::read(fd, contents.data() + at, size_t(room));
+        if (n < 0 && errno == EINTR) {
+            contents.resize(at);
+            continue;
+        }
+        contents.resize(at + qMax<ssize_t>(n, 0));
+        if (n < 0 || contents.size() > kMaxFileSize) {
+            ::close(fd);
             contents.clear();
             return Load::Failed;
         }
-        if (piece.isEmpty())
-            return Load::Ok;
-        contents += piece;
+        if (n == 0)
+            break;
     }
+    ::close(fd);
+    return Load::Ok;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue,
@@ -245,17 +263,43 @@ int IniFile::readInt(const QString &section, const QString &key, int defaultValu
 bool IniFile::writeString(const QString &section, const QString &key, const QString &value) const
 {
     QByteArray contents;
-    if (load(contents) == Load::Failed)
+    const Load loaded = load(contents);
+    if (loaded == Load::Failed)
         return false;
     if (!writeInto(contents, section, key, value) || contents.size() > kMaxFileSize)
         return false;
 
+    const QByteArray path = QFile::encodeName(m_path);
+    struct stat existing {};
+    const bool exists = loaded == Load::Ok && ::stat(path.constData(), &existing) == 0;
+    // A read-only file stays as it is, also for root.
+    if (exists && !writableByModeBits(path, existing))
+        return false;
+    // The same for the folder that receives the new file.
     const QFileInfo info(m_path);
-    if (info.exists() && !info.isWritable())
-        return false; // a read-only file stays as it is
+    const QByteArray folder = QFile::encodeName(exists ? QFileInfo(info.canonicalFilePath()).absolutePath()
+                                                       : info.absolutePath());
+    struct stat folderStat {};
+    if (::stat(folder.constData(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode)
+        || !writableByModeBits(folder, folderStat))
+        return false;
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    // The replacement keeps the mode and, where the system lets us, the owner of the file
+    // it replaces.
+    if (exists) {
+        const int fd = file.handle();
+        struct stat fresh {};
+        if (fd >= 0 && ::fstat(fd, &fresh) == 0
+            && (fresh.st_uid != existing.st_uid || fresh.st_gid != existing.st_gid)) {
+            [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
+        }
+        if (fd < 0 || ::fchmod(fd, existing.st_mode & 07777) != 0) {
+            file.cancelWriting();
+            return false;
+        }
+    }
     if (file.write(contents) != contents.size()) {
         file.cancelWriting();
         return false;
@@ -296,8 +340,8 @@ bool IniFile::writeInto(QByteArray &contents, const QString &section, const QStr
         || key.startsWith(QLatin1Char('[')) || key.trimmed() != key || section.trimmed() != section)
         return false;
     QByteArray sectionBytes, keyBytes, valueBytes;
-    if (!encodeExactly(section, sectionBytes) || !encodeExactly(key, keyBytes)
-        || !encodeExactly(value, valueBytes))
+    if (!code_page::toDeviceExactly(section, sectionBytes) || !code_page::toDeviceExactly(key, keyBytes)
+        || !code_page::toDeviceExactly(value, valueBytes))
         return false;
 
     const Document doc(contents);

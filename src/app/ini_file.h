@@ -18,7 +18,13 @@
 //   without "=", binary bytes, a missing final newline) is carried along untouched.
 //
 // A write goes through a temporary file in the same folder that replaces the old one,
-// so a crash leaves either the old or the new file.
+// so a crash leaves either the old or the new file; the new file keeps the old one's
+// mode bits (and owner, where the system allows). A file or folder without any write
+// bit is read-only for everybody, root included: it is not rewritten.
+//
+// Only a regular file (or a symbolic link to one) is read or written: a named pipe, a
+// device or a folder in its place gives defaults and failed writes, and is never
+// opened, so nothing blocks.
 class IniFile {
 public:
     // Larger files are not read (reads give defaults) and not rewritten.
@@ -41,7 +47,8 @@ public:
     int readInt(const QString &section, const QString &key, int defaultValue) const;
 
     // Sets [section] key=value, creating the file, the section or the key as needed.
-    // False, with the file left as it was, when the file cannot be read or written, or
+    // False, with the file left as it was, when the file cannot be read or written (not a
+    // regular file, read-only, too large), or
     // when the names or the value cannot be stored: an empty section or key, a line
     // break or NUL in any of them, "=" in the key or a key starting with ";" or "[",
     // or characters that Windows-1251 cannot hold.

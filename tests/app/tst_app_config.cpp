@@ -3,9 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestAppConfig : public QObject {
     Q_OBJECT
@@ -89,6 +92,28 @@ private slots:
         QCOMPARE(config.logName(), QStringLiteral("Orvex.log"));
         QVERIFY(!config.setPort(QStringLiteral("COM1")));
         QVERIFY(!config.addRecentFile(QStringLiteral("/tmp/a.txt")));
+    }
+
+    void readOnlyAndPipeSettingsAreLeftAlone()
+    {
+        // Root passes the access check; the read-only mode still holds, and the setter
+        // says it did not write.
+        put(QStringLiteral("[Communication]\nPort=ttyS1\n"));
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ReadGroup));
+        AppConfig config(m_path);
+        QCOMPARE(config.ensureFile(), AppConfig::FileState::Present);
+        QVERIFY(!config.setPort(QStringLiteral("ttyS2")));
+        QCOMPARE(config.port(), QStringLiteral("ttyS1"));
+        QCOMPARE(QFile::permissions(m_path) & 0x7077, QFile::ReadOwner | QFile::ReadGroup);
+
+        // A named pipe in the file's place gives defaults at once instead of blocking.
+        QVERIFY(QFile::remove(m_path));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_path).constData(), 0644), 0);
+        QCOMPARE(config.port(), QString());
+        QCOMPARE(config.reply(), 1);
+        QVERIFY(!config.setSpeed(QStringLiteral("9600")));
+        QVERIFY(!config.addRecentFile(QStringLiteral("/tmp/a.txt")));
+        QVERIFY(!QFileInfo(m_path).isFile());
     }
 
     void valuesFromFile()

@@ -2,10 +2,14 @@
 #include "commands/code_page.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 // Byte strings with NULs in them.
 #define BYTES(literal) QByteArray(literal, sizeof(literal) - 1)
@@ -27,6 +31,12 @@ private:
     {
         QFile f(m_path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    static uint modeOf(const QString &path)
+    {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? uint(st.st_mode & 07777) : 0xFFFFu;
     }
 
 private slots:
@@ -267,6 +277,88 @@ private slots:
         QCOMPARE(dir.readInt("A", "k", 5), 5);
         QVERIFY(!dir.writeString("A", "k", "2"));
         QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    void readOnlyFileKeptEvenForRoot()
+    {
+        // The tests run as root here: the access check alone would let the write through.
+        put("[A]\nk=1\n");
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        IniFile ini(m_path);
+        QVERIFY(!ini.writeString("A", "k", "2"));
+        QCOMPARE(contents(), QByteArray("[A]\nk=1\n"));
+        QCOMPARE(modeOf(m_path), 0444u);
+        QCOMPARE(ini.readInt("A", "k", 0), 1);
+    }
+
+    void rewriteKeepsModeBits_data()
+    {
+        QTest::addColumn<uint>("mode");
+        QTest::newRow("owner only") << 0600u;
+        QTest::newRow("group writable") << 0664u;
+        QTest::newRow("owner write only") << (0200u | 0040u);
+        QTest::newRow("everybody") << 0666u;
+    }
+    void rewriteKeepsModeBits()
+    {
+        QFETCH(uint, mode);
+        put("[A]\nk=1\n");
+        QCOMPARE(::chmod(QFile::encodeName(m_path).constData(), mode), 0);
+        IniFile ini(m_path);
+        QVERIFY(ini.writeString("A", "k", "2"));
+        QVERIFY(ini.writeString("B", "new", "3"));
+        QCOMPARE(modeOf(m_path), mode);
+        QCOMPARE(contents(), QByteArray("[A]\nk=2\n[B]\nnew=3\n"));
+    }
+
+    void readOnlyFolderTakesNoNewFile()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("ro"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        const QString path = folder + QStringLiteral("/x.ini");
+        QVERIFY(!IniFile(path).writeString("A", "k", "1"));
+        QVERIFY(!QFileInfo::exists(path));
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+    }
+
+    void symbolicLinkWritesItsTarget()
+    {
+        put("[A]\nk=1\n");
+        const QString link = m_dir.filePath(QStringLiteral("link.ini"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(m_path, link));
+        QVERIFY(IniFile(link).writeString("A", "k", "2"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(contents(), QByteArray("[A]\nk=2\n"));
+    }
+
+    void onlyRegularFilesAreOpened_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << QStringLiteral("fifo");
+        QTest::newRow("endless device") << QStringLiteral("/dev/zero");
+    }
+    void onlyRegularFilesAreOpened()
+    {
+        // A named pipe with no writer would block the open for good; a device is no
+        // settings file. Both read as missing values and refuse writes, at once.
+        QFETCH(QString, kind);
+        QString path = kind;
+        if (kind == QLatin1String("fifo")) {
+            path = m_dir.filePath(QStringLiteral("pipe.ini"));
+            QFile::remove(path);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        }
+        IniFile ini(path);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(ini.readString("A", "k", "dflt", 9), QStringLiteral("dflt"));
+        QCOMPARE(ini.readInt("A", "k", 7), 7);
+        QVERIFY(!ini.writeString("A", "k", "2"));
+        QVERIFY(t.elapsed() < 5000);
+        const QFileInfo after(path);
+        QVERIFY(!after.isFile());
     }
 
     void oversizedFileLeftAlone()
