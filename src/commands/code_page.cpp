@@ -21,4 +21,10 @@ QString fromDevice(const QByteArray &bytes)
     return decoder.decode(bytes);
 }
 
+bool toDeviceExactly(const QString &text, QByteArray &bytes)
+{
+    bytes = toDevice(text);
+    return fromDevice(bytes) == text;
+}
+
 } // namespace code_page

@@ -36,17 +36,65 @@ QByteArray twoDigits(int value)
     return QByteArray::number(value);
 }
 
+int textRefusal(const QString &text, bool separatorAllowed)
+{
+    for (QChar c : text)
+        if (c.unicode() < 0x20)
+            return wrapper_codes::kTextControl;
+    if (!separatorAllowed && text.contains(QLatin1Char(';')))
+        return wrapper_codes::kTextSeparator;
+    QByteArray bytes;
+    if (!code_page::toDeviceExactly(text, bytes))
+        return wrapper_codes::kTextCodePage;
+    return 0;
+}
+
 } // namespace param_format
+
+namespace wrapper_codes {
+
+QString refusalMessage(int code)
+{
+    switch (code) {
+    case kLogoLineNumber:
+        return QStringLiteral("Номер линии логотипа меньше 0: команда не отправлена.");
+    case kLogoLineLength:
+        return QStringLiteral("Линия логотипа должна содержать ровно 48 символов: команда не отправлена.");
+    case kHeaderLineWrite:
+    case kHeaderLineRead:
+        return QStringLiteral("Номер строки должен быть от 0 до 20: команда не отправлена.");
+    case kQuantity: // also kPaymentType
+        return QStringLiteral("Количество должно быть больше 0, тип оплаты - от 0 до 9: команда не отправлена.");
+    case kPrice:
+        return QStringLiteral("Цена не может быть меньше 0: команда не отправлена.");
+    case kTextSeparator:
+        return QStringLiteral("Текст содержит символ \";\", разделитель полей: команда не отправлена.");
+    case kTextControl:
+        return QStringLiteral("Текст содержит управляющий символ (код меньше 20h): команда не отправлена.");
+    case kTextCodePage:
+        return QStringLiteral("Текст содержит символ, которого нет в кодовой странице Windows-1251: "
+                              "команда не отправлена.");
+    default:
+        return QString();
+    }
+}
+
+} // namespace wrapper_codes
 
 namespace {
 
-// Builds a parameter string: the password first, every field closed by ";".
+// Builds a parameter string: the password first, every field closed by ";". The first
+// text field that cannot go out as one field is kept as the refusal of the whole string.
 class Params {
 public:
     explicit Params(const QString &password) { text(password); }
 
-    Params &text(const QString &value) { return field(code_page::toDevice(value)); }
-    Params &raw(const QByteArray &value) { return field(value); }
+    Params &text(const QString &value)
+    {
+        if (m_refusal == 0)
+            m_refusal = param_format::textRefusal(value);
+        return field(code_page::toDevice(value));
+    }
     Params &literal(const char *value) { return field(QByteArray(value)); }
     Params &dec(qint64 value) { return field(QByteArray::number(value)); }
     Params &twoDigits(int value) { return field(param_format::twoDigits(value)); }
@@ -56,6 +104,7 @@ public:
     Params &empty() { return field(QByteArray()); }
 
     const QByteArray &bytes() const { return m_bytes; }
+    int refusal() const { return m_refusal; }
 
 private:
     Params &field(const QByteArray &value)
@@ -65,23 +114,37 @@ private:
         return *this;
     }
     QByteArray m_bytes;
+    int m_refusal = 0;
 };
-
-CommandResult *run(DeviceLink &link, int command, const Params &params, int &code)
-{
-    code = 0;
-    return link.ExecuteCommand(command, params.bytes());
-}
-
-CommandResult *run(DeviceLink &link, int command, const Params &params)
-{
-    return link.ExecuteCommand(command, params.bytes());
-}
 
 CommandResult *refuse(DeviceLink &link, int refusal, int &code)
 {
     code = refusal;
     return &link.Result();
+}
+
+CommandResult *run(DeviceLink &link, int command, const Params &params, int &code)
+{
+    if (params.refusal() != 0)
+        return refuse(link, params.refusal(), code);
+    code = 0;
+    return link.ExecuteCommand(command, params.bytes());
+}
+
+// The wrappers without `code` have no other way to say that nothing went out: the result
+// reads as a command without reply, as the link leaves it for a frame it could not send.
+CommandResult *run(DeviceLink &link, int command, const Params &params)
+{
+    if (params.refusal() != 0) {
+        CommandResult &r = link.Result();
+        r.commandCode = command;
+        r.flags = CommandResult::kNoReplyBit;
+        r.fieldCount = 0;
+        r.checksumError = 0;
+        r.request.clear();
+        return &r;
+    }
+    return link.ExecuteCommand(command, params.bytes());
 }
 
 CommandResult *passwordOnly(DeviceLink &link, int command, const QString &password, int &code)
@@ -185,10 +248,9 @@ CommandResult *SetUserLogo(DeviceLink &link, const QString &password, int line,
 {
     if (line < 0)
         return refuse(link, wrapper_codes::kLogoLineNumber, code);
-    const QByteArray data = code_page::toDevice(lineData);
-    if (data.size() != kLogoLineChars)
+    if (code_page::toDevice(lineData).size() != kLogoLineChars)
         return refuse(link, wrapper_codes::kLogoLineLength, code);
-    return run(link, 0x29, Params(password).dec(line).raw(data), code);
+    return run(link, 0x29, Params(password).dec(line).text(lineData), code);
 }
 
 // ---- Operators, mode passwords, payment forms --------------------------------------

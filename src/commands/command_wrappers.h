@@ -10,7 +10,11 @@ struct CommandResult;
 // the access password, the command's values and (all but a few) the out-parameter `code`.
 //
 // A wrapper that refuses its input sends nothing, sets `code` to a negative number and
-// returns the link's CommandResult unchanged. Otherwise it sets `code` to 0, formats the
+// returns the link's CommandResult unchanged (the wrappers without `code` mark it as a
+// command that got no reply instead, so a refusal never reads as the previous success).
+// Every text field, the password included, is refused when it holds ";" (it would shift
+// every field after it), a control character below 20h (SOH or ETX would land inside
+// the frame) or a character that Windows-1251 cannot hold. Otherwise it sets `code` to 0, formats the
 // parameter string (every field closed by ";", text as Windows-1251, amounts with two
 // decimals and quantities with three, always "." as the decimal point whatever the
 // locale) and runs the transaction; link and registrar outcomes come back only in the
@@ -23,6 +27,12 @@ constexpr int kHeaderLineRead = -131;   // 0x23: header line number outside 0 to
 constexpr int kQuantity = -151;         // 0x64, 0x6A: quantity not above 0
 constexpr int kPaymentType = -151;      // 0x67: payment type outside 0 to 9
 constexpr int kPrice = -152;            // 0x64, 0x6A: price below 0
+constexpr int kTextSeparator = -161;    // any text field: holds ";"
+constexpr int kTextControl = -162;      // any text field: holds a character below 20h
+constexpr int kTextCodePage = -163;     // any text field: a character Windows-1251 lacks
+
+// What a refusal code means, for the user (Russian); empty for 0 and unknown codes.
+QString refusalMessage(int code);
 } // namespace wrapper_codes
 
 // ---- Date and time ----------------------------------------------------------------
@@ -245,4 +255,9 @@ QByteArray fixed(double value, int decimals);
 QByteArray hex(int value, int width);
 // A decimal integer zero-padded to two digits.
 QByteArray twoDigits(int value);
+// Why a text cannot go out as one field: 0 when it can, else kTextControl,
+// kTextSeparator or kTextCodePage (checked in this order). With separatorAllowed the
+// text is a whole parameter string, or a field the caller escapes itself (the barcode's
+// 0xA0), and ";" passes.
+int textRefusal(const QString &text, bool separatorAllowed = false);
 } // namespace param_format

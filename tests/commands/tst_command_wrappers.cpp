@@ -260,6 +260,22 @@ private slots:
         row("6A price below 0", [](L &l, int &c) { return SellItemVekr(l, kPw, 1, 1, -1, 5, c); }, -152);
         row("67 type -1", [](L &l, int &c) { return PayReceipt(l, kPw, -1, 1, c); }, -151);
         row("67 type 10", [](L &l, int &c) { return PayReceipt(l, kPw, 10, 1, c); }, -151);
+
+        // Text fields: ";" would shift every later field, SOH or ETX would land inside
+        // the frame, a character outside Windows-1251 would go out as a substitute.
+        row("61 separator", [](L &l, int &c) { return PrintText(l, kPw, "Total;9.99", c); }, -161);
+        row("61 ETX", [](L &l, int &c) { return PrintText(l, kPw, QStringLiteral("a\x03" "b"), c); }, -162);
+        row("61 SOH", [](L &l, int &c) { return PrintText(l, kPw, QStringLiteral("\x01"), c); }, -162);
+        row("61 line break", [](L &l, int &c) { return PrintText(l, kPw, "a\nb", c); }, -162);
+        row("61 control beats separator", [](L &l, int &c) { return PrintText(l, kPw, "a;\tb", c); }, -162);
+        row("61 not in 1251", [](L &l, int &c) { return PrintText(l, kPw, QStringLiteral("Grüße"), c); }, -163);
+        row("61 CJK", [](L &l, int &c) { return PrintText(l, kPw, QStringLiteral("合计"), c); }, -163);
+        row("password with separator", [](L &l, int &c) { return GetDateTime(l, "48;2913", c); }, -161);
+        row("2F operator name", [](L &l, int &c) { return SetOperatorParams(l, kPw, 1, "0000", "Ив;ан", c); }, -161);
+        row("2D payment name", [](L &l, int &c) { return SetPaymentParams(l, kPw, 1, 3, QStringLiteral("\x1f"), c); }, -162);
+        row("22 header text", [](L &l, int &c) { return SetHeaderFooter(l, kPw, 1, QStringLiteral("€ ок ✓"), 0, c); }, -163);
+        row("29 logo data", [](L &l, int &c) { return SetUserLogo(l, kPw, 0, QString(47, '0') + ';', c); }, -161);
+        row("81 display", [](L &l, int &c) { return ShowOnDisplay(l, kPw, 0, 0, "1;2", c); }, -161);
     }
     void refusalsSendNothing()
     {
@@ -282,6 +298,46 @@ private slots:
         QCOMPARE(r->parameters, before.parameters);
         QCOMPARE(r->errorWord, before.errorWord);
         QCOMPARE(r->flags, before.flags);
+    }
+
+    void textAtTheEdgesOfTheCodePageGoesOut()
+    {
+        // Everything Windows-1251 holds passes, the euro sign and 0x7F included.
+        Bench b;
+        int code = 1;
+        const QString text = QStringLiteral("Ёё €№ ~\x7f");
+        PrintText(b.link, kPw, text, code);
+        QCOMPARE(code, 0);
+        QCOMPARE(b.lastParams(), QByteArray("482913;\xA8\xB8 \x88\xB9 ~\x7f;"));
+        QCOMPARE(param_format::textRefusal(QStringLiteral("1;2;3;"), true), 0);
+        QCOMPARE(param_format::textRefusal(QStringLiteral("1;\x03;"), true), wrapper_codes::kTextControl);
+        QVERIFY(!wrapper_codes::refusalMessage(wrapper_codes::kTextSeparator).isEmpty());
+    }
+
+    void refusedTextWithoutCodeReadsAsNotRun_data()
+    {
+        QTest::addColumn<Call>("call");
+        using L = DeviceLink;
+        QTest::newRow("EE") << Call([](L &l, int &) {
+            return SearchControlTape(l, kPw, "010124;", "0800", "020124", "2000", 1);
+        });
+        QTest::newRow("EB password") << Call([](L &l, int &) { return PrintCopiesByNumber(l, "4829\x03", 1, 2); });
+        QTest::newRow("E8 password") << Call([](L &l, int &) { return ReadDataFromBuf(l, "48;"); });
+    }
+    void refusedTextWithoutCodeReadsAsNotRun()
+    {
+        // These wrappers have no `code`: left as it was, the previous good reply would
+        // read as this command's success.
+        QFETCH(Call, call);
+        Bench b;
+        int code = 0;
+        GetDateTime(b.link, kPw, code);
+        QCOMPARE(b.link.Result().errorWord, QByteArray("0000"));
+        const int framesBefore = b.line->framesSent.size();
+        CommandResult *r = call(b.link, code);
+        QCOMPARE(b.line->framesSent.size(), framesBefore);
+        QVERIFY(r->noReply());
+        QCOMPARE(r->fieldCount, 0);
     }
 
     void dataSourceUnknownSelectorSendsNothing_data()
