@@ -1,4 +1,5 @@
 // dizivu-cli: the link and command layer without a window.
+#include "cli/connection.h"
 #include "cli/send_command.h"
 
 #include <QCoreApplication>
@@ -8,6 +9,7 @@
 
 int main(int argc, char **argv)
 {
+    cli::installInterruptHandlers();
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

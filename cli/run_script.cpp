@@ -2,21 +2,13 @@
 
 #include "app/application.h"
 #include "cli/cli_prompter.h"
+#include "cli/connection.h"
 #include "cli/send_command.h"
 #include "commands/command_result.h"
-
-#include <csignal>
 
 namespace cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void onInterrupt(int)
-{
-    g_interrupted = 1;
-}
 
 void print(FILE *f, const QString &text)
 {
@@ -24,8 +16,9 @@ void print(FILE *f, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
 }
 
-// The monitor without a window: the log goes to standard output; the fields are kept
-// for the report at the end; Ctrl+C asks the run to stop after its line.
+// The monitor without a window: the log goes to standard output, and failures that do
+// not end the run to standard error; the fields are kept for the report at the end.
+// Ctrl+C ends the process at once (installInterruptHandlers).
 class StreamSink final : public ScriptSink {
 public:
     StreamSink(FILE *out, FILE *err) : m_out(out), m_err(err) {}
@@ -33,13 +26,6 @@ public:
     void commandFailure(const QString &line) override { print(m_err, line); }
     void errorWord(const QString &word) override { lastErrorWord = word; }
     void statusText(const QString &text) override { lastStatus = text; }
-    void processEvents() override
-    {
-        if (g_interrupted && runner)
-            runner->requestStop();
-    }
-
-    ScriptRunner *runner = nullptr;
     QString lastErrorWord;
     QString lastStatus;
 
@@ -121,33 +107,26 @@ int runScript(const Options &o, FILE *out, FILE *err)
         std::fprintf(err, "dizivu-cli: --port is required\n");
         return Usage;
     }
+    if (refusedAsFile(a.script, error)) {
+        std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
+        return Usage;
+    }
 
     CliPrompter prompter(err);
     Application app(prompter, SystemClock::instance());
     DeviceLink &link = app.link();
-    link.Log().SetLogFileName(o.logName);
-    link.Log().SetCommentsEnabled(o.comments);
-    if (!link.OpenSerial(o.port, o.speed)) {
-        print(err, QStringLiteral("Невозможно подключить порт"));
+    if (!openConnection(link, o, err))
         return Usage;
-    }
-    link.SetReplyCount(o.reply);
-    if (o.startup)
-        link.SendStartupFrame();
 
     StreamSink sink(out, err);
     ScriptRunner runner(app, sink);
-    sink.runner = &runner;
     runner.setScript(a.script);
     runner.setQuiet(a.quiet);
     runner.setNoRepaint(true);
     runner.setPortName(o.port);
 
-    g_interrupted = 0;
-    const auto previous = std::signal(SIGINT, onInterrupt);
     const ScriptRunner::Outcome outcome =
         a.step ? runner.step(qMax(0, a.from)) : a.from >= 0 ? runner.continueFrom(a.from) : runner.run();
-    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
     std::fflush(out);
 
     if (outcome == ScriptRunner::Outcome::CommandFailed) {

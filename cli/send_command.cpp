@@ -1,36 +1,49 @@
 #include "cli/send_command.h"
 #include "cli/run_script.h"
 
+#include "cli/connection.h"
 #include "cli/usb_ports.h"
-#include "link/usb_transport.h"
 
 #include "commands/code_page.h"
 #include "commands/command_catalogue.h"
+#include "commands/command_wrappers.h"
 #include "commands/error_decoding.h"
 #include "link/device_link.h"
+#include "link/frame.h"
 
 namespace cli {
 
 namespace {
 
 const char kUsage[] =
-    "usage: dizivu-cli --port PATH [--speed N] [--reply N] [--startup] [--log NAME] [--no-comments]\n"
+    "usage: dizivu-cli --port PATH [--speed N] [--reply N] [--no-startup] [--log NAME] [--no-comments]\n"
     "                  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
     "       dizivu-cli --usb [--usb-library PATH] [--reply N] [--log NAME] [--no-comments]\n"
     "                  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
     "       dizivu-cli ports\n"
-    "       dizivu-cli --port PATH [--speed N] [--reply N] run SCRIPT [--quiet] [--from N] [--step]\n"
+    "       dizivu-cli --port PATH [--speed N] [--reply N] [--no-startup] run SCRIPT [--quiet] [--from N] [--step]\n"
     "       dizivu-cli commands\n"
-    "       dizivu-cli decode WORD\n";
+    "       dizivu-cli decode WORD    (WORD: four hexadecimal digits, as 0F03)\n"
+    "CODE is two hexadecimal digits from 20 to FF.\n";
 
-bool isCode(const QString &s)
+// The registrar's command codes: the bytes below 20h are the frame's own control bytes.
+constexpr int kFirstCode = 0x20;
+constexpr int kLastCode = 0xFF;
+
+bool isHexDigits(const QString &s)
 {
-    if (s.size() != 2)
+    if (s.isEmpty())
         return false;
     for (QChar c : s)
         if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
             return false;
     return true;
+}
+
+// What tells a code from a parameter string on the command line.
+bool isCode(const QString &s)
+{
+    return s.size() == 2 && isHexDigits(s);
 }
 
 void print(FILE *f, const QByteArray &bytes)
@@ -73,7 +86,9 @@ bool parseOptions(const QStringList &args, Options &o, QString &error)
             if (!value(a, o.usbLibrary))
                 return false;
         } else if (a == QLatin1String("--startup")) {
-            o.startup = true;
+            o.startup = true; // the default; kept for scripts that still give it
+        } else if (a == QLatin1String("--no-startup")) {
+            o.startup = false;
         } else if (a == QLatin1String("--log")) {
             if (!value(a, o.logName))
                 return false;
@@ -92,24 +107,49 @@ bool parseOptions(const QStringList &args, Options &o, QString &error)
     return false;
 }
 
-bool parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, QString &error)
+Exit parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, QString &error)
 {
     for (int i = 0; i < args.size(); ++i) {
-        if (!isCode(args[i])) {
-            error = QStringLiteral("expected a command code of two hexadecimal digits, got '%1'").arg(args[i]);
-            return false;
+        const QString &code = args[i];
+        if (!isCode(code) || code.toInt(nullptr, 16) < kFirstCode) {
+            error = isHexDigits(code)
+                        ? QStringLiteral("command code %1 is outside the range 20..FF").arg(code)
+                        : QStringLiteral("expected a command code of two hexadecimal digits (20..FF), got '%1'")
+                              .arg(code);
+            return Usage;
         }
         CommandSpec c;
-        c.code = args[i].toInt(nullptr, 16);
-        if (i + 1 < args.size() && !isCode(args[i + 1]))
-            c.parameters = code_page::toDevice(args[++i]);
+        c.code = code.toInt(nullptr, 16);
+        if (i + 1 < args.size() && !isCode(args[i + 1])) {
+            const QString &text = args[++i];
+            switch (param_format::textRefusal(text, true)) {
+            case wrapper_codes::kTextControl:
+                error = QStringLiteral("the parameters of command %1 hold a control character (below 20h): "
+                                       "input refused before anything was sent").arg(code.toUpper());
+                return Refused;
+            case wrapper_codes::kTextCodePage:
+                error = QStringLiteral("the parameters of command %1 hold a character that Windows-1251 "
+                                       "cannot encode: input refused before anything was sent").arg(code.toUpper());
+                return Refused;
+            default:
+                break;
+            }
+            c.parameters = code_page::toDevice(text);
+            if (c.parameters.size() > frame::kMaxParameterLength) {
+                error = QStringLiteral("the parameters of command %1 are %2 bytes long; a frame holds at most %3")
+                            .arg(code.toUpper())
+                            .arg(c.parameters.size())
+                            .arg(frame::kMaxParameterLength);
+                return Usage;
+            }
+        }
         commands.append(c);
     }
     if (commands.isEmpty()) {
         error = QStringLiteral("send needs at least one command code");
-        return false;
+        return Usage;
     }
-    return true;
+    return Success;
 }
 
 QByteArray describeResult(const CommandResult &r)
@@ -149,12 +189,12 @@ int listCommands(FILE *out)
 
 int decodeWord(const QStringList &args, FILE *out, FILE *err)
 {
-    if (args.size() != 1) {
-        std::fprintf(err, "dizivu-cli: decode takes one error word\n%s", kUsage);
+    if (args.size() != 1 || args[0].size() != 4 || !isHexDigits(args[0])) {
+        std::fprintf(err, "dizivu-cli: decode takes one error word of four hexadecimal digits\n%s", kUsage);
         return Usage;
     }
     QString message;
-    const bool ok = DecodeErrorWord(args[0].toLatin1(), message);
+    const bool ok = DecodeErrorWord(args[0].toUpper().toLatin1(), message);
     if (!message.isEmpty())
         print(out, message.toUtf8() + '\n');
     return ok ? Success : RegistrarError;
@@ -164,9 +204,9 @@ int send(const Options &o, FILE *out, FILE *err)
 {
     QList<CommandSpec> commands;
     QString error;
-    if (!parseSendArguments(o.verbArgs, commands, error)) {
-        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), kUsage);
-        return Usage;
+    if (const Exit refused = parseSendArguments(o.verbArgs, commands, error); refused != Success) {
+        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), refused == Usage ? kUsage : "");
+        return refused;
     }
     if (o.port.isEmpty() && !o.usb) {
         std::fprintf(err, "dizivu-cli: --port is required\n%s", kUsage);
@@ -179,18 +219,8 @@ int send(const Options &o, FILE *out, FILE *err)
 
     DeviceLink link;
     link.SetMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
-    link.Log().SetLogFileName(o.logName);
-    link.Log().SetCommentsEnabled(o.comments);
-    if (o.usb) {
-        if (!attachUsb(link, o.usbLibrary.isEmpty() ? UsbTransport::kDefaultLibrary : o.usbLibrary, err))
-            return Usage;
-    } else if (!link.OpenSerial(o.port, o.speed)) {
-        print(err, QStringLiteral("Невозможно подключить порт\n").toUtf8());
+    if (!openConnection(link, o, err))
         return Usage;
-    }
-    link.SetReplyCount(o.reply);
-    if (o.startup)
-        link.SendStartupFrame();
 
     int worst = Success;
     for (int i = 0; i < commands.size(); ++i) {

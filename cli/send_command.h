@@ -14,6 +14,8 @@ enum Exit {
     NoReply = 2,        // a command got no reply
     LinkFault = 3,      // NAK or check mismatch
     Usage = 4,          // bad arguments or a port that cannot be opened
+    Refused = 5,        // input refused before anything was sent
+    Interrupted = 130,  // SIGINT (Ctrl-C) or SIGTERM
 };
 
 struct Options {
@@ -22,7 +24,7 @@ struct Options {
     QString usbLibrary;    // the libusb-0.1 library; empty: the system's
     qint32 speed = 9600;
     int reply = 1;
-    bool startup = false;
+    bool startup = true;   // the start-up frame opens every serial connection
     QString logName;       // exchange log file; empty: no log
     bool comments = true;  // comment lines and reply records in the log
     QString verb;
@@ -36,9 +38,12 @@ struct CommandSpec {
     int code = 0;
     QByteArray parameters; // already in the registrar's code page
 };
-// CODE [PARAMS] [CODE [PARAMS] ...]: CODE is two hexadecimal digits; PARAMS is the next
-// argument unless that is itself a code.
-bool parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, QString &error);
+// CODE [PARAMS] [CODE [PARAMS] ...]: CODE is two hexadecimal digits from 20 to FF; PARAMS
+// is the next argument unless that is itself a code. Returns Success, Usage (a bad code,
+// a parameter string longer than a frame holds) or Refused (a control character or a
+// character Windows-1251 lacks in the parameters; ";" is the field separator there and
+// passes), with `error` set.
+Exit parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, QString &error);
 
 // The key=value block printed for one command.
 QByteArray describeResult(const CommandResult &result);

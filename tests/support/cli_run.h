@@ -11,9 +11,12 @@ struct CliRun {
     QString out, err;
 };
 
-inline CliRun runCli(const QStringList &args)
+// `workingDirectory` empty: the test's own.
+inline CliRun runCli(const QStringList &args, const QString &workingDirectory = QString())
 {
     QProcess p;
+    if (!workingDirectory.isEmpty())
+        p.setWorkingDirectory(workingDirectory);
     p.start(QStringLiteral(CLI_PATH), args);
     CliRun r;
     if (!p.waitForFinished(60000)) {

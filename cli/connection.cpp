@@ -1,0 +1,79 @@
+#include "cli/connection.h"
+
+#include "cli/send_command.h"
+#include "cli/usb_ports.h"
+#include "link/device_link.h"
+#include "link/usb_transport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+// Only async-signal-safe calls: the process may be anywhere, a blocking read included.
+void onInterrupt(int)
+{
+    static const char kText[] = "dizivu-cli: interrupted\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    ::_exit(Interrupted);
+}
+
+} // namespace
+
+void installInterruptHandlers()
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+QString logNameForLink(const QString &name)
+{
+    if (name.isEmpty() || QFileInfo(name).isRelative())
+        return name;
+    // The link puts the working folder in front of the name. That folder is a real path,
+    // so ".." from it leads where it says, whatever links the target's path goes through.
+    return QDir::current().relativeFilePath(QDir::cleanPath(name));
+}
+
+bool openConnection(DeviceLink &link, const Options &o, FILE *err)
+{
+    link.Log().SetLogFileName(logNameForLink(o.logName));
+    link.Log().SetCommentsEnabled(o.comments);
+    if (o.usb) {
+        if (!attachUsb(link, o.usbLibrary.isEmpty() ? UsbTransport::kDefaultLibrary : o.usbLibrary, err))
+            return false;
+    } else if (!link.OpenSerial(o.port, o.speed)) {
+        const QByteArray text = QStringLiteral("Невозможно подключить порт\n").toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), err);
+        return false;
+    }
+    link.SetReplyCount(o.reply);
+    if (o.startup)
+        link.SendStartupFrame(); // a no-op on USB, as in the desktop program
+    return true;
+}
+
+bool refusedAsFile(const QString &path, QString &error)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    if (S_ISREG(st.st_mode))
+        return false;
+    error = QStringLiteral("%1 is not a regular file").arg(path);
+    return true;
+}
+
+} // namespace cli

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdio>
+
+class DeviceLink;
+
+namespace cli {
+
+struct Options;
+
+// Makes SIGINT (Ctrl-C) and SIGTERM end the process at once with status 130, in every
+// state, a wait inside an exchange included. Nothing is cleaned up on the way out: the
+// system closes the port, and the lines printed so far are already out (standard output
+// is switched to line buffering here).
+void installInterruptHandlers();
+
+// The exchange log's name as the link takes it (relative to the working folder): a
+// relative name stays as it is, an absolute path becomes the way there from here.
+QString logNameForLink(const QString &name);
+
+// Opens the connection the options ask for, as the desktop program does: the exchange
+// log, the serial port (or the USB endpoints), the reply count, then the start-up frame
+// unless --no-startup, so this process's first command never matches the previous
+// process's last one and is never answered from the registrar's cache without being
+// done. False, with the reason on `err`, when the port cannot be opened.
+bool openConnection(DeviceLink &link, const Options &options, FILE *err);
+
+// True, with the reason in `error`, when something other than a regular file (or a link
+// to one) is at `path`: a folder, a device, a named pipe. Looks without opening, so a
+// pipe or a device never blocks. A missing file is not refused here; the caller
+// reports it in its own words.
+bool refusedAsFile(const QString &path, QString &error);
+
+} // namespace cli
