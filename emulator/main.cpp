@@ -31,7 +31,7 @@ int main(int argc, char **argv)
     const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Access password (default 482913)."), QStringLiteral("TEXT"));
     const QCommandLineOption paymentForms(QStringLiteral("payment-forms"), QStringLiteral("Number of payment forms."), QStringLiteral("N"));
     const QCommandLineOption fault(QStringLiteral("fault"),
-        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]], late[:N[:MS]], refuse:CLASS:DETAIL; CODE@KIND waits for a frame of that command. Repeatable."),
+        QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]], late[:N[:MS]], refuse:CLASS:DETAIL, delay:1:MS (the reply MS late), noise-etx (noise closed by ETX), stream:N:MS (N noise bytes MS apart); CODE@KIND waits for a frame of that command. Repeatable."),
         QStringLiteral("KIND"));
     const QCommandLineOption faultRate(QStringLiteral("fault-rate"), QStringLiteral("Share of exchanges that get a random fault (0..1)."), QStringLiteral("P"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator."), QStringLiteral("N"), QStringLiteral("1"));
