@@ -6,8 +6,8 @@
 #include <QThread>
 
 // Virtual time, except that the start-up frame's pause really passes: a real emulator
-// process answers that frame, and its reply must be in before the purge that throws it
-// away, or it would be taken for the next command's reply.
+// process answers that frame, and its reply should be in before the purge that throws it
+// away (a later one lands in the next exchange, which drops it as another command's).
 class PtyClock final : public Clock {
 public:
     void sleepMs(int ms) override
