@@ -4,7 +4,7 @@
 #include "cli/cli_prompter.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
-#include "commands/command_result.h"
+#include "link/command_result.h"
 
 namespace cli {
 

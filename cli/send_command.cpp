@@ -4,7 +4,7 @@
 #include "cli/connection.h"
 #include "cli/usb_ports.h"
 
-#include "commands/code_page.h"
+#include "link/code_page.h"
 #include "commands/command_catalogue.h"
 #include "commands/command_wrappers.h"
 #include "commands/error_decoding.h"
@@ -219,6 +219,7 @@ int send(const Options &o, FILE *out, FILE *err)
 
     DeviceLink link;
     link.SetMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
+    link.setCommandNamer(CommandName);
     if (!openConnection(link, o, err))
         return Usage;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/command_result.h"
+#include "link/command_result.h"
 
 #include <QStringList>
 

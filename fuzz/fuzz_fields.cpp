@@ -1,5 +1,5 @@
 // Arbitrary data strings through the adjustments and the field splitting.
-#include "commands/command_result.h"
+#include "link/command_result.h"
 
 #include <cstddef>
 #include <cstdint>

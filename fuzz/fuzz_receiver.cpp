@@ -1,6 +1,6 @@
 // Arbitrary bytes into the byte receiver and the reply parser, as a registrar (or line
 // noise) could send them; the parse must stay inside its buffers and slots.
-#include "commands/command_result.h"
+#include "link/command_result.h"
 #include "link/byte_receiver.h"
 
 #include <cstddef>

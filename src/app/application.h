@@ -3,6 +3,7 @@
 #include "app/app_config.h"
 #include "app/app_state.h"
 #include "app/prompter.h"
+#include "commands/command_catalogue.h"
 #include "link/clock.h"
 #include "link/device_link.h"
 
@@ -15,6 +16,7 @@ public:
           m_config(configPath.isEmpty() ? AppConfig() : AppConfig(configPath))
     {
         m_link.SetMessageHook([this](const QString &text) { m_prompter.showMessage(text); });
+        m_link.setCommandNamer(CommandName);
     }
     Application(const Application &) = delete;
     Application &operator=(const Application &) = delete;

@@ -1,7 +1,7 @@
 #include "app/identification.h"
 
-#include "commands/code_page.h"
-#include "commands/command_result.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
 
 namespace identification {
 

@@ -1,6 +1,6 @@
 #include "app/ini_file.h"
 
-#include "commands/code_page.h"
+#include "link/code_page.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "commands/command_wrappers.h"
 
-#include "commands/code_page.h"
-#include "commands/command_result.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
 #include "link/device_link.h"
 
 #include <cmath>

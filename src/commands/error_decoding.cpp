@@ -1,6 +1,6 @@
 #include "commands/error_decoding.h"
 
-#include "commands/command_result.h"
+#include "link/command_result.h"
 
 #include <span>
 

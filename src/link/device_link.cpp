@@ -1,7 +1,6 @@
 #include "link/device_link.h"
 
-#include "commands/code_page.h"
-#include "commands/command_catalogue.h"
+#include "link/code_page.h"
 #include "link/serial_transport.h"
 
 namespace {
@@ -63,7 +62,7 @@ QByteArray DeviceLink::beginExchange(int code, const QByteArray &parameters)
     const QByteArray request = frame::buildRequest(seqByte, static_cast<quint8>(code), parameters);
     m_result.request = request;
     m_result.parameters = parameters;
-    m_result.commandName = CommandName(code);
+    m_result.commandName = m_namer ? m_namer(code) : QString();
     return request;
 }
 

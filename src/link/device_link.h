@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/command_result.h"
+#include "link/command_result.h"
 #include "link/byte_receiver.h"
 #include "link/clock.h"
 #include "link/exchange_log.h"
@@ -44,6 +44,8 @@ public:
     static constexpr int kStartupCommand = 0x88;
 
     using MessageHook = std::function<void(const QString &message)>;
+    // The display name of a command code, for the result record; the command layer gives it.
+    using CommandNamer = std::function<QString(int code)>;
 
     explicit DeviceLink(Clock &clock = SystemClock::instance());
     ~DeviceLink();
@@ -101,6 +103,7 @@ public:
 
     ExchangeLog &Log() { return m_log; }
     void SetMessageHook(MessageHook hook) { m_message = std::move(hook); }
+    void setCommandNamer(CommandNamer namer) { m_namer = std::move(namer); }
 
     CommandResult &Result() { return m_result; }
     const ByteReceiver &Receiver() const { return m_rx; }
@@ -141,4 +144,5 @@ private:
     QString m_openError;
     ExchangeLog m_log;
     MessageHook m_message;
+    CommandNamer m_namer;
 };

@@ -1,6 +1,5 @@
 #include "link/device_recovery.h"
 
-#include "app/prompter.h"
 #include "link/device_link.h"
 
 #include <QDir>
@@ -233,7 +232,7 @@ int FindVirtualPort(int index, QString &portName, const QString &matchText, cons
     return rc;
 }
 
-int RestartVirtualPort(DeviceLink &link, Prompter &prompter, int index, QString &portName,
+int RestartVirtualPort(DeviceLink &link, const recovery::Report &report, int index, QString &portName,
                        const QString &matchText, const QString &className, const DeviceTree &tree)
 {
     DeviceEntry entry;
@@ -246,8 +245,8 @@ int RestartVirtualPort(DeviceLink &link, Prompter &prompter, int index, QString 
 
     auto step = [&](const QByteArray &value, const QString &requestFailed, const QString &applyFailed) {
         switch (tree.writeAttribute(entry.usbDevicePath, QStringLiteral("authorized"), value)) {
-        case DeviceTree::WriteResult::CannotOpen: prompter.showMessage(requestFailed); break;
-        case DeviceTree::WriteResult::CannotWrite: prompter.showMessage(applyFailed); break;
+        case DeviceTree::WriteResult::CannotOpen: report(requestFailed); break;
+        case DeviceTree::WriteResult::CannotWrite: report(applyFailed); break;
         case DeviceTree::WriteResult::Done: break;
         }
     };
@@ -268,12 +267,12 @@ int LocateVirtualPort(QString &portName, const DeviceTree &tree)
     return -2;
 }
 
-int RestartRegistrarDevice(DeviceLink &link, Prompter &prompter, const QString &virtualPortName,
+int RestartRegistrarDevice(DeviceLink &link, const recovery::Report &report, const QString &virtualPortName,
                            QString &portName, const DeviceTree &tree)
 {
     const QString match = recovery::RestartMatchText(virtualPortName);
     for (int i = 0; i < kMaxIndex; ++i) {
-        const int rc = RestartVirtualPort(link, prompter, i, portName, match, recovery::kUsbDevicesClass, tree);
+        const int rc = RestartVirtualPort(link, report, i, portName, match, recovery::kUsbDevicesClass, tree);
         if (rc != -1)
             return rc;
     }

@@ -4,8 +4,9 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class DeviceLink;
-class Prompter;
 
 // One present device as a device list shows it.
 struct DeviceEntry {
@@ -55,6 +56,9 @@ private:
 
 namespace recovery {
 
+// Where a restart step tells the user what failed (the window shows a message box).
+using Report = std::function<void(const QString &message)>;
+
 inline const QString kPortsClass = QStringLiteral("Ports");
 inline const QString kUsbDevicesClass = QStringLiteral("libusb-win32 devices");
 inline const QString kVirtualPortMatch = QStringLiteral("STMicroelectronics Virtual COM Port");
@@ -78,9 +82,9 @@ int FindVirtualPort(int index, QString &portName,
 
 // As FindVirtualPort; on a match it closes the registrar's serial port, then disables the
 // device and enables it again (its "authorized" attribute set to 0, then to 1). A step
-// that fails shows its message through `prompter` and the restart goes on; the result is
+// that fails reports its message through `report` and the restart goes on; the result is
 // still 0. The caller then shows the serial connection as closed.
-int RestartVirtualPort(DeviceLink &link, Prompter &prompter, int index, QString &portName,
+int RestartVirtualPort(DeviceLink &link, const recovery::Report &report, int index, QString &portName,
                        const QString &matchText,
                        const QString &className = recovery::kUsbDevicesClass,
                        const DeviceTree &tree = DeviceTree::system());
@@ -89,5 +93,5 @@ int RestartVirtualPort(DeviceLink &link, Prompter &prompter, int index, QString 
 int LocateVirtualPort(QString &portName, const DeviceTree &tree = DeviceTree::system());
 // The restart behind "Восстановить USB": the device named with the port found at
 // activation. 0 when it was restarted, -2 when no device matched.
-int RestartRegistrarDevice(DeviceLink &link, Prompter &prompter, const QString &virtualPortName,
+int RestartRegistrarDevice(DeviceLink &link, const recovery::Report &report, const QString &virtualPortName,
                            QString &portName, const DeviceTree &tree = DeviceTree::system());

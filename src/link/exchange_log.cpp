@@ -1,6 +1,6 @@
 #include "link/exchange_log.h"
 
-#include "commands/code_page.h"
+#include "link/code_page.h"
 
 #include <QDateTime>
 #include <QDir>

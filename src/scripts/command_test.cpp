@@ -1,8 +1,8 @@
 #include "scripts/command_test.h"
 
 #include "app/application.h"
-#include "commands/code_page.h"
-#include "commands/command_result.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
 #include "scripts/monitor.h"
 
 CommandTest::CommandTest(Application &app) : m_app(app) {}

@@ -1,6 +1,6 @@
 #include "scripts/reply_verdict.h"
 
-#include "commands/command_result.h"
+#include "link/command_result.h"
 
 namespace console {
 

@@ -3,8 +3,8 @@
 #include "app/identification.h"
 
 #include "app/application.h"
-#include "commands/code_page.h"
-#include "commands/command_result.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
 #include "commands/command_wrappers.h"
 #include "commands/error_decoding.h"
 

@@ -1,5 +1,5 @@
 #include "app/ini_file.h"
-#include "commands/code_page.h"
+#include "link/code_page.h"
 
 #include <QDir>
 #include <QElapsedTimer>

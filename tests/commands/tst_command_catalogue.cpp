@@ -116,6 +116,7 @@ private slots:
         VirtualClock clock;
         emu::Registrar registrar;
         DeviceLink link(clock);
+        link.setCommandNamer(CommandName);
         link.AttachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
         CommandResult *r = link.ExecuteCommand(0x21, "482913;");
         QCOMPARE(r->commandName, QStringLiteral("Команда 21h: Чтение даты и времени"));

@@ -1,6 +1,6 @@
 // The command wrappers: the parameter string that goes out on the line, the refusals that
 // send nothing, and number formats that ignore the process locale.
-#include "commands/command_result.h"
+#include "link/command_result.h"
 #include "commands/command_wrappers.h"
 #include "link/device_link.h"
 #include "support/loopback_transport.h"

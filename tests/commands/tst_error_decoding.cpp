@@ -1,4 +1,4 @@
-#include "commands/command_result.h"
+#include "link/command_result.h"
 #include "commands/error_decoding.h"
 
 #include <QTest>

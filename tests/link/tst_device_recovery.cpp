@@ -17,6 +17,12 @@
 
 namespace {
 
+// The recovery's report, shown as the window would show it.
+recovery::Report tell(RecordingPrompter &prompter)
+{
+    return [&prompter](const QString &m) { static_cast<Prompter &>(prompter).showMessage(m); };
+}
+
 const QString kNotRemovedRequest = QStringLiteral("Устройство не удалено (SetupDiSetClassInstallParams)!");
 const QString kNotRemovedApply = QStringLiteral("Устройство не удалено (SetupDiCallInstaller)!");
 const QString kNotRestoredRequest = QStringLiteral("Устройство не восстановлено (SetupDiSetClassInstallParams)!");
@@ -251,11 +257,11 @@ private slots:
         RecordingPrompter prompter;
 
         QString port;
-        QCOMPARE(RestartVirtualPort(serial.link, prompter, 0, port, recovery::RestartMatchText(QStringLiteral("ttyACM1")),
+        QCOMPARE(RestartVirtualPort(serial.link, tell(prompter), 0, port, recovery::RestartMatchText(QStringLiteral("ttyACM1")),
                                     recovery::kUsbDevicesClass, tree),
                  -1);
         QVERIFY(serial.link.SerialOpen()); // nothing matched, nothing closed
-        QCOMPARE(RestartRegistrarDevice(serial.link, prompter, QStringLiteral("ttyACM1"), port, tree), 0);
+        QCOMPARE(RestartRegistrarDevice(serial.link, tell(prompter), QStringLiteral("ttyACM1"), port, tree), 0);
         QCOMPARE(port, QStringLiteral("ttyACM1"));
         QVERIFY(!serial.link.SerialOpen());
         QCOMPARE(tree.writes, QStringList({QStringLiteral("1-2/authorized=0"), QStringLiteral("1-2/authorized=1")}));
@@ -278,14 +284,14 @@ private slots:
         DeviceLink link;
         RecordingPrompter prompter;
         port.clear();
-        QCOMPARE(RestartVirtualPort(link, prompter, 0, port, recovery::RestartMatchText(QStringLiteral("ttyACM1")),
+        QCOMPARE(RestartVirtualPort(link, tell(prompter), 0, port, recovery::RestartMatchText(QStringLiteral("ttyACM1")),
                                     recovery::kUsbDevicesClass, tree),
                  -1);
-        QCOMPARE(RestartRegistrarDevice(link, prompter, QStringLiteral("ttyACM1"), port, tree), -2);
-        QCOMPARE(RestartRegistrarDevice(link, prompter, QString(), port, tree), -2);
+        QCOMPARE(RestartRegistrarDevice(link, tell(prompter), QStringLiteral("ttyACM1"), port, tree), -2);
+        QCOMPARE(RestartRegistrarDevice(link, tell(prompter), QString(), port, tree), -2);
         QVERIFY(port.isEmpty());
         QVERIFY(tree.writes.isEmpty());
-        QCOMPARE(RestartRegistrarDevice(link, prompter, QStringLiteral("ttyACM12"), port, tree), 0);
+        QCOMPARE(RestartRegistrarDevice(link, tell(prompter), QStringLiteral("ttyACM12"), port, tree), 0);
     }
 
     void failingAttributeWrites_data()
@@ -310,7 +316,7 @@ private slots:
         OpenPort serial;
         RecordingPrompter prompter;
         QString port;
-        QCOMPARE(RestartRegistrarDevice(serial.link, prompter, QStringLiteral("ttyACM0"), port, DeviceTree(sysfs.root())),
+        QCOMPARE(RestartRegistrarDevice(serial.link, tell(prompter), QStringLiteral("ttyACM0"), port, DeviceTree(sysfs.root())),
                  0);
         QCOMPARE(port, QStringLiteral("ttyACM0"));
         QCOMPARE(prompter.messages(), messages);

@@ -1,5 +1,5 @@
 // The exchange log written through real exchanges, line by line.
-#include "commands/code_page.h"
+#include "link/code_page.h"
 #include "emulator/registrar.h"
 #include "link/device_link.h"
 #include "support/emulator_process.h"

@@ -1,5 +1,5 @@
 // dizivu-cli run against registrar-emulator over a pseudo-terminal.
-#include "commands/code_page.h"
+#include "link/code_page.h"
 #include "support/cli_run.h"
 #include "support/emulator_process.h"
 

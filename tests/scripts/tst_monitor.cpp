@@ -1,7 +1,7 @@
 // The monitor: the manual console against the emulator on virtual time, the recent
 // script files, and the window TForm28 with its variables window TForm40.
 #include "app/application.h"
-#include "commands/code_page.h"
+#include "link/code_page.h"
 #include "emulator/registrar.h"
 #include "scripts/monitor.h"
 #include "scripts/monitor_form.h"

@@ -1,6 +1,6 @@
 // The script runner against the emulator behind a loopback link, on virtual time.
 #include "app/application.h"
-#include "commands/code_page.h"
+#include "link/code_page.h"
 #include "emulator/registrar.h"
 #include "scripts/script_runner.h"
 #include "support/emulated_app.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/emulator_child.h"
+#include "shell/emulator_child.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The status-bytes screen: what it shows for a reply, its captions by model and
 // connection, "Обновить" against the emulator, and the form's wiring.
 #include "app/application.h"
-#include "commands/command_result.h"
+#include "link/command_result.h"
 #include "ui/status_screen_form.h"
 #include "ui/status_view.h"
 

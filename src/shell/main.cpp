@@ -1,7 +1,7 @@
 // dizivu: the desktop program.
 #include "app/application.h"
-#include "app/desktop_platform.h"
-#include "app/main_window_form.h"
+#include "shell/desktop_platform.h"
+#include "shell/main_window_form.h"
 #include "scripts/command_test_form.h"
 #include "scripts/monitor_form.h"
 #include "ui/desktop_prompter.h"

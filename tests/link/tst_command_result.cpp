@@ -1,5 +1,5 @@
 // The reply record: field splitting, the flag word, the data adjustments.
-#include "commands/command_result.h"
+#include "link/command_result.h"
 #include "emulator/wire.h"
 #include "link/byte_receiver.h"
 

@@ -1,4 +1,4 @@
-#include "app/desktop_platform.h"
+#include "shell/desktop_platform.h"
 
 #include "link/device_recovery.h"
 #include "link/serial_transport.h"
@@ -20,7 +20,7 @@ MainWindowPlatform DesktopPlatform::make()
     };
     p.findVirtualPort = [](int index, QString &port) { return FindVirtualPort(index, port); };
     p.restartVirtualPort = [this](int index, const QString &virtualPort, QString &port) {
-        return RestartVirtualPort(m_app.link(), m_app.prompter(), index, port, recovery::RestartMatchText(virtualPort));
+        return RestartVirtualPort(m_app.link(), [this](const QString &m) { m_app.prompter().showMessage(m); }, index, port, recovery::RestartMatchText(virtualPort));
     };
     p.usbLibraryPresent = [] { return UsbTransport::LibraryLoadable(); };
     p.openUsb = [this]() -> std::unique_ptr<Transport> { return OpenUsbTransport(m_app.clock()); };

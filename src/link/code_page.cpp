@@ -1,4 +1,4 @@
-#include "commands/code_page.h"
+#include "link/code_page.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,8 +1,8 @@
-#include "app/main_window.h"
+#include "shell/main_window.h"
 
 #include "app/identification.h"
 
-#include "commands/code_page.h"
+#include "link/code_page.h"
 #include "commands/command_wrappers.h"
 #include "commands/error_decoding.h"
 #include "commands/status_bytes.h"

@@ -1,4 +1,4 @@
-#include "app/emulator_child.h"
+#include "shell/emulator_child.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

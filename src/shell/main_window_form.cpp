@@ -1,5 +1,5 @@
 // The main window.
-#include "app/main_window_form.h"
+#include "shell/main_window_form.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/main_menu.h"
+#include "shell/main_menu.h"
 
 const QList<MenuEntry> &menuEntries()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/application.h"
-#include "app/main_menu.h"
+#include "shell/main_menu.h"
 #include "link/transport.h"
 
 #include <QMap>

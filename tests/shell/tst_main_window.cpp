@@ -1,8 +1,8 @@
 // The main window's connection workflow, without widgets: serial connections to
 // registrar-emulator on a pseudo-terminal, USB connections to the in-process emulator,
 // the activation steps on virtual time, and what the window is told to show.
-#include "app/main_window.h"
-#include "commands/code_page.h"
+#include "shell/main_window.h"
+#include "link/code_page.h"
 #include "emulator/registrar.h"
 #include "support/emulator_process.h"
 #include "support/loopback_transport.h"

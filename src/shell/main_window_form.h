@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/main_window.h"
+#include "shell/main_window.h"
 
 #include <QMainWindow>
 #include <QMap>

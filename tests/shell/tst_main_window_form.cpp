@@ -1,8 +1,8 @@
 // The main window on the offscreen platform, connected through its built-in emulator
 // entry to a real registrar-emulator child on a pseudo-terminal.
-#include "app/desktop_platform.h"
-#include "app/main_window_form.h"
-#include "commands/code_page.h"
+#include "shell/desktop_platform.h"
+#include "shell/main_window_form.h"
+#include "link/code_page.h"
 #include "support/pty_clock.h"
 #include "support/recording_prompter.h"
 #include "ui/status_screen_form.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/emulator_child.h"
-#include "app/main_window.h"
+#include "shell/emulator_child.h"
+#include "shell/main_window.h"
 
 // The main window's platform on this machine: serial ports from the system, the
 // registrar's virtual COM port and USB device, the built-in emulator, the bank-terminal

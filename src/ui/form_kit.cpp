@@ -1,0 +1,103 @@
+#include "ui/form_kit.h"
+
+#include "commands/command_codes.h"
+
+#include <QFormLayout>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+
+namespace kit {
+
+int charsWidth(const QWidget *widget, int chars)
+{
+    return widget->fontMetrics().horizontalAdvance(QLatin1Char('W')) * chars + 16;
+}
+
+QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+QLineEdit *edit(const QString &name, QWidget *parent, int chars, int maxLength)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(name);
+    if (maxLength > 0)
+        e->setMaxLength(maxLength);
+    if (chars > 0)
+        e->setFixedWidth(charsWidth(e, chars));
+    return e;
+}
+
+QLineEdit *display(const QString &name, QWidget *parent, int chars)
+{
+    QLineEdit *e = edit(name, parent, chars);
+    e->setReadOnly(true);
+    e->setFocusPolicy(Qt::ClickFocus);
+    return e;
+}
+
+QLineEdit *passwordEdit(QWidget *parent, const QString &name)
+{
+    QLineEdit *e = edit(name, parent, 6);
+    e->setText(QString::fromLatin1(cmd::kDefaultPassword));
+    return e;
+}
+
+QLineEdit *addErrorWordRow(QFormLayout *form, QWidget *parent)
+{
+    QLineEdit *e = display(QStringLiteral("errorWordEdit"), parent, 4);
+    auto *row = new QHBoxLayout;
+    row->addWidget(e);
+    row->addStretch();
+    form->addRow(QStringLiteral("Код ошибки:"), row);
+    return e;
+}
+
+StatusRow addStatusRow(QFormLayout *form, QWidget *parent, const QString &label, const QString &buttonCaption)
+{
+    StatusRow r;
+    r.edit = display(QStringLiteral("statusEdit"), parent, 13);
+    r.button = button(buttonCaption, QStringLiteral("statusButton"), parent);
+    r.button->setFixedWidth(charsWidth(r.button, buttonCaption.size() + 1));
+    auto *row = new QHBoxLayout;
+    row->addWidget(r.edit);
+    row->addWidget(r.button);
+    row->addStretch();
+    form->addRow(label, row);
+    return r;
+}
+
+QStatusBar *statusBar(QWidget *parent, const QString &text, QLabel **panel)
+{
+    auto *bar = new QStatusBar(parent);
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(false);
+    auto *label = new QLabel(text, bar);
+    label->setObjectName(QStringLiteral("statusPanel"));
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setMinimumWidth(label->sizeHint().width() + 40);
+    bar->addWidget(label);
+    if (panel)
+        *panel = label;
+    return bar;
+}
+
+QHBoxLayout *buttonRow(std::initializer_list<QPushButton *> buttons)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    for (QPushButton *b : buttons)
+        row->addWidget(b);
+    return row;
+}
+
+} // namespace kit

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+class QFormLayout;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QWidget;
+
+// The widgets every screen builds the same way. Sizes are given in characters of the
+// widget's own font, so the screens keep their proportions on any display.
+namespace kit {
+
+// Width of `chars` characters of the widget's font, with room for its frame.
+int charsWidth(const QWidget *widget, int chars);
+
+// A push button that never takes Enter as the default: Enter belongs to the edit the
+// user is typing in.
+QPushButton *button(const QString &caption, const QString &name, QWidget *parent);
+
+// An input line; `chars` > 0 fixes its width, `maxLength` > 0 limits what can be typed.
+QLineEdit *edit(const QString &name, QWidget *parent, int chars = 0, int maxLength = 0);
+
+// A read-only line the user can select and copy from, but never tab into.
+QLineEdit *display(const QString &name, QWidget *parent, int chars = 0);
+
+// The access password input ("passwordEdit"), holding the default password.
+QLineEdit *passwordEdit(QWidget *parent, const QString &name = QStringLiteral("passwordEdit"));
+
+// The "Код ошибки:" row: a four-character display ("errorWordEdit") added to `form`.
+QLineEdit *addErrorWordRow(QFormLayout *form, QWidget *parent);
+
+// The status row: a display of the six status bytes ("statusEdit") and the button that
+// opens the status screen ("statusButton", caption "?" unless given), added to `form`
+// under `label`.
+struct StatusRow {
+    QLineEdit *edit = nullptr;
+    QPushButton *button = nullptr;
+};
+StatusRow addStatusRow(QFormLayout *form, QWidget *parent,
+                       const QString &label = QStringLiteral("Статус регистратора:"),
+                       const QString &buttonCaption = QStringLiteral("?"));
+
+// A status bar with one sunken panel ("statusPanel") showing `text`.
+QStatusBar *statusBar(QWidget *parent, const QString &text, QLabel **panel = nullptr);
+
+// A row of buttons pushed to the right.
+QHBoxLayout *buttonRow(std::initializer_list<QPushButton *> buttons);
+
+} // namespace kit

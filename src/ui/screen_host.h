@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class Application;
+class QDialog;
+class QWidget;
+class ScreenHost;
+
+// How a screen reaches the rest of the program: the main window implements this and hands
+// it to every form it creates.
+class ScreenHost {
+public:
+    virtual ~ScreenHost() = default;
+
+    // The one instance of a screen, created on first use; null when no such screen is
+    // registered.
+    virtual QDialog *screen(const QString &className) = 0;
+    // Shows a screen modally, centred on the main window; returns when it closes.
+    virtual void openScreen(const QString &className) = 0;
+    // The main window's status-bar text.
+    virtual void setStatusText(const QString &text) = 0;
+
+    template <class T>
+    T *screen() { return static_cast<T *>(screen(QString::fromLatin1(T::staticMetaObject.className()))); }
+    template <class T>
+    void openScreen() { openScreen(QString::fromLatin1(T::staticMetaObject.className())); }
+};
+
+// The screens a program can open, each by its class name. Every screen folder registers
+// its own screens in one function (registerScriptScreens, ...), one line a screen.
+class ScreenRegistry {
+public:
+    using Factory = std::function<QDialog *(Application &, ScreenHost &, QWidget *parent)>;
+
+    // A screen whose constructor is T(Application &, ScreenHost &, QWidget *parent).
+    template <class T>
+    void add()
+    {
+        add(QString::fromLatin1(T::staticMetaObject.className()),
+            [](Application &app, ScreenHost &host, QWidget *parent) -> QDialog * { return new T(app, host, parent); });
+    }
+    void add(const QString &className, Factory factory) { m_factories.insert(className, std::move(factory)); }
+
+    bool contains(const QString &className) const { return m_factories.contains(className); }
+    Factory factory(const QString &className) const { return m_factories.value(className); }
+    QStringList classNames() const { return m_factories.keys(); }
+
+private:
+    QMap<QString, Factory> m_factories;
+};
