@@ -89,7 +89,7 @@ int main(int argc, char **argv)
         return 1;
     }
     link.SetReplyCount(cl.value(reply).toInt());
-    link.SetOnVirtualPort(cl.isSet(virtualPort));
+    link.setOnVirtualPort(cl.isSet(virtualPort));
     link.SendStartupFrame();
 
     const int n = cl.value(count).toInt();

@@ -50,7 +50,7 @@ QString logNameForLink(const QString &name)
 bool openConnection(DeviceLink &link, const Options &o, FILE *err)
 {
     link.Log().SetLogFileName(logNameForLink(o.logName));
-    link.Log().SetCommentsEnabled(o.comments);
+    link.Log().setCommentsEnabled(o.comments);
     if (o.usb) {
         if (!attachUsb(link, o.usbLibrary.isEmpty() ? UsbTransport::kDefaultLibrary : o.usbLibrary, err))
             return false;

@@ -194,7 +194,7 @@ int decodeWord(const QStringList &args, FILE *out, FILE *err)
         return Usage;
     }
     QString message;
-    const bool ok = DecodeErrorWord(args[0].toUpper().toLatin1(), message);
+    const bool ok = decodeErrorWord(args[0].toUpper().toLatin1(), message);
     if (!message.isEmpty())
         print(out, message.toUtf8() + '\n');
     return ok ? Success : RegistrarError;
@@ -218,7 +218,7 @@ int send(const Options &o, FILE *out, FILE *err)
     }
 
     DeviceLink link;
-    link.SetMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
+    link.setMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
     link.setCommandNamer(CommandName);
     if (!openConnection(link, o, err))
         return Usage;

@@ -23,18 +23,18 @@ void print(FILE *f, const QString &text)
 bool attachUsb(DeviceLink &link, const QString &libraryPath, FILE *err)
 {
     QString why;
-    if (!UsbTransport::LibraryLoadable(libraryPath, &why)) {
+    if (!UsbTransport::libraryLoadable(libraryPath, &why)) {
         print(err, QStringLiteral("dizivu-cli: cannot load the USB library %1: %2\n").arg(libraryPath, why));
         return false;
     }
-    std::unique_ptr<UsbTransport> usb = OpenUsbTransport(link.clock(), libraryPath);
+    std::unique_ptr<UsbTransport> usb = openUsbTransport(link.clock(), libraryPath);
     if (!usb) {
         print(err, QStringLiteral("dizivu-cli: no USB device %1:%2 could be opened and configured\n")
                        .arg(UsbTransport::kVendorId, 4, 16, QLatin1Char('0'))
                        .arg(UsbTransport::kProductId, 4, 16, QLatin1Char('0')));
         return false;
     }
-    link.AttachTransport(std::move(usb));
+    link.attachTransport(std::move(usb));
     return true;
 }
 
@@ -48,7 +48,7 @@ int listPorts(FILE *out, const DeviceTree &tree)
             friendly.insert(d.portName, d.friendlyName);
 
     QString registrar;
-    if (LocateVirtualPort(registrar, tree) != 0)
+    if (locateVirtualPort(registrar, tree) != 0)
         registrar.clear();
 
     QMap<QString, QString> rows;

@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Peer peer;
     if (mode & 0x80)
         injectFault(peer, (mode >> 4) & 0x7);
-    app.link().AttachTransport(std::make_unique<Loopback>(peer, clock));
+    app.link().attachTransport(std::make_unique<Loopback>(peer, clock));
     app.link().SetReplyCount((mode >> 3) & 1);
 
     BudgetSink sink;

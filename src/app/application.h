@@ -15,7 +15,7 @@ public:
         : m_prompter(prompter), m_clock(clock), m_link(clock),
           m_config(configPath.isEmpty() ? AppConfig() : AppConfig(configPath))
     {
-        m_link.SetMessageHook([this](const QString &text) { m_prompter.showMessage(text); });
+        m_link.setMessageHook([this](const QString &text) { m_prompter.showMessage(text); });
         m_link.setCommandNamer(CommandName);
     }
     Application(const Application &) = delete;

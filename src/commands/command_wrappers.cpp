@@ -230,13 +230,13 @@ CommandResult *GetRegistratorParams(DeviceLink &link, const QString &password, i
     return passwordOnly(link, 0x28, password, code);
 }
 
-CommandResult *SetDecimalPoint(DeviceLink &link, const QString &password, int position,
+CommandResult *setDecimalPoint(DeviceLink &link, const QString &password, int position,
                                int &code)
 {
     return run(link, 0x49, Params(password).dec(position), code);
 }
 
-CommandResult *GetDecimalPoint(DeviceLink &link, const QString &password, int &code)
+CommandResult *getDecimalPoint(DeviceLink &link, const QString &password, int &code)
 {
     return passwordOnly(link, 0x4A, password, code);
 }
@@ -299,13 +299,13 @@ CommandResult *GetOperatorParams(DeviceLink &link, const QString &password, int 
 
 // ---- Maintenance reminder, message buffer, service counters ------------------------
 
-CommandResult *AddMessageLine(DeviceLink &link, const QString &password, int continuation,
+CommandResult *addMessageLine(DeviceLink &link, const QString &password, int continuation,
                               const QString &line, int &code)
 {
     return run(link, 0x34, Params(password).dec(continuation).text(line), code);
 }
 
-CommandResult *SetServiceReminder(DeviceLink &link, const QString &servicePassword,
+CommandResult *setServiceReminder(DeviceLink &link, const QString &servicePassword,
                                   const QString &newServicePassword, const QString &date,
                                   int daysOfNotice, int eventMask, int &code)
 {
@@ -318,24 +318,24 @@ CommandResult *SetServiceReminder(DeviceLink &link, const QString &servicePasswo
                code);
 }
 
-CommandResult *GetServiceReminder(DeviceLink &link, const QString &password, int &code)
+CommandResult *getServiceReminder(DeviceLink &link, const QString &password, int &code)
 {
     return passwordOnly(link, 0x36, password, code);
 }
 
-CommandResult *PrintServiceReport(DeviceLink &link, const QString &password, int reportType,
+CommandResult *printServiceReport(DeviceLink &link, const QString &password, int reportType,
                                   int &code)
 {
     return run(link, 0x84, Params(password).dec(reportType), code);
 }
 
-CommandResult *SetServiceCounter(DeviceLink &link, const QString &password, int counter,
+CommandResult *setServiceCounter(DeviceLink &link, const QString &password, int counter,
                                  int value, int &code)
 {
     return run(link, 0x88, Params(password).dec(counter).dec(value), code);
 }
 
-CommandResult *GetServiceCounter(DeviceLink &link, const QString &password, int counter,
+CommandResult *getServiceCounter(DeviceLink &link, const QString &password, int counter,
                                  int &code)
 {
     return run(link, 0x89, Params(password).dec(counter), code);
@@ -395,7 +395,7 @@ CommandResult *GetTaxes(DeviceLink &link, const QString &password, int group, in
     return run(link, 0x48, Params(password).dec(group), code);
 }
 
-CommandResult *RestartRegistrar(DeviceLink &link, const QString &password, int &code)
+CommandResult *restartRegistrar(DeviceLink &link, const QString &password, int &code)
 {
     return passwordOnly(link, 0xF3, password, code);
 }
@@ -429,7 +429,7 @@ CommandResult *SellItem(DeviceLink &link, const QString &password, qint64 goodsC
     return run(link, 0x64, Params(password).dec(goodsCode).quantity(quantity).amount(price), code);
 }
 
-CommandResult *SellItemVekr(DeviceLink &link, const QString &password, qint64 goodsCode,
+CommandResult *sellItemVekr(DeviceLink &link, const QString &password, qint64 goodsCode,
                             double quantity, double price, int recipient, int &code)
 {
     int refusal = 0;
@@ -455,7 +455,7 @@ CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int
     return run(link, 0x65, Params(password).dec(flag), code);
 }
 
-CommandResult *PayReceipt(DeviceLink &link, const QString &password, int paymentType,
+CommandResult *payReceipt(DeviceLink &link, const QString &password, int paymentType,
                           double amount, int &code)
 {
     if (paymentType < 0 || paymentType > 9)
@@ -463,65 +463,65 @@ CommandResult *PayReceipt(DeviceLink &link, const QString &password, int payment
     return run(link, 0x67, Params(password).dec(paymentType).amount(amount), code);
 }
 
-CommandResult *ApplyItemDiscountPercent(DeviceLink &link, const QString &password, double percent,
+CommandResult *applyItemDiscountPercent(DeviceLink &link, const QString &password, double percent,
                                         int &code)
 {
     return run(link, 0x68, Params(password).amount(percent), code);
 }
 
-CommandResult *ApplyItemDiscountAbsolute(DeviceLink &link, const QString &password, double value,
+CommandResult *applyItemDiscountAbsolute(DeviceLink &link, const QString &password, double value,
                                          int &code)
 {
     return run(link, 0x69, Params(password).amount(value), code);
 }
 
-CommandResult *ApplySubtotalDiscountPercent(DeviceLink &link, const QString &password,
+CommandResult *applySubtotalDiscountPercent(DeviceLink &link, const QString &password,
                                             double percent, int &code)
 {
     return run(link, 0x73, Params(password).amount(percent), code);
 }
 
-CommandResult *ApplySubtotalDiscountAbsolute(DeviceLink &link, const QString &password,
+CommandResult *applySubtotalDiscountAbsolute(DeviceLink &link, const QString &password,
                                              double value, int &code)
 {
     return run(link, 0x74, Params(password).amount(value), code);
 }
 
-CommandResult *ApplyTaxGroupDiscountPercent(DeviceLink &link, const QString &password,
+CommandResult *applyTaxGroupDiscountPercent(DeviceLink &link, const QString &password,
                                             double percent, int taxGroup, int &code)
 {
     return run(link, 0x75, Params(password).amount(percent).dec(taxGroup), code);
 }
 
-CommandResult *ApplyTaxGroupDiscountAbsolute(DeviceLink &link, const QString &password,
+CommandResult *applyTaxGroupDiscountAbsolute(DeviceLink &link, const QString &password,
                                              double value, int taxGroup, int &code)
 {
     return run(link, 0x76, Params(password).amount(value).dec(taxGroup), code);
 }
 
-CommandResult *VoidReceipt(DeviceLink &link, const QString &password, int operation, int &code)
+CommandResult *voidReceipt(DeviceLink &link, const QString &password, int operation, int &code)
 {
     return run(link, 0x6B, Params(password).dec(operation), code);
 }
 
-CommandResult *PrintTotal(DeviceLink &link, const QString &password, bool onDisplay, int &code)
+CommandResult *printTotal(DeviceLink &link, const QString &password, bool onDisplay, int &code)
 {
     return run(link, 0x6D, Params(password).literal(onDisplay ? "1" : "0"), code);
 }
 
-CommandResult *MoveCash(DeviceLink &link, const QString &password, int operatorNumber,
+CommandResult *moveCash(DeviceLink &link, const QString &password, int operatorNumber,
                         double amount, int &code)
 {
     return run(link, 0x6E, Params(password).dec(operatorNumber).amount(amount), code);
 }
 
-CommandResult *MoveCashInReceipt(DeviceLink &link, const QString &password, int field,
+CommandResult *moveCashInReceipt(DeviceLink &link, const QString &password, int field,
                                  double amount, int &code)
 {
     return run(link, 0x77, Params(password).dec(field).amount(amount), code);
 }
 
-CommandResult *ShowOnDisplay(DeviceLink &link, const QString &password, int function,
+CommandResult *showOnDisplay(DeviceLink &link, const QString &password, int function,
                              int option, const QString &text, int &code)
 {
     return run(link, 0x81, Params(password).dec(function).dec(option).text(text), code);
@@ -529,43 +529,43 @@ CommandResult *ShowOnDisplay(DeviceLink &link, const QString &password, int func
 
 // ---- Diagnostics and resources -----------------------------------------------------
 
-CommandResult *GetDiagnosticInfo(DeviceLink &link, const QString &password, int &code)
+CommandResult *getDiagnosticInfo(DeviceLink &link, const QString &password, int &code)
 {
     return passwordOnly(link, 0x80, password, code);
 }
 
-CommandResult *GetResourceInfo(DeviceLink &link, const QString &password, int &code)
+CommandResult *getResourceInfo(DeviceLink &link, const QString &password, int &code)
 {
     return passwordOnly(link, 0xA0, password, code);
 }
 
 // ---- Reports -----------------------------------------------------------------------
 
-CommandResult *PrintReport(DeviceLink &link, const QString &password, int reportType, int &code)
+CommandResult *printReport(DeviceLink &link, const QString &password, int reportType, int &code)
 {
     return run(link, 0xA1, Params(password).dec(reportType), code);
 }
 
-CommandResult *PrintPeriodicReportByDate(DeviceLink &link, const QString &password,
+CommandResult *printPeriodicReportByDate(DeviceLink &link, const QString &password,
                                          const QString &firstDate, const QString &lastDate,
                                          int detail, int &code)
 {
     return run(link, 0xA2, Params(password).text(firstDate).text(lastDate).dec(detail), code);
 }
 
-CommandResult *PrintPeriodicReportByNumber(DeviceLink &link, const QString &password, int first,
+CommandResult *printPeriodicReportByNumber(DeviceLink &link, const QString &password, int first,
                                            int last, int detail, int &code)
 {
     return run(link, 0xA3, Params(password).dec(first).dec(last).dec(detail), code);
 }
 
-CommandResult *PrintGoodsReport(DeviceLink &link, const QString &password, qint64 firstCode,
+CommandResult *printGoodsReport(DeviceLink &link, const QString &password, qint64 firstCode,
                                 qint64 lastCode, int &code)
 {
     return run(link, 0xA4, Params(password).dec(firstCode).dec(lastCode), code);
 }
 
-CommandResult *PrintAdditionalReport(DeviceLink &link, const QString &password, int reportType,
+CommandResult *printAdditionalReport(DeviceLink &link, const QString &password, int reportType,
                                      int &code)
 {
     return run(link, 0xA6, Params(password).dec(reportType).empty().empty(), code);
@@ -573,18 +573,18 @@ CommandResult *PrintAdditionalReport(DeviceLink &link, const QString &password, 
 
 // ---- Receipt copies and control tape -----------------------------------------------
 
-CommandResult *PrintReceiptCopies(DeviceLink &link, const QString &password, int first, int last,
+CommandResult *printReceiptCopies(DeviceLink &link, const QString &password, int first, int last,
                                   int &code)
 {
     return run(link, 0xA5, Params(password).dec(first).dec(last), code);
 }
 
-CommandResult *PrintCopiesByNumber(DeviceLink &link, const QString &password, int first, int last)
+CommandResult *printCopiesByNumber(DeviceLink &link, const QString &password, int first, int last)
 {
     return run(link, 0xEB, Params(password).dec(first).dec(last));
 }
 
-CommandResult *SearchControlTape(DeviceLink &link, const QString &password,
+CommandResult *searchControlTape(DeviceLink &link, const QString &password,
                                  const QString &startDate, const QString &startTime,
                                  const QString &endDate, const QString &endTime, int print)
 {

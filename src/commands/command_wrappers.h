@@ -61,10 +61,10 @@ CommandResult *SetRegistratorParams(DeviceLink &link, const QString &password, i
 // 0x28
 CommandResult *GetRegistratorParams(DeviceLink &link, const QString &password, int &code);
 // 0x49
-CommandResult *SetDecimalPoint(DeviceLink &link, const QString &password, int position,
+CommandResult *setDecimalPoint(DeviceLink &link, const QString &password, int position,
                                int &code);
 // 0x4A
-CommandResult *GetDecimalPoint(DeviceLink &link, const QString &password, int &code);
+CommandResult *getDecimalPoint(DeviceLink &link, const QString &password, int &code);
 
 // ---- Logo --------------------------------------------------------------------------
 
@@ -98,22 +98,22 @@ CommandResult *GetOperatorParams(DeviceLink &link, const QString &password, int 
 // ---- Maintenance reminder, message buffer, service counters ------------------------
 
 // 0x34: one line of the temporary message buffer; flag 0 for the first line, 1 after.
-CommandResult *AddMessageLine(DeviceLink &link, const QString &password, int continuation,
+CommandResult *addMessageLine(DeviceLink &link, const QString &password, int continuation,
                               const QString &line, int &code);
 // 0x35: event date DDMMYY, days of notice, event mask (two hexadecimal digits).
-CommandResult *SetServiceReminder(DeviceLink &link, const QString &servicePassword,
+CommandResult *setServiceReminder(DeviceLink &link, const QString &servicePassword,
                                   const QString &newServicePassword, const QString &date,
                                   int daysOfNotice, int eventMask, int &code);
 // 0x36
-CommandResult *GetServiceReminder(DeviceLink &link, const QString &password, int &code);
+CommandResult *getServiceReminder(DeviceLink &link, const QString &password, int &code);
 // 0x84: 3 prints the maintenance reminder report, 1 the fiscalization report.
-CommandResult *PrintServiceReport(DeviceLink &link, const QString &password, int reportType,
+CommandResult *printServiceReport(DeviceLink &link, const QString &password, int reportType,
                                   int &code);
 // 0x88
-CommandResult *SetServiceCounter(DeviceLink &link, const QString &password, int counter,
+CommandResult *setServiceCounter(DeviceLink &link, const QString &password, int counter,
                                  int value, int &code);
 // 0x89
-CommandResult *GetServiceCounter(DeviceLink &link, const QString &password, int counter,
+CommandResult *getServiceCounter(DeviceLink &link, const QString &password, int counter,
                                  int &code);
 
 // ---- Fiscal setup ------------------------------------------------------------------
@@ -142,7 +142,7 @@ CommandResult *SetTaxes(DeviceLink &link, const QString &password, int group, in
 // 0x48
 CommandResult *GetTaxes(DeviceLink &link, const QString &password, int group, int &code);
 // 0xF3: the registrar restarts afterwards.
-CommandResult *RestartRegistrar(DeviceLink &link, const QString &password, int &code);
+CommandResult *restartRegistrar(DeviceLink &link, const QString &password, int &code);
 
 // ---- Receipts ----------------------------------------------------------------------
 
@@ -158,7 +158,7 @@ CommandResult *OpenFiscalReceipt(DeviceLink &link, const QString &password, int 
 CommandResult *SellItem(DeviceLink &link, const QString &password, qint64 goodsCode,
                         double quantity, double price, int &code);
 // 0x6A: the sale to a VEKR recipient; the same checks as SellItem.
-CommandResult *SellItemVekr(DeviceLink &link, const QString &password, qint64 goodsCode,
+CommandResult *sellItemVekr(DeviceLink &link, const QString &password, qint64 goodsCode,
                             double quantity, double price, int recipient, int &code);
 // 0x65 with the flag 0: after non-fiscal printing, reports and cash operations.
 CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int &code);
@@ -166,73 +166,73 @@ CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int
 CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int flag,
                                   int &code);
 // 0x67: payment type 0 to 9.
-CommandResult *PayReceipt(DeviceLink &link, const QString &password, int paymentType,
+CommandResult *payReceipt(DeviceLink &link, const QString &password, int paymentType,
                           double amount, int &code);
 // 0x68, 0x69: discount (negative) or surcharge on the last item.
-CommandResult *ApplyItemDiscountPercent(DeviceLink &link, const QString &password, double percent,
+CommandResult *applyItemDiscountPercent(DeviceLink &link, const QString &password, double percent,
                                         int &code);
-CommandResult *ApplyItemDiscountAbsolute(DeviceLink &link, const QString &password, double value,
+CommandResult *applyItemDiscountAbsolute(DeviceLink &link, const QString &password, double value,
                                          int &code);
 // 0x73, 0x74: on the subtotal.
-CommandResult *ApplySubtotalDiscountPercent(DeviceLink &link, const QString &password,
+CommandResult *applySubtotalDiscountPercent(DeviceLink &link, const QString &password,
                                             double percent, int &code);
-CommandResult *ApplySubtotalDiscountAbsolute(DeviceLink &link, const QString &password,
+CommandResult *applySubtotalDiscountAbsolute(DeviceLink &link, const QString &password,
                                              double value, int &code);
 // 0x75, 0x76: on one tax group.
-CommandResult *ApplyTaxGroupDiscountPercent(DeviceLink &link, const QString &password,
+CommandResult *applyTaxGroupDiscountPercent(DeviceLink &link, const QString &password,
                                             double percent, int taxGroup, int &code);
-CommandResult *ApplyTaxGroupDiscountAbsolute(DeviceLink &link, const QString &password,
+CommandResult *applyTaxGroupDiscountAbsolute(DeviceLink &link, const QString &password,
                                              double value, int taxGroup, int &code);
 // 0x6B: 0 void the receipt, 1 start, 2 end, 3 cancel voiding.
-CommandResult *VoidReceipt(DeviceLink &link, const QString &password, int operation, int &code);
+CommandResult *voidReceipt(DeviceLink &link, const QString &password, int operation, int &code);
 // 0x6D: the flag field is 1 when the total is also shown on the display.
-CommandResult *PrintTotal(DeviceLink &link, const QString &password, bool onDisplay, int &code);
+CommandResult *printTotal(DeviceLink &link, const QString &password, bool onDisplay, int &code);
 // 0x6E: cash in (positive) or out (negative) at once.
-CommandResult *MoveCash(DeviceLink &link, const QString &password, int operatorNumber,
+CommandResult *moveCash(DeviceLink &link, const QString &password, int operatorNumber,
                         double amount, int &code);
 // 0x77: cash in or out inside an open cash receipt.
-CommandResult *MoveCashInReceipt(DeviceLink &link, const QString &password, int field,
+CommandResult *moveCashInReceipt(DeviceLink &link, const QString &password, int field,
                                  double amount, int &code);
 // 0x81
-CommandResult *ShowOnDisplay(DeviceLink &link, const QString &password, int function,
+CommandResult *showOnDisplay(DeviceLink &link, const QString &password, int function,
                              int option, const QString &text, int &code);
 
 // ---- Diagnostics and resources -----------------------------------------------------
 
 // 0x80
-CommandResult *GetDiagnosticInfo(DeviceLink &link, const QString &password, int &code);
+CommandResult *getDiagnosticInfo(DeviceLink &link, const QString &password, int &code);
 // 0xA0
-CommandResult *GetResourceInfo(DeviceLink &link, const QString &password, int &code);
+CommandResult *getResourceInfo(DeviceLink &link, const QString &password, int &code);
 
 // ---- Reports -----------------------------------------------------------------------
 
 // 0xA1: 0 Z report, 1 X report, 2 clear the control tape, 5 unload it.
-CommandResult *PrintReport(DeviceLink &link, const QString &password, int reportType, int &code);
+CommandResult *printReport(DeviceLink &link, const QString &password, int reportType, int &code);
 // 0xA2: dates DDMMYY; detail 0 short, 1 full.
-CommandResult *PrintPeriodicReportByDate(DeviceLink &link, const QString &password,
+CommandResult *printPeriodicReportByDate(DeviceLink &link, const QString &password,
                                          const QString &firstDate, const QString &lastDate,
                                          int detail, int &code);
 // 0xA3
-CommandResult *PrintPeriodicReportByNumber(DeviceLink &link, const QString &password, int first,
+CommandResult *printPeriodicReportByNumber(DeviceLink &link, const QString &password, int first,
                                            int last, int detail, int &code);
 // 0xA4: goods codes as 64-bit integers.
-CommandResult *PrintGoodsReport(DeviceLink &link, const QString &password, qint64 firstCode,
+CommandResult *printGoodsReport(DeviceLink &link, const QString &password, qint64 firstCode,
                                 qint64 lastCode, int &code);
 // 0xA6
-CommandResult *PrintAdditionalReport(DeviceLink &link, const QString &password, int reportType,
+CommandResult *printAdditionalReport(DeviceLink &link, const QString &password, int reportType,
                                      int &code);
 
 // ---- Receipt copies and control tape -----------------------------------------------
 
 // 0xA5: by running numbers.
-CommandResult *PrintReceiptCopies(DeviceLink &link, const QString &password, int first, int last,
+CommandResult *printReceiptCopies(DeviceLink &link, const QString &password, int first, int last,
                                   int &code);
 // 0xEB: by document number (no out-parameter).
-CommandResult *PrintCopiesByNumber(DeviceLink &link, const QString &password, int first,
+CommandResult *printCopiesByNumber(DeviceLink &link, const QString &password, int first,
                                    int last);
 // 0xEE: search the control tape by time span; print 1 prints what is found (no
 // out-parameter).
-CommandResult *SearchControlTape(DeviceLink &link, const QString &password,
+CommandResult *searchControlTape(DeviceLink &link, const QString &password,
                                  const QString &startDate, const QString &startTime,
                                  const QString &endDate, const QString &endTime, int print);
 

@@ -186,7 +186,7 @@ ErrorCode parseErrorWord(const QByteArray &word)
 
 } // namespace error_decoding
 
-bool DecodeErrorWord(const QByteArray &word, QString &message)
+bool decodeErrorWord(const QByteArray &word, QString &message)
 {
     message.clear();
     if (word.size() < 4) {
@@ -218,5 +218,5 @@ bool DecodeError(const CommandResult &result, QString &message)
         message = error_decoding::kChecksumMessage.toString();
         return false;
     }
-    return DecodeErrorWord(result.errorWord, message);
+    return decodeErrorWord(result.errorWord, message);
 }

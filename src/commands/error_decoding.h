@@ -24,7 +24,7 @@ bool DecodeError(const CommandResult &result, QString &message);
 
 // The same decoding for a bare error word, without a flag word. A word shorter than four
 // characters (an empty one included) is no verdict at all: a failure.
-bool DecodeErrorWord(const QByteArray &word, QString &message);
+bool decodeErrorWord(const QByteArray &word, QString &message);
 
 namespace error_decoding {
 

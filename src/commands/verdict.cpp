@@ -25,7 +25,7 @@ Verdict Verdict::of(const CommandResult &result)
         return v;
     }
     v.errorWord = result.errorWord;
-    if (!DecodeErrorWord(result.errorWord, v.message))
+    if (!decodeErrorWord(result.errorWord, v.message))
         v.kind = Kind::RegistrarError;
     return v;
 }

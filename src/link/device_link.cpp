@@ -22,7 +22,7 @@ void DeviceLink::message(const QString &text)
         m_message(text);
 }
 
-bool DeviceLink::ReplyShapeOk(const QByteArray &raw)
+bool DeviceLink::replyShapeOk(const QByteArray &raw)
 {
     // The shortest reply is 22 bytes; anything shorter cannot have the fixed positions.
     const int n = raw.size();
@@ -56,7 +56,7 @@ QByteArray DeviceLink::beginExchange(int code, const QByteArray &parameters)
     m_result.flags = 0;
     m_result.fieldCount = 0;
 
-    m_log.WriteFrameRecord(hexNoPad(seqByte), hexNoPad(code) + parameters);
+    m_log.writeFrameRecord(hexNoPad(seqByte), hexNoPad(code) + parameters);
 
     m_rx.resetForExchange();
     const QByteArray request = frame::buildRequest(seqByte, static_cast<quint8>(code), parameters);
@@ -151,7 +151,7 @@ bool DeviceLink::belongsToRequest() const
 
 void DeviceLink::logReply()
 {
-    if (!m_log.CommentsEnabled())
+    if (!m_log.commentsEnabled())
         return;
     QByteArray label = hexNoPad(m_requestSeq) + " SYN=" + QByteArray::number(qint64(m_rx.synCount()));
     if (m_result.noReply()) {
@@ -172,7 +172,7 @@ void DeviceLink::logReply()
         }
         label += code_page::toDevice(why);
     }
-    m_log.WriteFrameRecord(label, m_result.reply);
+    m_log.writeFrameRecord(label, m_result.reply);
 }
 
 DeviceLink::WaitEnd DeviceLink::waitForReply()
@@ -199,7 +199,7 @@ DeviceLink::WaitEnd DeviceLink::waitForReply()
             if (m_rx.replyReady() && !m_rx.nakReceived() && !belongsToRequest()) {
                 // Another command's reply, or noise closed by ETX: not this command's
                 // answer. Note it and keep waiting.
-                if (m_log.CommentsEnabled()) {
+                if (m_log.commentsEnabled()) {
                     QByteArray raw = m_rx.rawCopy();
                     raw.replace('\n', ' ').replace('\r', ' ');
                     const QString what = m_rx.frameHeaderSeen()
@@ -263,7 +263,7 @@ CommandResult *DeviceLink::ExecuteCommand(int code, const QByteArray &parameters
         if (m_result.noReply() && m_onVirtualPort) {
             if (!pause(kVirtualPortPauseMs))
                 break;
-        } else if (linkFault || !ReplyShapeOk(m_result.reply)) {
+        } else if (linkFault || !replyShapeOk(m_result.reply)) {
             // Silence, NAK, a cut or corrupted frame: the same request again, same SEQ.
             if (!pause(kRepeatPauseMs))
                 break;
@@ -298,7 +298,7 @@ int DeviceLink::SendStartupFrame()
 
 bool DeviceLink::OpenSerial(const QString &portName, qint32 baudRate)
 {
-    DetachTransport();
+    detachTransport();
     m_retryCount = 0;
     m_rx.setReplyReady(true);
     auto serial = std::make_unique<SerialTransport>();
@@ -311,7 +311,7 @@ bool DeviceLink::OpenSerial(const QString &portName, qint32 baudRate)
     m_openError.clear();
     m_serial = serial.get();
     m_transport = std::move(serial);
-    m_log.WriteSessionStart();
+    m_log.writeSessionStart();
     return true;
 }
 
@@ -320,7 +320,7 @@ bool DeviceLink::CloseSerial()
     if (!m_serial)
         return false;
     SerialTransport *serial = m_serial;
-    m_log.WriteSessionEnd();
+    m_log.writeSessionEnd();
     m_retryCount = 0;
     const bool closed = serial->close();
     m_serial = nullptr;
@@ -328,19 +328,19 @@ bool DeviceLink::CloseSerial()
     return closed;
 }
 
-bool DeviceLink::SerialOpen() const
+bool DeviceLink::serialOpen() const
 {
     return m_serial && m_serial->isOpen();
 }
 
-void DeviceLink::AttachTransport(std::unique_ptr<Transport> transport)
+void DeviceLink::attachTransport(std::unique_ptr<Transport> transport)
 {
-    DetachTransport();
+    detachTransport();
     m_transport = std::move(transport);
     m_rx.setReplyReady(true);
 }
 
-void DeviceLink::DetachTransport()
+void DeviceLink::detachTransport()
 {
     if (m_serial)
         CloseSerial();

@@ -61,27 +61,27 @@ public:
     CommandResult *RepeatPreviousCommand(bool keepNewSequence);
     int SendStartupFrame();
     void SetReplyCount(int n) { m_replyCount = n < 0 ? 0 : n; }
-    int ReplyCount() const { return m_replyCount; }
+    int replyCount() const { return m_replyCount; }
     int RetryCount() const { return m_retryCount; }
     void SetLinkReady(bool ready) { m_rx.setReplyReady(ready); }
-    bool LinkReady() const { return m_rx.replyReady(); }
+    bool linkReady() const { return m_rx.replyReady(); }
 
     // Serial port of the registrar. OpenSerial returns false when the port cannot be opened.
     bool OpenSerial(const QString &portName, qint32 baudRate);
     // Why the last OpenSerial failed (a SerialTransport::OpenFailure value) and the
     // system's own words for it.
-    int LastOpenFailure() const { return m_openFailure; }
-    QString LastOpenError() const { return m_openError; }
+    int lastOpenFailure() const { return m_openFailure; }
+    QString lastOpenError() const { return m_openError; }
     bool CloseSerial();
-    bool SerialOpen() const;
+    bool serialOpen() const;
 
     // Any other transport (USB, or a loopback in tests). The link takes it over and is idle.
-    void AttachTransport(std::unique_ptr<Transport> transport);
-    void DetachTransport();
-    Transport *ActiveTransport() const { return m_transport.get(); }
+    void attachTransport(std::unique_ptr<Transport> transport);
+    void detachTransport();
+    Transport *activeTransport() const { return m_transport.get(); }
 
     bool OnVirtualPort() const { return m_onVirtualPort; }
-    void SetOnVirtualPort(bool on) { m_onVirtualPort = on; }
+    void setOnVirtualPort(bool on) { m_onVirtualPort = on; }
 
     // The limits of one wait (see kNoFrameLimitMs, kSynLimitMs); 0 or less restores the default.
     void setSynLimitMs(qint64 ms) { m_synLimitMs = ms > 0 ? ms : kSynLimitMs; }
@@ -102,7 +102,7 @@ public:
     void setInterruptHook(std::function<bool()> hook) { m_interrupt = std::move(hook); }
 
     ExchangeLog &Log() { return m_log; }
-    void SetMessageHook(MessageHook hook) { m_message = std::move(hook); }
+    void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
     void setCommandNamer(CommandNamer namer) { m_namer = std::move(namer); }
 
     CommandResult &Result() { return m_result; }
@@ -111,7 +111,7 @@ public:
     Clock &clock() { return m_clock; }
 
     // The shape test of the transaction on a raw reply copy.
-    static bool ReplyShapeOk(const QByteArray &raw);
+    static bool replyShapeOk(const QByteArray &raw);
 
 private:
     QByteArray beginExchange(int code, const QByteArray &parameters);

@@ -257,7 +257,7 @@ int RestartVirtualPort(DeviceLink &link, const recovery::Report &report, int ind
     return 0;
 }
 
-int LocateVirtualPort(QString &portName, const DeviceTree &tree)
+int locateVirtualPort(QString &portName, const DeviceTree &tree)
 {
     for (int i = 0; i < kMaxIndex; ++i) {
         const int rc = FindVirtualPort(i, portName, recovery::kVirtualPortMatch, recovery::kPortsClass, tree);
@@ -267,10 +267,10 @@ int LocateVirtualPort(QString &portName, const DeviceTree &tree)
     return -2;
 }
 
-int RestartRegistrarDevice(DeviceLink &link, const recovery::Report &report, const QString &virtualPortName,
+int restartRegistrarDevice(DeviceLink &link, const recovery::Report &report, const QString &virtualPortName,
                            QString &portName, const DeviceTree &tree)
 {
-    const QString match = recovery::RestartMatchText(virtualPortName);
+    const QString match = recovery::restartMatchText(virtualPortName);
     for (int i = 0; i < kMaxIndex; ++i) {
         const int rc = RestartVirtualPort(link, report, i, portName, match, recovery::kUsbDevicesClass, tree);
         if (rc != -1)

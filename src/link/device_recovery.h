@@ -65,7 +65,7 @@ inline const QString kVirtualPortMatch = QStringLiteral("STMicroelectronics Virt
 
 // The restart's match text: the registrar's friendly name with the port found at
 // activation, so another port whose name merely starts the same is not restarted.
-inline QString RestartMatchText(const QString &virtualPortName)
+inline QString restartMatchText(const QString &virtualPortName)
 {
     return kVirtualPortMatch + QStringLiteral(" (") + virtualPortName + QLatin1Char(')');
 }
@@ -90,8 +90,8 @@ int RestartVirtualPort(DeviceLink &link, const recovery::Report &report, int ind
                        const DeviceTree &tree = DeviceTree::system());
 
 // The callers' loop over the index: 0 with portName set, or -2 when no device matched.
-int LocateVirtualPort(QString &portName, const DeviceTree &tree = DeviceTree::system());
+int locateVirtualPort(QString &portName, const DeviceTree &tree = DeviceTree::system());
 // The restart behind "Восстановить USB": the device named with the port found at
 // activation. 0 when it was restarted, -2 when no device matched.
-int RestartRegistrarDevice(DeviceLink &link, const recovery::Report &report, const QString &virtualPortName,
+int restartRegistrarDevice(DeviceLink &link, const recovery::Report &report, const QString &virtualPortName,
                            QString &portName, const DeviceTree &tree = DeviceTree::system());

@@ -28,28 +28,28 @@ void ExchangeLog::SetLogFileName(const QString &name)
 void ExchangeLog::WriteLogRecord(const QByteArray &label, const QByteArray &text)
 {
     if (label.isEmpty())
-        WriteSessionStart();
+        writeSessionStart();
     else if (text.isEmpty())
-        WriteSessionEnd();
+        writeSessionEnd();
     else
-        WriteFrameRecord(label, text);
+        writeFrameRecord(label, text);
 }
 
-void ExchangeLog::WriteSessionStart()
+void ExchangeLog::writeSessionStart()
 {
     if (m_name.isEmpty())
         return;
     append(code_page::toDevice(QStringLiteral(";Начало сеанса   ")) + stamp() + " \n");
 }
 
-void ExchangeLog::WriteSessionEnd()
+void ExchangeLog::writeSessionEnd()
 {
     if (m_name.isEmpty())
         return;
     append(code_page::toDevice(QStringLiteral(";Конец Сеанса   ")) + stamp() + " \n");
 }
 
-void ExchangeLog::WriteFrameRecord(const QByteArray &label, const QByteArray &text)
+void ExchangeLog::writeFrameRecord(const QByteArray &label, const QByteArray &text)
 {
     if (m_name.isEmpty())
         return;

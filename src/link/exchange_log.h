@@ -9,11 +9,11 @@
 class ExchangeLog {
 public:
     void SetLogFileName(const QString &name);
-    QString LogFileName() const { return m_name; }
+    QString logFileName() const { return m_name; }
     // The file the records go to: worked out at the first record and kept for the run.
-    QString LogFilePath() const { return m_path; }
-    void SetCommentsEnabled(bool on) { m_comments = on; }
-    bool CommentsEnabled() const { return m_comments; }
+    QString logFilePath() const { return m_path; }
+    void setCommentsEnabled(bool on) { m_comments = on; }
+    bool commentsEnabled() const { return m_comments; }
 
     // An empty label writes the connection-start line, an empty text the connection-end
     // line; otherwise a frame record (a time-stamped comment with the label unless comments
@@ -22,9 +22,9 @@ public:
 
     // The same records named by what they are, for the link: a reply whose raw copy is
     // empty is still a frame record, not the end of a session.
-    void WriteSessionStart();
-    void WriteSessionEnd();
-    void WriteFrameRecord(const QByteArray &label, const QByteArray &text);
+    void writeSessionStart();
+    void writeSessionEnd();
+    void writeFrameRecord(const QByteArray &label, const QByteArray &text);
     // A time-stamped comment line of its own, only while comments are on.
     void writeComment(const QByteArray &text);
 

@@ -72,7 +72,7 @@ UsbTransport::~UsbTransport()
     unloadLibrary();
 }
 
-bool UsbTransport::LibraryLoadable(const QString &libraryPath, QString *error)
+bool UsbTransport::libraryLoadable(const QString &libraryPath, QString *error)
 {
     if (holders().value(libraryPath) > 0)
         return true; // a transport has it loaded: probing must not unload it
@@ -325,7 +325,7 @@ QByteArray UsbTransport::bufferedReply() const
     return QByteArray(begin, int(end - begin));
 }
 
-std::unique_ptr<UsbTransport> OpenUsbTransport(Clock &clock, const QString &libraryPath)
+std::unique_ptr<UsbTransport> openUsbTransport(Clock &clock, const QString &libraryPath)
 {
     auto usb = std::make_unique<UsbTransport>(clock, libraryPath);
     if (usb->UsbConnect() != 1)

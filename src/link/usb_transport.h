@@ -93,7 +93,7 @@ public:
     UsbTransport &operator=(const UsbTransport &) = delete;
 
     // Whether the library can be loaded at all; `error` gets the loader's reason.
-    static bool LibraryLoadable(const QString &libraryPath = kDefaultLibrary, QString *error = nullptr);
+    static bool libraryLoadable(const QString &libraryPath = kDefaultLibrary, QString *error = nullptr);
 
     // (Re)opens the device: closes the current handle, reloads the library, finds the
     // first device 0483:5740 on any bus, sets configuration 1 and claims interface 0.
@@ -101,7 +101,7 @@ public:
     // could not be configured is closed again (null).
     Handle UsbOpen();
     // 1 when the device is open and ready, else 0 (the handle is then closed). The link
-    // is marked idle by DeviceLink::AttachTransport when the caller hands it over.
+    // is marked idle by DeviceLink::attachTransport when the caller hands it over.
     int UsbConnect();
     // Resets and closes the device; returns 1.
     int UsbDisconnect();
@@ -158,5 +158,5 @@ private:
 
 // Opens the registrar on USB: the transport, ready to be attached to the link, or null
 // when the device is absent or cannot be configured (also when the library is missing).
-std::unique_ptr<UsbTransport> OpenUsbTransport(Clock &clock,
+std::unique_ptr<UsbTransport> openUsbTransport(Clock &clock,
                                                const QString &libraryPath = UsbTransport::kDefaultLibrary);

@@ -24,7 +24,7 @@ CommandTest::Outcome CommandTest::execute(const QString &code, const QString &pa
         m_app.prompter().showMessage(console::kNoClosingSeparator);
         return out;
     }
-    const bool attached = m_app.link().ActiveTransport() != nullptr;
+    const bool attached = m_app.link().activeTransport() != nullptr;
     const CommandResult *r = m_app.execute(c, code_page::toDevice(password) + ';' + line);
     out.sent = true;
     // After a failed exchange the record holds the previous reply's error word and data,

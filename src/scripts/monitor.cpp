@@ -147,7 +147,7 @@ Monitor::Reply Monitor::repeat(bool quiet)
     // Nothing went out yet: there is no command to repeat.
     if (link.Result().request.isEmpty())
         return {};
-    const bool attached = link.ActiveTransport() != nullptr;
+    const bool attached = link.activeTransport() != nullptr;
     CommandResult *r = link.RepeatPreviousCommand(false);
     if (!r)
         return {};
@@ -160,7 +160,7 @@ Monitor::Reply Monitor::repeat(bool quiet)
 Monitor::Reply Monitor::send(const QByteArray &parameters, bool quiet, bool fullFrames, bool showStatus,
                              const QString &codeField)
 {
-    const bool attached = m_app.link().ActiveTransport() != nullptr;
+    const bool attached = m_app.link().activeTransport() != nullptr;
     const CommandResult *r = m_app.execute(m_code, parameters);
     if (!attached)
         return {}; // the link has said that no device is connected

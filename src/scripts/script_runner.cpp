@@ -858,7 +858,7 @@ ScriptRunner::Pass ScriptRunner::runCommand(const QByteArray &line, Outcome &out
         QString why = console::failureMessage(verdict);
         if (verdict == console::Verdict::RegistrarError) {
             QString decoded;
-            DecodeErrorWord(r->errorWord, decoded);
+            decodeErrorWord(r->errorWord, decoded);
             why += QStringLiteral(", код ошибки ") + text(r->errorWord);
             if (!decoded.isEmpty())
                 why += QStringLiteral(": ") + decoded;

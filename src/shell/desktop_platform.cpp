@@ -20,10 +20,10 @@ MainWindowPlatform DesktopPlatform::make()
     };
     p.findVirtualPort = [](int index, QString &port) { return FindVirtualPort(index, port); };
     p.restartVirtualPort = [this](int index, const QString &virtualPort, QString &port) {
-        return RestartVirtualPort(m_app.link(), [this](const QString &m) { m_app.prompter().showMessage(m); }, index, port, recovery::RestartMatchText(virtualPort));
+        return RestartVirtualPort(m_app.link(), [this](const QString &m) { m_app.prompter().showMessage(m); }, index, port, recovery::restartMatchText(virtualPort));
     };
-    p.usbLibraryPresent = [] { return UsbTransport::LibraryLoadable(); };
-    p.openUsb = [this]() -> std::unique_ptr<Transport> { return OpenUsbTransport(m_app.clock()); };
+    p.usbLibraryPresent = [] { return UsbTransport::libraryLoadable(); };
+    p.openUsb = [this]() -> std::unique_ptr<Transport> { return openUsbTransport(m_app.clock()); };
     p.closeUsb = [](Transport &t) { static_cast<UsbTransport &>(t).UsbDisconnect(); };
     p.startEmulator = [this](QString &error) { return m_emulator.start(error); };
     p.stopEmulator = [this] { m_emulator.stop(); };

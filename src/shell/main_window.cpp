@@ -105,7 +105,7 @@ void MainWindowOps::activate()
     if (config.ensureFile() != AppConfig::FileState::Present)
         m_app.prompter().showMessage(AppConfig::creationNotice());
     m_model.terminalGroupVisible = !config.terminal().isEmpty();
-    m_app.link().Log().SetCommentsEnabled(!config.commentsSuppressed());
+    m_app.link().Log().setCommentsEnabled(!config.commentsSuppressed());
     m_model.portIndex = AppConfig::portIndex(config.port(), m_model.ports);
     m_model.speedIndex = AppConfig::speedIndex(config.speed(), AppConfig::speeds());
 
@@ -237,7 +237,7 @@ bool MainWindowOps::identify(bool serial)
         failedCheck(serial, *r);
         return false;
     }
-    r = GetDiagnosticInfo(link, kPassword, code);
+    r = getDiagnosticInfo(link, kPassword, code);
     s.currentResult = r;
     if (r->noReply()) {
         timedOut(serial);
@@ -279,7 +279,7 @@ void MainWindowOps::connectSerial()
     }
     if (port.isEmpty() || !link.OpenSerial(device, speed)) {
         QString reason;
-        switch (SerialTransport::OpenFailure(link.LastOpenFailure())) {
+        switch (SerialTransport::OpenFailure(link.lastOpenFailure())) {
         case SerialTransport::OpenFailure::NotFound:
             reason = QStringLiteral("Порт %1 не найден.").arg(port);
             break;
@@ -294,7 +294,7 @@ void MainWindowOps::connectSerial()
             reason = QStringLiteral("Порт %1 не принимает скорость %2 бод.").arg(port).arg(speed);
             break;
         default:
-            reason = link.LastOpenError();
+            reason = link.lastOpenError();
             break;
         }
         if (m_onEmulator && m_platform.stopEmulator)
@@ -305,7 +305,7 @@ void MainWindowOps::connectSerial()
     }
 
     s.onVirtualPort = !s.virtualPortName.isEmpty() && port == s.virtualPortName;
-    link.SetOnVirtualPort(s.onVirtualPort);
+    link.setOnVirtualPort(s.onVirtualPort);
     m_model.restoreUsbVisible = s.onVirtualPort;
 
     m_model.serialLamp = Lamp::Green;
@@ -331,7 +331,7 @@ void MainWindowOps::disconnectSerial()
         m_platform.stopEmulator();
     m_onEmulator = false;
     m_app.state().serialConnected = false;
-    m_app.link().SetOnVirtualPort(false);
+    m_app.link().setOnVirtualPort(false);
     showDisconnected();
     m_model.serialLamp = Lamp::Red;
     m_model.serialButtonText = kConnect;
@@ -385,8 +385,8 @@ void MainWindowOps::connectUsb()
         return;
     }
     m_usb = usb.get();
-    link.AttachTransport(std::move(usb));
-    link.SetOnVirtualPort(false);
+    link.attachTransport(std::move(usb));
+    link.setOnVirtualPort(false);
     s.onVirtualPort = false;
 
     m_model.usbLamp = Lamp::Green;
@@ -405,10 +405,10 @@ void MainWindowOps::connectUsb()
 void MainWindowOps::disconnectUsb()
 {
     DeviceLink &link = m_app.link();
-    if (m_usb && link.ActiveTransport() == m_usb && m_platform.closeUsb)
+    if (m_usb && link.activeTransport() == m_usb && m_platform.closeUsb)
         m_platform.closeUsb(*m_usb);
-    if (link.ActiveTransport() == m_usb)
-        link.DetachTransport();
+    if (link.activeTransport() == m_usb)
+        link.detachTransport();
     m_usb = nullptr;
     m_app.state().usbConnected = false;
     showDisconnected();
@@ -428,7 +428,7 @@ bool MainWindowOps::checkStatus()
 {
     AppState &s = m_app.state();
     int code = 0;
-    CommandResult *r = GetDiagnosticInfo(m_app.link(), kPassword, code);
+    CommandResult *r = getDiagnosticInfo(m_app.link(), kPassword, code);
     s.currentResult = r;
     QString message;
     if (!DecodeError(*r, message)) {
@@ -464,7 +464,7 @@ void MainWindowOps::restoreUsb()
         }
     }
     // The restart closed the registrar's serial port.
-    if (m_model.serialButtonText == kDisconnect && !m_app.link().SerialOpen()) {
+    if (m_model.serialButtonText == kDisconnect && !m_app.link().serialOpen()) {
         m_model.serialLamp = Lamp::Red;
         m_model.serialButtonText = kConnect;
         m_app.state().serialConnected = false;

@@ -62,7 +62,7 @@ QString StatusView::identityText(const CommandResult &diagnostic)
 bool StatusView::refresh(QString &statusText)
 {
     int code = 0;
-    CommandResult *r = GetDiagnosticInfo(m_app.link(), kDefaultPassword, code);
+    CommandResult *r = getDiagnosticInfo(m_app.link(), kDefaultPassword, code);
     m_app.state().currentResult = r;
 
     QString message;

@@ -10,7 +10,7 @@
 
 #include <sys/stat.h>
 
-class TestAppConfig : public QObject {
+class AppConfigTest : public QObject {
     Q_OBJECT
 
 private:
@@ -289,5 +289,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppConfig)
+QTEST_GUILESS_MAIN(AppConfigTest)
 #include "tst_app_config.moc"

@@ -14,7 +14,7 @@
 // Byte strings with NULs in them.
 #define BYTES(literal) QByteArray(literal, sizeof(literal) - 1)
 
-class TestIniFile : public QObject {
+class IniFileTest : public QObject {
     Q_OBJECT
 
 private:
@@ -373,5 +373,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestIniFile)
+QTEST_GUILESS_MAIN(IniFileTest)
 #include "tst_ini_file.moc"

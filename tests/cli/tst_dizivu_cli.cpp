@@ -107,7 +107,7 @@ int count(const QList<emu::Executed> &journal, int code)
 
 } // namespace
 
-class DizivuCli : public QObject {
+class DizivuCliTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -322,5 +322,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(DizivuCli)
+QTEST_GUILESS_MAIN(DizivuCliTest)
 #include "tst_dizivu_cli.moc"

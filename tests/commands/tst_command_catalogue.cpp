@@ -117,7 +117,7 @@ private slots:
         emu::Registrar registrar;
         DeviceLink link(clock);
         link.setCommandNamer(CommandName);
-        link.AttachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
+        link.attachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
         CommandResult *r = link.ExecuteCommand(0x21, "482913;");
         QCOMPARE(r->commandName, QStringLiteral("Команда 21h: Чтение даты и времени"));
         r = link.ExecuteCommand(0xBF, "482913;");

@@ -31,7 +31,7 @@ struct Bench {
     {
         auto t = std::make_unique<LoopbackTransport>(registrar, clock);
         line = t.get();
-        link.AttachTransport(std::move(t));
+        link.attachTransport(std::move(t));
     }
     // The command byte and parameters of the last frame on the line.
     int lastCode() const { return quint8(line->framesSent.last().at(3)); }
@@ -94,11 +94,11 @@ private slots:
         row("2F", [](L &l, int &c) { return SetOperatorParams(l, kPw, 2, "0002", "Ivan", c); }, 0x2F,
             "482913;2;0002;Ivan;");
         row("30", [](L &l, int &c) { return GetOperatorParams(l, kPw, 2, c); }, 0x30, "482913;2;");
-        row("34", [](L &l, int &c) { return AddMessageLine(l, kPw, 1, "B", c); }, 0x34,
+        row("34", [](L &l, int &c) { return addMessageLine(l, kPw, 1, "B", c); }, 0x34,
             "482913;1;B;");
-        row("35", [](L &l, int &c) { return SetServiceReminder(l, "111", "222", "010125", 7, 0x1F, c); },
+        row("35", [](L &l, int &c) { return setServiceReminder(l, "111", "222", "010125", 7, 0x1F, c); },
             0x35, "111;222;010125;7;1F;");
-        row("36", [](L &l, int &c) { return GetServiceReminder(l, kPw, c); }, 0x36, "482913;");
+        row("36", [](L &l, int &c) { return getServiceReminder(l, kPw, c); }, 0x36, "482913;");
         row("40", [](L &l, int &c) { return Fiscalize(l, kPw, "4100012345", "777", c); }, 0x40,
             "482913;4100012345;777;");
         row("41", [](L &l, int &c) { return SetSerialNumber(l, kPw, "4100012345", c); }, 0x41,
@@ -114,8 +114,8 @@ private slots:
             [](L &l, int &c) { return SetTaxes(l, kPw, 1, 0, "20.00", "НДС", -1, c); }, 0x47,
             "482913;1;0;20.00;\xCD\xC4\xD1;-1;");
         row("48", [](L &l, int &c) { return GetTaxes(l, kPw, 4, c); }, 0x48, "482913;4;");
-        row("49", [](L &l, int &c) { return SetDecimalPoint(l, kPw, 2, c); }, 0x49, "482913;2;");
-        row("4A", [](L &l, int &c) { return GetDecimalPoint(l, kPw, c); }, 0x4A, "482913;");
+        row("49", [](L &l, int &c) { return setDecimalPoint(l, kPw, 2, c); }, 0x49, "482913;2;");
+        row("4A", [](L &l, int &c) { return getDecimalPoint(l, kPw, c); }, 0x4A, "482913;");
         row("60", [](L &l, int &c) { return OpenNonFiscalReceipt(l, kPw, c); }, 0x60, "482913;");
         row("61 text with blanks kept", [](L &l, int &c) { return PrintText(l, kPw, "  a b  ", c); },
             0x61, "482913;  a b  ;");
@@ -134,66 +134,66 @@ private slots:
             "482913;0;");
         row("65 close with flag", [](L &l, int &c) { return CloseFiscalReceipt(l, kPw, 1, c); },
             0x65, "482913;1;");
-        row("67 type 0", [](L &l, int &c) { return PayReceipt(l, kPw, 0, 1234.5, c); }, 0x67,
+        row("67 type 0", [](L &l, int &c) { return payReceipt(l, kPw, 0, 1234.5, c); }, 0x67,
             "482913;0;1234.50;");
-        row("67 type 9", [](L &l, int &c) { return PayReceipt(l, kPw, 9, 0.1, c); }, 0x67,
+        row("67 type 9", [](L &l, int &c) { return payReceipt(l, kPw, 9, 0.1, c); }, 0x67,
             "482913;9;0.10;");
-        row("68 negative percent", [](L &l, int &c) { return ApplyItemDiscountPercent(l, kPw, -5, c); },
+        row("68 negative percent", [](L &l, int &c) { return applyItemDiscountPercent(l, kPw, -5, c); },
             0x68, "482913;-5.00;");
-        row("69", [](L &l, int &c) { return ApplyItemDiscountAbsolute(l, kPw, 2.5, c); }, 0x69,
+        row("69", [](L &l, int &c) { return applyItemDiscountAbsolute(l, kPw, 2.5, c); }, 0x69,
             "482913;2.50;");
         row("6A VEKR sale",
-            [](L &l, int &c) { return SellItemVekr(l, kPw, Q_INT64_C(3000000000), 2, 99.99, 2147483647, c); },
+            [](L &l, int &c) { return sellItemVekr(l, kPw, Q_INT64_C(3000000000), 2, 99.99, 2147483647, c); },
             0x6A, "482913;3000000000;2.000;99.99;2147483647;");
         row("6A negative recipient widened",
-            [](L &l, int &c) { return SellItemVekr(l, kPw, 1, 1, 1, -2, c); }, 0x6A,
+            [](L &l, int &c) { return sellItemVekr(l, kPw, 1, 1, 1, -2, c); }, 0x6A,
             "482913;1;1.000;1.00;-2;");
-        row("6B", [](L &l, int &c) { return VoidReceipt(l, kPw, 3, c); }, 0x6B, "482913;3;");
-        row("6D on display", [](L &l, int &c) { return PrintTotal(l, kPw, true, c); }, 0x6D,
+        row("6B", [](L &l, int &c) { return voidReceipt(l, kPw, 3, c); }, 0x6B, "482913;3;");
+        row("6D on display", [](L &l, int &c) { return printTotal(l, kPw, true, c); }, 0x6D,
             "482913;1;");
-        row("6D printer only", [](L &l, int &c) { return PrintTotal(l, kPw, false, c); }, 0x6D,
+        row("6D printer only", [](L &l, int &c) { return printTotal(l, kPw, false, c); }, 0x6D,
             "482913;0;");
-        row("6E withdrawal", [](L &l, int &c) { return MoveCash(l, kPw, 1, -150.5, c); }, 0x6E,
+        row("6E withdrawal", [](L &l, int &c) { return moveCash(l, kPw, 1, -150.5, c); }, 0x6E,
             "482913;1;-150.50;");
-        row("6E tiny negative is zero", [](L &l, int &c) { return MoveCash(l, kPw, 1, -0.001, c); },
+        row("6E tiny negative is zero", [](L &l, int &c) { return moveCash(l, kPw, 1, -0.001, c); },
             0x6E, "482913;1;0.00;");
-        row("73", [](L &l, int &c) { return ApplySubtotalDiscountPercent(l, kPw, 10, c); }, 0x73,
+        row("73", [](L &l, int &c) { return applySubtotalDiscountPercent(l, kPw, 10, c); }, 0x73,
             "482913;10.00;");
-        row("74", [](L &l, int &c) { return ApplySubtotalDiscountAbsolute(l, kPw, -1.25, c); }, 0x74,
+        row("74", [](L &l, int &c) { return applySubtotalDiscountAbsolute(l, kPw, -1.25, c); }, 0x74,
             "482913;-1.25;");
-        row("75", [](L &l, int &c) { return ApplyTaxGroupDiscountPercent(l, kPw, 3, 2, c); }, 0x75,
+        row("75", [](L &l, int &c) { return applyTaxGroupDiscountPercent(l, kPw, 3, 2, c); }, 0x75,
             "482913;3.00;2;");
-        row("76", [](L &l, int &c) { return ApplyTaxGroupDiscountAbsolute(l, kPw, 0.5, 4, c); }, 0x76,
+        row("76", [](L &l, int &c) { return applyTaxGroupDiscountAbsolute(l, kPw, 0.5, 4, c); }, 0x76,
             "482913;0.50;4;");
-        row("77", [](L &l, int &c) { return MoveCashInReceipt(l, kPw, 0, 100, c); }, 0x77,
+        row("77", [](L &l, int &c) { return moveCashInReceipt(l, kPw, 0, 100, c); }, 0x77,
             "482913;0;100.00;");
-        row("80", [](L &l, int &c) { return GetDiagnosticInfo(l, kPw, c); }, 0x80, "482913;");
-        row("81", [](L &l, int &c) { return ShowOnDisplay(l, kPw, 2, 0, "Итог", c); }, 0x81,
+        row("80", [](L &l, int &c) { return getDiagnosticInfo(l, kPw, c); }, 0x80, "482913;");
+        row("81", [](L &l, int &c) { return showOnDisplay(l, kPw, 2, 0, "Итог", c); }, 0x81,
             "482913;2;0;\xC8\xF2\xEE\xE3;");
-        row("84", [](L &l, int &c) { return PrintServiceReport(l, kPw, 3, c); }, 0x84, "482913;3;");
-        row("88", [](L &l, int &c) { return SetServiceCounter(l, kPw, 3, 0, c); }, 0x88,
+        row("84", [](L &l, int &c) { return printServiceReport(l, kPw, 3, c); }, 0x84, "482913;3;");
+        row("88", [](L &l, int &c) { return setServiceCounter(l, kPw, 3, 0, c); }, 0x88,
             "482913;3;0;");
-        row("89", [](L &l, int &c) { return GetServiceCounter(l, kPw, 2, c); }, 0x89, "482913;2;");
-        row("A0", [](L &l, int &c) { return GetResourceInfo(l, kPw, c); }, 0xA0, "482913;");
-        row("A1", [](L &l, int &c) { return PrintReport(l, kPw, 1, c); }, 0xA1, "482913;1;");
-        row("A2", [](L &l, int &c) { return PrintPeriodicReportByDate(l, kPw, "010124", "311224", 1, c); },
+        row("89", [](L &l, int &c) { return getServiceCounter(l, kPw, 2, c); }, 0x89, "482913;2;");
+        row("A0", [](L &l, int &c) { return getResourceInfo(l, kPw, c); }, 0xA0, "482913;");
+        row("A1", [](L &l, int &c) { return printReport(l, kPw, 1, c); }, 0xA1, "482913;1;");
+        row("A2", [](L &l, int &c) { return printPeriodicReportByDate(l, kPw, "010124", "311224", 1, c); },
             0xA2, "482913;010124;311224;1;");
-        row("A3", [](L &l, int &c) { return PrintPeriodicReportByNumber(l, kPw, 1, 30, 0, c); }, 0xA3,
+        row("A3", [](L &l, int &c) { return printPeriodicReportByNumber(l, kPw, 1, 30, 0, c); }, 0xA3,
             "482913;1;30;0;");
         row("A4 codes beyond 2^31",
             [](L &l, int &c) {
-                return PrintGoodsReport(l, kPw, Q_INT64_C(4294967296),
+                return printGoodsReport(l, kPw, Q_INT64_C(4294967296),
                                         std::numeric_limits<qint64>::max(), c);
             },
             0xA4, "482913;4294967296;9223372036854775807;");
         row("A4 lowest code",
-            [](L &l, int &c) { return PrintGoodsReport(l, kPw, std::numeric_limits<qint64>::min(), 0, c); },
+            [](L &l, int &c) { return printGoodsReport(l, kPw, std::numeric_limits<qint64>::min(), 0, c); },
             0xA4, "482913;-9223372036854775808;0;");
-        row("A5", [](L &l, int &c) { return PrintReceiptCopies(l, kPw, 5, 7, c); }, 0xA5,
+        row("A5", [](L &l, int &c) { return printReceiptCopies(l, kPw, 5, 7, c); }, 0xA5,
             "482913;5;7;");
-        row("A6", [](L &l, int &c) { return PrintAdditionalReport(l, kPw, 2, c); }, 0xA6,
+        row("A6", [](L &l, int &c) { return printAdditionalReport(l, kPw, 2, c); }, 0xA6,
             "482913;2;;;");
-        row("F3", [](L &l, int &c) { return RestartRegistrar(l, kPw, c); }, 0xF3, "482913;");
+        row("F3", [](L &l, int &c) { return restartRegistrar(l, kPw, c); }, 0xF3, "482913;");
 
         // No out-parameter.
         row("E7 selector 0", [](L &l, int &) { return SetDataSource(l, kPw, 0, 17); }, 0xE7,
@@ -207,9 +207,9 @@ private slots:
         row("E7 selector 5", [](L &l, int &) { return SetDataSource(l, kPw, 5, 99); }, 0xE7,
             "482913;5;;;", false);
         row("E8", [](L &l, int &) { return ReadDataFromBuf(l, kPw); }, 0xE8, "482913;", false);
-        row("EB", [](L &l, int &) { return PrintCopiesByNumber(l, kPw, 10, 12); }, 0xEB,
+        row("EB", [](L &l, int &) { return printCopiesByNumber(l, kPw, 10, 12); }, 0xEB,
             "482913;10;12;", false);
-        row("EE", [](L &l, int &) { return SearchControlTape(l, kPw, "010124", "0800", "020124", "2000", 1); },
+        row("EE", [](L &l, int &) { return searchControlTape(l, kPw, "010124", "0800", "020124", "2000", 1); },
             0xEE, "482913;010124;0800;020124;2000;1;", false);
     }
     void parameterStrings()
@@ -256,10 +256,10 @@ private slots:
         row("64 price below 0", [](L &l, int &c) { return SellItem(l, kPw, 1, 1, -0.01, c); }, -152);
         row("64 price NaN", [](L &l, int &c) { return SellItem(l, kPw, 1, 1, kNaN, c); }, -152);
         row("64 price infinite", [](L &l, int &c) { return SellItem(l, kPw, 1, 1, kInf, c); }, -152);
-        row("6A quantity 0", [](L &l, int &c) { return SellItemVekr(l, kPw, 1, 0, 1, 5, c); }, -151);
-        row("6A price below 0", [](L &l, int &c) { return SellItemVekr(l, kPw, 1, 1, -1, 5, c); }, -152);
-        row("67 type -1", [](L &l, int &c) { return PayReceipt(l, kPw, -1, 1, c); }, -151);
-        row("67 type 10", [](L &l, int &c) { return PayReceipt(l, kPw, 10, 1, c); }, -151);
+        row("6A quantity 0", [](L &l, int &c) { return sellItemVekr(l, kPw, 1, 0, 1, 5, c); }, -151);
+        row("6A price below 0", [](L &l, int &c) { return sellItemVekr(l, kPw, 1, 1, -1, 5, c); }, -152);
+        row("67 type -1", [](L &l, int &c) { return payReceipt(l, kPw, -1, 1, c); }, -151);
+        row("67 type 10", [](L &l, int &c) { return payReceipt(l, kPw, 10, 1, c); }, -151);
 
         // Text fields: ";" would shift every later field, SOH or ETX would land inside
         // the frame, a character outside Windows-1251 would go out as a substitute.
@@ -275,7 +275,7 @@ private slots:
         row("2D payment name", [](L &l, int &c) { return SetPaymentParams(l, kPw, 1, 3, QStringLiteral("\x1f"), c); }, -162);
         row("22 header text", [](L &l, int &c) { return SetHeaderFooter(l, kPw, 1, QStringLiteral("€ ок ✓"), 0, c); }, -163);
         row("29 logo data", [](L &l, int &c) { return SetUserLogo(l, kPw, 0, QString(47, '0') + ';', c); }, -161);
-        row("81 display", [](L &l, int &c) { return ShowOnDisplay(l, kPw, 0, 0, "1;2", c); }, -161);
+        row("81 display", [](L &l, int &c) { return showOnDisplay(l, kPw, 0, 0, "1;2", c); }, -161);
     }
     void refusalsSendNothing()
     {
@@ -319,9 +319,9 @@ private slots:
         QTest::addColumn<Call>("call");
         using L = DeviceLink;
         QTest::newRow("EE") << Call([](L &l, int &) {
-            return SearchControlTape(l, kPw, "010124;", "0800", "020124", "2000", 1);
+            return searchControlTape(l, kPw, "010124;", "0800", "020124", "2000", 1);
         });
-        QTest::newRow("EB password") << Call([](L &l, int &) { return PrintCopiesByNumber(l, "4829\x03", 1, 2); });
+        QTest::newRow("EB password") << Call([](L &l, int &) { return printCopiesByNumber(l, "4829\x03", 1, 2); });
         QTest::newRow("E8 password") << Call([](L &l, int &) { return ReadDataFromBuf(l, "48;"); });
     }
     void refusedTextWithoutCodeReadsAsNotRun()
@@ -377,9 +377,9 @@ private slots:
         int code = -1;
         SellItem(b.link, kPw, 1234, 1.5, 10, code);
         const QByteArray sale = b.lastParams();
-        PayReceipt(b.link, kPw, 0, 12345.67, code);
+        payReceipt(b.link, kPw, 0, 12345.67, code);
         const QByteArray payment = b.lastParams();
-        ApplyItemDiscountPercent(b.link, kPw, -2.5, code);
+        applyItemDiscountPercent(b.link, kPw, -2.5, code);
         const QByteArray discount = b.lastParams();
 
         std::setlocale(LC_NUMERIC, savedC.constData());

@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-class TestErrorDecoding : public QObject {
+class ErrorDecodingTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -22,7 +22,7 @@ private slots:
 static const QString kEquipment = QStringLiteral("Ошибка оборудования!\n ");
 static const QString kUnknown = QStringLiteral("Неизвестная ошибка!");
 
-void TestErrorDecoding::decodesWord_data()
+void ErrorDecodingTest::decodesWord_data()
 {
     QTest::addColumn<QByteArray>("word");
     QTest::addColumn<bool>("ok");
@@ -125,14 +125,14 @@ void TestErrorDecoding::decodesWord_data()
     QTest::newRow("long") << QByteArray("00060203") << false << QString("Неверный пароль доступа!");
 }
 
-void TestErrorDecoding::decodesWord()
+void ErrorDecodingTest::decodesWord()
 {
     QFETCH(QByteArray, word);
     QFETCH(bool, ok);
     QFETCH(QString, message);
 
     QString got = QStringLiteral("left over");
-    QCOMPARE(DecodeErrorWord(word, got), ok);
+    QCOMPARE(decodeErrorWord(word, got), ok);
     QCOMPARE(got, message);
 
     CommandResult result;
@@ -142,7 +142,7 @@ void TestErrorDecoding::decodesWord()
     QCOMPARE(got, message);
 }
 
-void TestErrorDecoding::readsOnlyUpperCaseHexDigits_data()
+void ErrorDecodingTest::readsOnlyUpperCaseHexDigits_data()
 {
     QTest::addColumn<QByteArray>("word");
     QTest::addColumn<int>("detail");
@@ -158,7 +158,7 @@ void TestErrorDecoding::readsOnlyUpperCaseHexDigits_data()
     QTest::newRow("one char") << QByteArray("F") << 0xF0 << 0;
 }
 
-void TestErrorDecoding::readsOnlyUpperCaseHexDigits()
+void ErrorDecodingTest::readsOnlyUpperCaseHexDigits()
 {
     QFETCH(QByteArray, word);
     QFETCH(int, detail);
@@ -169,7 +169,7 @@ void TestErrorDecoding::readsOnlyUpperCaseHexDigits()
     QCOMPARE(code.errorClass, errorClass);
 }
 
-void TestErrorDecoding::timeoutWinsOverAnyErrorWord_data()
+void ErrorDecodingTest::timeoutWinsOverAnyErrorWord_data()
 {
     QTest::addColumn<QByteArray>("word");
     QTest::addColumn<quint32>("flags");
@@ -181,7 +181,7 @@ void TestErrorDecoding::timeoutWinsOverAnyErrorWord_data()
                                     << (CommandResult::kNoReplyBit | CommandResult::kNakBit | 0xFFFFFFu);
 }
 
-void TestErrorDecoding::timeoutWinsOverAnyErrorWord()
+void ErrorDecodingTest::timeoutWinsOverAnyErrorWord()
 {
     QFETCH(QByteArray, word);
     QFETCH(quint32, flags);
@@ -196,7 +196,7 @@ void TestErrorDecoding::timeoutWinsOverAnyErrorWord()
 
 // After a NAK the record still holds the previous reply's error word; a stale "0000"
 // must not report the rejected command as done.
-void TestErrorDecoding::nakIsNeverSuccess()
+void ErrorDecodingTest::nakIsNeverSuccess()
 {
     CommandResult result;
     result.errorWord = "0000";
@@ -210,7 +210,7 @@ void TestErrorDecoding::nakIsNeverSuccess()
 // A reply whose check characters did not match: its "0000" may be noise or an earlier
 // reply's, so it is a failure with its own message, whether the flag word or only the
 // checksum-error byte says so.
-void TestErrorDecoding::checksumMismatchIsNeverSuccess()
+void ErrorDecodingTest::checksumMismatchIsNeverSuccess()
 {
     CommandResult result;
     result.errorWord = "0000";
@@ -228,7 +228,7 @@ void TestErrorDecoding::checksumMismatchIsNeverSuccess()
     QCOMPARE(message, error_decoding::kNakMessage.toString());
 }
 
-void TestErrorDecoding::statusBitsOfTheFlagWordAreIgnored()
+void ErrorDecodingTest::statusBitsOfTheFlagWordAreIgnored()
 {
     CommandResult result;
     result.errorWord = "0000";
@@ -238,7 +238,7 @@ void TestErrorDecoding::statusBitsOfTheFlagWordAreIgnored()
     QVERIFY(message.isEmpty());
 }
 
-void TestErrorDecoding::clearsPreviousMessageOnSuccess()
+void ErrorDecodingTest::clearsPreviousMessageOnSuccess()
 {
     CommandResult result;
     result.errorWord = "0006";
@@ -249,5 +249,5 @@ void TestErrorDecoding::clearsPreviousMessageOnSuccess()
     QVERIFY(message.isEmpty());
 }
 
-QTEST_APPLESS_MAIN(TestErrorDecoding)
+QTEST_APPLESS_MAIN(ErrorDecodingTest)
 #include "tst_error_decoding.moc"

@@ -4,7 +4,7 @@
 
 using status_bytes::Connection;
 
-class TestStatusBytes : public QObject {
+class StatusBytesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -20,7 +20,7 @@ private slots:
     void outOfRange();
 };
 
-void TestStatusBytes::dataTransferModels_data()
+void StatusBytesTest::dataTransferModels_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<bool>("transfer");
@@ -37,14 +37,14 @@ void TestStatusBytes::dataTransferModels_data()
     QTest::newRow("empty") << QString() << false;
 }
 
-void TestStatusBytes::dataTransferModels()
+void StatusBytesTest::dataTransferModels()
 {
     QFETCH(QString, model);
     QFETCH(bool, transfer);
     QCOMPARE(status_bytes::reportsDataTransfer(model), transfer);
 }
 
-void TestStatusBytes::byte5CaptionsFollowModelAndConnection_data()
+void StatusBytesTest::byte5CaptionsFollowModelAndConnection_data()
 {
     QTest::addColumn<QString>("model");
     QTest::addColumn<Connection>("connection");
@@ -66,7 +66,7 @@ void TestStatusBytes::byte5CaptionsFollowModelAndConnection_data()
     QTest::newRow("no model USB") << QString() << Connection::Usb << reserve0 << reserve1;
 }
 
-void TestStatusBytes::byte5CaptionsFollowModelAndConnection()
+void StatusBytesTest::byte5CaptionsFollowModelAndConnection()
 {
     QFETCH(QString, model);
     QFETCH(Connection, connection);
@@ -83,7 +83,7 @@ void TestStatusBytes::byte5CaptionsFollowModelAndConnection()
     QCOMPARE(all.at(7), QString("(80) Всегда установлен"));
 }
 
-void TestStatusBytes::otherCaptionsDoNotFollowTheModel()
+void StatusBytesTest::otherCaptionsDoNotFollowTheModel()
 {
     for (int byte = 0; byte < 5; ++byte)
         QCOMPARE(status_bytes::bitCaptions(byte, "Korvan KM-1", Connection::Usb),
@@ -92,7 +92,7 @@ void TestStatusBytes::otherCaptionsDoNotFollowTheModel()
              QString("(1) Заканчивается чековая лента (для  Korvan KV-T857)"));
 }
 
-void TestStatusBytes::receiptState_data()
+void StatusBytesTest::receiptState_data()
 {
     QTest::addColumn<int>("byte2");
     QTest::addColumn<int>("state");
@@ -121,7 +121,7 @@ void TestStatusBytes::receiptState_data()
                                              "(40) Резерв"};
 }
 
-void TestStatusBytes::receiptState()
+void StatusBytesTest::receiptState()
 {
     QFETCH(int, byte2);
     QFETCH(int, state);
@@ -134,7 +134,7 @@ void TestStatusBytes::receiptState()
     QCOMPARE(status_bytes::setBitCaptions(status).at(2), setBits);
 }
 
-void TestStatusBytes::receiptStateList()
+void StatusBytesTest::receiptStateList()
 {
     const QStringList list = status_bytes::receiptStateTexts();
     QCOMPARE(list.size(), 16);
@@ -144,7 +144,7 @@ void TestStatusBytes::receiptStateList()
         QCOMPARE(list.at(state), QString::number(state) + '.');
 }
 
-void TestStatusBytes::setBits()
+void StatusBytesTest::setBits()
 {
     // As the record keeps them: bit 7 cleared.
     const std::array<quint8, 6> status{0x01, 0x00, 0x00, 0x40, 0x03, 0x13};
@@ -167,7 +167,7 @@ void TestStatusBytes::setBits()
         QVERIFY(byte.isEmpty());
 }
 
-void TestStatusBytes::outOfRange()
+void StatusBytesTest::outOfRange()
 {
     QCOMPARE(status_bytes::byteTitle(0), QString("Статус регистратора - байт 0 (общее состояние)"));
     QCOMPARE(status_bytes::byteTitle(5),
@@ -182,5 +182,5 @@ void TestStatusBytes::outOfRange()
     QVERIFY(status_bytes::receiptStateText(-1).isNull());
 }
 
-QTEST_APPLESS_MAIN(TestStatusBytes)
+QTEST_APPLESS_MAIN(StatusBytesTest)
 #include "tst_status_bytes.moc"

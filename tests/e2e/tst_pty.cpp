@@ -14,7 +14,7 @@
 #include <QTest>
 #include <QThread>
 
-class Pty : public QObject {
+class PtyTest : public QObject {
     Q_OBJECT
     PtyClock clock; // repeat pauses in virtual time; the start-up pause really passes
 private slots:
@@ -41,7 +41,7 @@ private slots:
         QCOMPARE(r->field(0), QByteArray("Korvan KM-1"));
         QCOMPARE(r->field(9), QByteArray("3"));
         QVERIFY(link.CloseSerial());
-        QVERIFY(!link.SerialOpen());
+        QVERIFY(!link.serialOpen());
     }
 
     void replyAssembledAcrossPause()
@@ -281,5 +281,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(Pty)
+QTEST_GUILESS_MAIN(PtyTest)
 #include "tst_pty.moc"

@@ -166,7 +166,7 @@ private slots:
         QString port;
         QCOMPARE(FindVirtualPort(0, port, QString(), className, tree), -2);
         QVERIFY(port.isEmpty());
-        QCOMPARE(LocateVirtualPort(port, tree), -2);
+        QCOMPARE(locateVirtualPort(port, tree), -2);
         QVERIFY(port.isEmpty());
     }
 
@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(FindVirtualPort(2, port, recovery::kVirtualPortMatch, recovery::kPortsClass, tree), -1);
         QCOMPARE(FindVirtualPort(3, port, recovery::kVirtualPortMatch, recovery::kPortsClass, tree), -2);
         port.clear();
-        QCOMPARE(LocateVirtualPort(port, tree), 0);
+        QCOMPARE(locateVirtualPort(port, tree), 0);
         QCOMPARE(port, QStringLiteral("ttyACM1"));
     }
 
@@ -253,17 +253,17 @@ private slots:
         const RecordingTree tree(sysfs.root());
         sysfs.write(QDir(sysfs.root()).relativeFilePath(folder) + QStringLiteral("/authorized"), "x");
         OpenPort serial;
-        QVERIFY(serial.link.SerialOpen());
+        QVERIFY(serial.link.serialOpen());
         RecordingPrompter prompter;
 
         QString port;
-        QCOMPARE(RestartVirtualPort(serial.link, tell(prompter), 0, port, recovery::RestartMatchText(QStringLiteral("ttyACM1")),
+        QCOMPARE(RestartVirtualPort(serial.link, tell(prompter), 0, port, recovery::restartMatchText(QStringLiteral("ttyACM1")),
                                     recovery::kUsbDevicesClass, tree),
                  -1);
-        QVERIFY(serial.link.SerialOpen()); // nothing matched, nothing closed
-        QCOMPARE(RestartRegistrarDevice(serial.link, tell(prompter), QStringLiteral("ttyACM1"), port, tree), 0);
+        QVERIFY(serial.link.serialOpen()); // nothing matched, nothing closed
+        QCOMPARE(restartRegistrarDevice(serial.link, tell(prompter), QStringLiteral("ttyACM1"), port, tree), 0);
         QCOMPARE(port, QStringLiteral("ttyACM1"));
-        QVERIFY(!serial.link.SerialOpen());
+        QVERIFY(!serial.link.serialOpen());
         QCOMPARE(tree.writes, QStringList({QStringLiteral("1-2/authorized=0"), QStringLiteral("1-2/authorized=1")}));
         QFile f(folder + QStringLiteral("/authorized"));
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -278,20 +278,20 @@ private slots:
         sysfs.registrar(QStringLiteral("2"), QStringLiteral("ttyACM12"));
         const RecordingTree tree(sysfs.root());
         QString port;
-        QCOMPARE(LocateVirtualPort(port, tree), 0);
+        QCOMPARE(locateVirtualPort(port, tree), 0);
         QCOMPARE(port, QStringLiteral("ttyACM12"));
 
         DeviceLink link;
         RecordingPrompter prompter;
         port.clear();
-        QCOMPARE(RestartVirtualPort(link, tell(prompter), 0, port, recovery::RestartMatchText(QStringLiteral("ttyACM1")),
+        QCOMPARE(RestartVirtualPort(link, tell(prompter), 0, port, recovery::restartMatchText(QStringLiteral("ttyACM1")),
                                     recovery::kUsbDevicesClass, tree),
                  -1);
-        QCOMPARE(RestartRegistrarDevice(link, tell(prompter), QStringLiteral("ttyACM1"), port, tree), -2);
-        QCOMPARE(RestartRegistrarDevice(link, tell(prompter), QString(), port, tree), -2);
+        QCOMPARE(restartRegistrarDevice(link, tell(prompter), QStringLiteral("ttyACM1"), port, tree), -2);
+        QCOMPARE(restartRegistrarDevice(link, tell(prompter), QString(), port, tree), -2);
         QVERIFY(port.isEmpty());
         QVERIFY(tree.writes.isEmpty());
-        QCOMPARE(RestartRegistrarDevice(link, tell(prompter), QStringLiteral("ttyACM12"), port, tree), 0);
+        QCOMPARE(restartRegistrarDevice(link, tell(prompter), QStringLiteral("ttyACM12"), port, tree), 0);
     }
 
     void failingAttributeWrites_data()
@@ -316,11 +316,11 @@ private slots:
         OpenPort serial;
         RecordingPrompter prompter;
         QString port;
-        QCOMPARE(RestartRegistrarDevice(serial.link, tell(prompter), QStringLiteral("ttyACM0"), port, DeviceTree(sysfs.root())),
+        QCOMPARE(restartRegistrarDevice(serial.link, tell(prompter), QStringLiteral("ttyACM0"), port, DeviceTree(sysfs.root())),
                  0);
         QCOMPARE(port, QStringLiteral("ttyACM0"));
         QCOMPARE(prompter.messages(), messages);
-        QVERIFY(!serial.link.SerialOpen());
+        QVERIFY(!serial.link.serialOpen());
     }
 
     void cliListsPortsAndMarksTheRegistrar()

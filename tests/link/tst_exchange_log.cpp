@@ -41,7 +41,7 @@ struct Rig {
     Rig()
     {
         QDir::setCurrent(dir.path());
-        link.AttachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
+        link.attachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
     }
     ~Rig() { QDir::setCurrent(oldCwd); }
     QString path() const { return dir.filePath(QStringLiteral("Orvex.log")); }
@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(lines[1], QByteArray("28482913;"));
         matchComment(lines[2], QStringLiteral("21 SYN=3"));
         QCOMPARE(lines[3], r->reply);
-        QCOMPARE(rig.link.Log().LogFilePath(), rig.path());
+        QCOMPARE(rig.link.Log().logFilePath(), rig.path());
     }
 
     void emptyParametersAndHexLabels()
@@ -91,7 +91,7 @@ private slots:
     {
         Rig rig;
         rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
-        rig.link.Log().SetCommentsEnabled(false);
+        rig.link.Log().setCommentsEnabled(false);
         rig.link.ExecuteCommand(0x21, "482913;");
         rig.link.ExecuteCommand(0x28, "482913;");
         QCOMPARE(linesOf(rig.path()), (QList<QByteArray>{"21482913;", "28482913;"}));
@@ -145,7 +145,7 @@ private slots:
         // With comments off the log keeps only the requests.
         Rig quiet;
         quiet.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
-        quiet.link.Log().SetCommentsEnabled(false);
+        quiet.link.Log().setCommentsEnabled(false);
         quiet.registrar.injectFault(emu::Fault{emu::Fault::Delayed, 1, 300});
         quiet.link.SendStartupFrame();
         quiet.link.ExecuteCommand(0x28, "482913;");

@@ -15,9 +15,9 @@ emu::SoakTally soak(int commands, double rate, quint32 seed, int replyCount, boo
     VirtualClock clock;
     emu::Registrar registrar;
     DeviceLink link(clock);
-    link.AttachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
+    link.attachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
     link.SetReplyCount(replyCount);
-    link.SetOnVirtualPort(virtualPort);
+    link.setOnVirtualPort(virtualPort);
     registrar.setFaultRate(rate, emu::soakFaults(), seed);
     link.SendStartupFrame();
     QList<emu::SoakCommand> sent;
@@ -33,7 +33,7 @@ emu::SoakTally soak(int commands, double rate, quint32 seed, int replyCount, boo
 
 } // namespace
 
-class FaultSoak : public QObject {
+class FaultSoakTest : public QObject {
     Q_OBJECT
 private slots:
     void verdictsMatchWhatTheRegistrarDid_data()
@@ -63,5 +63,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(FaultSoak)
+QTEST_GUILESS_MAIN(FaultSoakTest)
 #include "tst_fault_soak.moc"

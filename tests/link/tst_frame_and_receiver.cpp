@@ -22,7 +22,7 @@ QByteArray reply(const QByteArray &errorWord, const QByteArray &data, quint8 cod
 
 } // namespace
 
-class FrameAndReceiver : public QObject {
+class FrameAndReceiverTest : public QObject {
     Q_OBJECT
 private slots:
     void requestFrameByteExact()
@@ -277,5 +277,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(FrameAndReceiver)
+QTEST_GUILESS_MAIN(FrameAndReceiverTest)
 #include "tst_frame_and_receiver.moc"

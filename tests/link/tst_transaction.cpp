@@ -21,8 +21,8 @@ struct Rig {
     {
         auto t = std::make_unique<LoopbackTransport>(registrar, clock, kind);
         wire = t.get();
-        link.AttachTransport(std::move(t));
-        link.SetMessageHook([this](const QString &m) { messages << m; });
+        link.attachTransport(std::move(t));
+        link.setMessageHook([this](const QString &m) { messages << m; });
     }
     void fault(emu::Fault::Kind kind, int count = 3, int interval = 80)
     {
@@ -40,7 +40,7 @@ struct Rig {
 
 } // namespace
 
-class Transaction : public QObject {
+class TransactionTest : public QObject {
     Q_OBJECT
 private slots:
     void plainExchange()
@@ -143,7 +143,7 @@ private slots:
     void silentCommandRepeatsOnVirtualPort()
     {
         Rig rig;
-        rig.link.SetOnVirtualPort(true);
+        rig.link.setOnVirtualPort(true);
         rig.link.SetReplyCount(2);
         rig.link.ExecuteCommand(0x28, kPw);
         rig.wire->sendTimes.clear();
@@ -164,7 +164,7 @@ private slots:
     void virtualPortRecoversFromOneLostReply()
     {
         Rig rig;
-        rig.link.SetOnVirtualPort(true);
+        rig.link.setOnVirtualPort(true);
         rig.link.ExecuteCommand(0x28, kPw);
         rig.fault(emu::Fault::Silence);
         const CommandResult *r = rig.link.ExecuteCommand(0x21, kPw);
@@ -282,7 +282,7 @@ private slots:
         QCOMPARE(rig.wire->framesSent.size(), 1);
         QCOMPARE(r->commandCode, 0x28);
         QCOMPARE(r->fieldCount, 7);
-        QVERIFY(rig.link.LinkReady());
+        QVERIFY(rig.link.linkReady());
     }
 
     void noTransportIsReportedAsFailure()
@@ -290,14 +290,14 @@ private slots:
         VirtualClock clock;
         DeviceLink link(clock);
         QStringList messages;
-        link.SetMessageHook([&](const QString &m) { messages << m; });
+        link.setMessageHook([&](const QString &m) { messages << m; });
         QCOMPARE(link.ExchangeFrame(0x21, kPw), -1); // not connected: the link is not idle
         const CommandResult *r = link.ExecuteCommand(0x21, kPw);
         QCOMPARE(messages, QStringList{QStringLiteral("Ошибка выбора устройства подключения!")});
         QVERIFY(r->noReply());
         QCOMPARE(r->commandCode, 0x21);
         QCOMPARE(clock.nowMs(), qint64(0));
-        QVERIFY(link.LinkReady());
+        QVERIFY(link.linkReady());
     }
 
     void overlongParametersAreNeverSent()
@@ -391,7 +391,7 @@ private slots:
         QCOMPARE(r->reply, QByteArray());
         QCOMPARE(rig.messages.size(), 1);
         QVERIFY(rig.messages[0].contains(QStringLiteral("20h")) && rig.messages[0].contains(QStringLiteral("FFh")));
-        QVERIFY(rig.link.LinkReady());
+        QVERIFY(rig.link.linkReady());
     }
 
     void noiseEndsTheWaitWithinThirtySeconds()
@@ -513,7 +513,7 @@ private slots:
     {
         // Faults on most exchanges; every intended command must be carried out exactly once.
         Rig rig;
-        rig.link.SetOnVirtualPort(true);
+        rig.link.setOnVirtualPort(true);
         rig.link.SetReplyCount(25);
         const QList<emu::Fault> kinds = {{emu::Fault::Silence}, {emu::Fault::Nak}, {emu::Fault::Garbage},
                                          {emu::Fault::CutShort}, {emu::Fault::SynBefore, 2, 300},
@@ -539,5 +539,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(Transaction)
+QTEST_GUILESS_MAIN(TransactionTest)
 #include "tst_transaction.moc"

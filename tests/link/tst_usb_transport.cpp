@@ -84,7 +84,7 @@ struct Rig {
         auto t = std::make_unique<UsbTransport>(clock, library);
         usb = t.get();
         connected = usb->UsbConnect();
-        link.AttachTransport(std::move(t));
+        link.attachTransport(std::move(t));
     }
 };
 
@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(rig.connected, 1);
         QVERIFY(rig.usb->opened());
         QVERIFY(rig.usb->libraryLoaded());
-        QVERIFY(rig.link.LinkReady());
+        QVERIFY(rig.link.linkReady());
         // The ST-LINK with the same vendor id on the same bus is passed over.
         QCOMPARE(fake()["wrong_device_opens"], 0);
         QCOMPARE(fake()["last_configuration"], 1);
@@ -173,17 +173,17 @@ private slots:
         QCOMPARE(rig.usb->opened(), expected == 1);
         QCOMPARE(fake()["open_handles"], expected);
         QCOMPARE(fake()["bad_handle"], 0);
-        QCOMPARE(OpenUsbTransport(rig.clock, QStringLiteral(FAKEUSB_PATH)) != nullptr, what >= 1);
+        QCOMPARE(openUsbTransport(rig.clock, QStringLiteral(FAKEUSB_PATH)) != nullptr, what >= 1);
     }
 
     void missingLibrary()
     {
         const QString path = QStringLiteral("/nonexistent/libusb-0.1.so.4");
         QString why;
-        QVERIFY(!UsbTransport::LibraryLoadable(path, &why));
+        QVERIFY(!UsbTransport::libraryLoadable(path, &why));
         QVERIFY(!why.isEmpty());
-        QVERIFY(UsbTransport::LibraryLoadable(QStringLiteral(FAKEUSB_PATH)));
-        QVERIFY(!OpenUsbTransport(SystemClock::instance(), path));
+        QVERIFY(UsbTransport::libraryLoadable(QStringLiteral(FAKEUSB_PATH)));
+        QVERIFY(!openUsbTransport(SystemClock::instance(), path));
 
         Rig rig(path);
         QCOMPARE(rig.connected, 0);
@@ -217,7 +217,7 @@ private slots:
             {
                 UsbTransport second(clock, QString::fromLocal8Bit(path));
                 second.UsbOpen();
-                QVERIFY(UsbTransport::LibraryLoadable(QString::fromLocal8Bit(path)));
+                QVERIFY(UsbTransport::libraryLoadable(QString::fromLocal8Bit(path)));
             }
             QVERIFY(loaded());
             QVERIFY(first.UsbOpen());
@@ -362,7 +362,7 @@ private slots:
         QCOMPARE(fake()["frames_received"], frames);
         QCOMPARE(fake()["resets"], resets);
         QCOMPARE(fake()["bad_handle"], 0);
-        QVERIFY(rig.link.LinkReady());
+        QVERIFY(rig.link.linkReady());
         if (answered) {
             QCOMPARE(r->flags, 0u);
             QCOMPARE(r->field(0), QByteArray("9600"));
@@ -399,7 +399,7 @@ private slots:
         QCOMPARE(fake()["bad_handle"], 0);
 
         QCOMPARE(rig.link.ExecuteCommand(0x28, kPw)->flags, 0u); // reopened on demand
-        rig.link.DetachTransport();
+        rig.link.detachTransport();
         QCOMPARE(fake()["open_handles"], 0);
     }
 

@@ -512,7 +512,7 @@ private slots:
         f.close();
         QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
         QCOMPARE(lost.size(), 1);
-        QVERIFY(b.app.link().ActiveTransport() == nullptr);
+        QVERIFY(b.app.link().activeTransport() == nullptr);
         QVERIFY(b.registrar.journal().isEmpty());
     }
 

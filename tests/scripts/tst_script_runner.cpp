@@ -640,7 +640,7 @@ private slots:
         QCOMPARE(b.sink.lost, 1);
         QCOMPARE(b.prompter.messages(),
                  QStringList{QStringLiteral("Порт не открылся на новой скорости: регистратор отключён, скрипт остановлен.")});
-        QVERIFY(b.app.link().ActiveTransport() == nullptr);
+        QVERIFY(b.app.link().activeTransport() == nullptr);
         QVERIFY(b.registrar.journal().isEmpty()); // the line after it never ran
     }
 

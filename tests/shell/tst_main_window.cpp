@@ -192,7 +192,7 @@ private slots:
         QVERIFY(rig.m().usbButtonEnabled && rig.m().serialListsEnabled);
         QVERIFY(rig.m().statusText.isEmpty());
         QCOMPARE(rig.emulatorStops, 1);
-        QVERIFY(!rig.app.link().SerialOpen());
+        QVERIFY(!rig.app.link().serialOpen());
     }
 
     void modelDependentMenus_data()
@@ -283,7 +283,7 @@ private slots:
         QCOMPARE(rig.m().serialButtonText, QStringLiteral("Подключить"));
         QVERIFY(rig.m().serialButtonEnabled && rig.m().usbButtonEnabled && rig.m().serialListsEnabled);
         QVERIFY(!rig.menusEnabled());
-        QVERIFY(!rig.app.link().SerialOpen());
+        QVERIFY(!rig.app.link().serialOpen());
         QVERIFY(!rig.app.state().sharedMark);
         // A second attempt works.
         rig.prompter.clear();
@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(rig.m().serialLamp, Lamp::Red);
         QCOMPARE(rig.m().serialButtonText, QStringLiteral("Подключить"));
         QVERIFY(rig.m().serialButtonEnabled && rig.m().usbButtonEnabled && rig.m().serialListsEnabled);
-        QVERIFY(!rig.app.link().SerialOpen());
+        QVERIFY(!rig.app.link().serialOpen());
         QVERIFY(!rig.menusEnabled());
     }
 
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(rig.m().usbButtonText, QStringLiteral("Подключить"));
         QVERIFY(rig.m().serialButtonEnabled);
         QVERIFY(!rig.menusEnabled());
-        QCOMPARE(rig.app.link().ActiveTransport(), nullptr);
+        QCOMPARE(rig.app.link().activeTransport(), nullptr);
     }
 
     void portThatCannotBeOpened()
@@ -411,9 +411,9 @@ private slots:
         rig.ops->activate();
         rig.ops->usbButton();
         QDir::setCurrent(old);
-        QCOMPARE(rig.app.link().Log().LogFileName(), QStringLiteral("x.log"));
+        QCOMPARE(rig.app.link().Log().logFileName(), QStringLiteral("x.log"));
         QVERIFY(QFile::exists(rig.dir.filePath(QStringLiteral("x.log"))));
-        QCOMPARE(rig.app.link().ReplyCount(), 0);
+        QCOMPARE(rig.app.link().replyCount(), 0);
     }
 };
 

@@ -120,7 +120,7 @@ private slots:
         QVERIFY(rig.platform->emulator().running());
         rig.window->close();
         QVERIFY(!rig.platform->emulator().running());
-        QVERIFY(!rig.app->link().SerialOpen());
+        QVERIFY(!rig.app->link().serialOpen());
     }
 };
 

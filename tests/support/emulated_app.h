@@ -27,7 +27,7 @@ struct EmulatedApp {
             return;
         auto t = std::make_unique<LoopbackTransport>(registrar, clock);
         line = t.get();
-        app.link().AttachTransport(std::move(t));
+        app.link().attachTransport(std::move(t));
         app.state().serialConnected = true;
     }
 };
