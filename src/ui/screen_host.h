@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <functional>
 
@@ -24,6 +25,14 @@ public:
     virtual void openScreen(const QString &className) = 0;
     // The main window's status-bar text.
     virtual void setStatusText(const QString &text) = 0;
+
+    // The serial connection, as screens that reopen the port need it (a script's SetSpeed):
+    // the port the connection uses (the built-in emulator's device when that entry is
+    // chosen), the new speed once the port runs at it, and the loss of the connection
+    // (the window then shows the program disconnected).
+    virtual QString connectedPortName() = 0;
+    virtual void connectionSpeedChanged(qint32 rate) = 0;
+    virtual void connectionLost() = 0;
 
     template <class T>
     T *screen() { return static_cast<T *>(screen(QString::fromLatin1(T::staticMetaObject.className()))); }
