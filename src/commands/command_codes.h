@@ -49,6 +49,8 @@ enum Code : int {
     ItemPercentDiscount = 0x68,
     ItemAbsoluteDiscount = 0x69,
     ExtraTax = 0x6A,
+    // The sale to a recipient goes out under the extra tax's code with its own fields.
+    SellItemForRecipient = ExtraTax,
     VoidOperation = 0x6B,
     TotalPercentDiscount = 0x6C,
     PrintTotal = 0x6D,
@@ -72,6 +74,8 @@ enum Code : int {
     FreeResources = 0xA0,
     PrintReport = 0xA1,
     FindReportByDate = 0xA2,
+    // The periodic report between two dates is printed through the search by date.
+    PeriodicReportByDate = FindReportByDate,
     PeriodicReport = 0xA3,
     GoodsReport = 0xA4,
     CopiesByRunningNumber = 0xA5,

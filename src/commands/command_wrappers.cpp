@@ -1,5 +1,6 @@
 #include "commands/command_wrappers.h"
 
+#include "commands/command_codes.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
 #include "link/device_link.h"
@@ -181,12 +182,12 @@ constexpr int kLogoLineChars = 48;
 CommandResult *SetDateTime(DeviceLink &link, const QString &password, const QString &date,
                            const QString &time, int &code)
 {
-    return run(link, 0x20, Params(password).text(date).text(time), code);
+    return run(link, cmd::SetDateTime, Params(password).text(date).text(time), code);
 }
 
 CommandResult *GetDateTime(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x21, password, code);
+    return passwordOnly(link, cmd::GetDateTime, password, code);
 }
 
 // ---- Receipt header and advertising text -------------------------------------------
@@ -196,14 +197,14 @@ CommandResult *SetHeaderFooter(DeviceLink &link, const QString &password, int li
 {
     if (!headerLineOk(line))
         return refuse(link, wrapper_codes::kHeaderLineWrite, code);
-    return run(link, 0x22, Params(password).dec(line).text(text).dec(doubleWidth), code);
+    return run(link, cmd::SetHeaderFooter, Params(password).dec(line).text(text).dec(doubleWidth), code);
 }
 
 CommandResult *GetHeaderFooter(DeviceLink &link, const QString &password, int line, int &code)
 {
     if (!headerLineOk(line))
         return refuse(link, wrapper_codes::kHeaderLineRead, code);
-    return run(link, 0x23, Params(password).dec(line), code);
+    return run(link, cmd::GetHeaderFooter, Params(password).dec(line), code);
 }
 
 // ---- Registrar parameters and decimal point ----------------------------------------
@@ -213,7 +214,7 @@ CommandResult *SetRegistratorParams(DeviceLink &link, const QString &password, i
                                     int openingPulse, int closingPulse, int charsPerLine,
                                     int &code)
 {
-    return run(link, 0x27,
+    return run(link, cmd::SetRegistratorParams,
                Params(password)
                    .dec(speed)
                    .dec(contrast)
@@ -227,18 +228,18 @@ CommandResult *SetRegistratorParams(DeviceLink &link, const QString &password, i
 
 CommandResult *GetRegistratorParams(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x28, password, code);
+    return passwordOnly(link, cmd::GetRegistratorParams, password, code);
 }
 
 CommandResult *setDecimalPoint(DeviceLink &link, const QString &password, int position,
                                int &code)
 {
-    return run(link, 0x49, Params(password).dec(position), code);
+    return run(link, cmd::SetDecimalPoint, Params(password).dec(position), code);
 }
 
 CommandResult *getDecimalPoint(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x4A, password, code);
+    return passwordOnly(link, cmd::GetDecimalPoint, password, code);
 }
 
 // ---- Logo --------------------------------------------------------------------------
@@ -250,7 +251,7 @@ CommandResult *SetUserLogo(DeviceLink &link, const QString &password, int line,
         return refuse(link, wrapper_codes::kLogoLineNumber, code);
     if (code_page::toDevice(lineData).size() != kLogoLineChars)
         return refuse(link, wrapper_codes::kLogoLineLength, code);
-    return run(link, 0x29, Params(password).dec(line).text(lineData), code);
+    return run(link, cmd::SetUserLogo, Params(password).dec(line).text(lineData), code);
 }
 
 // ---- Operators, mode passwords, payment forms --------------------------------------
@@ -259,7 +260,7 @@ CommandResult *SetModePsw(DeviceLink &link, const QString &adminPassword,
                           const QString &programmingPassword, const QString &reportsPassword,
                           const QString &newAdminPassword, int &code)
 {
-    return run(link, 0x2B,
+    return run(link, cmd::SetModePasswords,
                Params(adminPassword).text(programmingPassword).text(reportsPassword).text(
                    newAdminPassword),
                code);
@@ -268,33 +269,33 @@ CommandResult *SetModePsw(DeviceLink &link, const QString &adminPassword,
 CommandResult *ClearOpetratorPsw(DeviceLink &link, const QString &password, int operatorNumber,
                                  int &code)
 {
-    return run(link, 0x2C, Params(password).dec(operatorNumber), code);
+    return run(link, cmd::ClearOperatorPassword, Params(password).dec(operatorNumber), code);
 }
 
 CommandResult *SetPaymentParams(DeviceLink &link, const QString &password, int paymentNumber,
                                 int mask, const QString &name, int &code)
 {
-    return run(link, 0x2D, Params(password).dec(paymentNumber).hex(mask, 2).text(name), code);
+    return run(link, cmd::SetPaymentParams, Params(password).dec(paymentNumber).hex(mask, 2).text(name), code);
 }
 
 CommandResult *GetPaymentParams(DeviceLink &link, const QString &password, int paymentNumber,
                                 int &code)
 {
-    return run(link, 0x2E, Params(password).dec(paymentNumber), code);
+    return run(link, cmd::GetPaymentParams, Params(password).dec(paymentNumber), code);
 }
 
 CommandResult *SetOperatorParams(DeviceLink &link, const QString &password, int operatorNumber,
                                  const QString &operatorPassword, const QString &name,
                                  int &code)
 {
-    return run(link, 0x2F,
+    return run(link, cmd::SetOperatorParams,
                Params(password).dec(operatorNumber).text(operatorPassword).text(name), code);
 }
 
 CommandResult *GetOperatorParams(DeviceLink &link, const QString &password, int operatorNumber,
                                  int &code)
 {
-    return run(link, 0x30, Params(password).dec(operatorNumber), code);
+    return run(link, cmd::GetOperatorParams, Params(password).dec(operatorNumber), code);
 }
 
 // ---- Maintenance reminder, message buffer, service counters ------------------------
@@ -302,14 +303,14 @@ CommandResult *GetOperatorParams(DeviceLink &link, const QString &password, int 
 CommandResult *addMessageLine(DeviceLink &link, const QString &password, int continuation,
                               const QString &line, int &code)
 {
-    return run(link, 0x34, Params(password).dec(continuation).text(line), code);
+    return run(link, cmd::AddMessageLine, Params(password).dec(continuation).text(line), code);
 }
 
 CommandResult *setServiceReminder(DeviceLink &link, const QString &servicePassword,
                                   const QString &newServicePassword, const QString &date,
                                   int daysOfNotice, int eventMask, int &code)
 {
-    return run(link, 0x35,
+    return run(link, cmd::SetMaintenanceReminder,
                Params(servicePassword)
                    .text(newServicePassword)
                    .text(date)
@@ -320,25 +321,25 @@ CommandResult *setServiceReminder(DeviceLink &link, const QString &servicePasswo
 
 CommandResult *getServiceReminder(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x36, password, code);
+    return passwordOnly(link, cmd::GetMaintenanceReminder, password, code);
 }
 
 CommandResult *printServiceReport(DeviceLink &link, const QString &password, int reportType,
                                   int &code)
 {
-    return run(link, 0x84, Params(password).dec(reportType), code);
+    return run(link, cmd::MaintenanceReport, Params(password).dec(reportType), code);
 }
 
 CommandResult *setServiceCounter(DeviceLink &link, const QString &password, int counter,
                                  int value, int &code)
 {
-    return run(link, 0x88, Params(password).dec(counter).dec(value), code);
+    return run(link, cmd::SetServiceCounter, Params(password).dec(counter).dec(value), code);
 }
 
 CommandResult *getServiceCounter(DeviceLink &link, const QString &password, int counter,
                                  int &code)
 {
-    return run(link, 0x89, Params(password).dec(counter), code);
+    return run(link, cmd::GetServiceCounter, Params(password).dec(counter), code);
 }
 
 // ---- Fiscal setup ------------------------------------------------------------------
@@ -346,77 +347,77 @@ CommandResult *getServiceCounter(DeviceLink &link, const QString &password, int 
 CommandResult *Fiscalize(DeviceLink &link, const QString &password, const QString &serialNumber,
                          const QString &inspectorPassword, int &code)
 {
-    return run(link, 0x40, Params(password).text(serialNumber).text(inspectorPassword), code);
+    return run(link, cmd::Fiscalize, Params(password).text(serialNumber).text(inspectorPassword), code);
 }
 
 CommandResult *SetSerialNumber(DeviceLink &link, const QString &password,
                                const QString &serialNumber, int &code)
 {
-    return run(link, 0x41, Params(password).text(serialNumber), code);
+    return run(link, cmd::SetSerialNumber, Params(password).text(serialNumber), code);
 }
 
 CommandResult *GetSerialNumber(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x42, password, code);
+    return passwordOnly(link, cmd::GetSerialNumber, password, code);
 }
 
 CommandResult *SetFiscalNumber(DeviceLink &link, const QString &password,
                                const QString &fiscalNumber, int &code)
 {
-    return run(link, 0x43, Params(password).text(fiscalNumber), code);
+    return run(link, cmd::SetFiscalNumber, Params(password).text(fiscalNumber), code);
 }
 
 CommandResult *GetFiscalNumber(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x44, password, code);
+    return passwordOnly(link, cmd::GetFiscalNumber, password, code);
 }
 
 CommandResult *SetTaxIdNumber(DeviceLink &link, const QString &password, const QString &idNumber,
                               const QString &taxNumber, int &code)
 {
-    return run(link, 0x45, Params(password).text(idNumber).text(taxNumber), code);
+    return run(link, cmd::SetTaxIdNumber, Params(password).text(idNumber).text(taxNumber), code);
 }
 
 CommandResult *GetTaxIdNumber(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x46, password, code);
+    return passwordOnly(link, cmd::GetTaxIdNumber, password, code);
 }
 
 CommandResult *SetTaxes(DeviceLink &link, const QString &password, int group, int type,
                         const QString &rate, const QString &name, int linkedGroup, int &code)
 {
-    return run(link, 0x47,
+    return run(link, cmd::SetTaxes,
                Params(password).dec(group).dec(type).text(rate).text(name).dec(linkedGroup),
                code);
 }
 
 CommandResult *GetTaxes(DeviceLink &link, const QString &password, int group, int &code)
 {
-    return run(link, 0x48, Params(password).dec(group), code);
+    return run(link, cmd::GetTaxes, Params(password).dec(group), code);
 }
 
 CommandResult *restartRegistrar(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0xF3, password, code);
+    return passwordOnly(link, cmd::SerialNumberRestart, password, code);
 }
 
 // ---- Receipts ----------------------------------------------------------------------
 
 CommandResult *OpenNonFiscalReceipt(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x60, password, code);
+    return passwordOnly(link, cmd::OpenNonFiscalReceipt, password, code);
 }
 
 CommandResult *PrintText(DeviceLink &link, const QString &password, const QString &text,
                          int &code)
 {
-    return run(link, 0x61, Params(password).text(text), code);
+    return run(link, cmd::PrintText, Params(password).text(text), code);
 }
 
 CommandResult *OpenFiscalReceipt(DeviceLink &link, const QString &password, int operatorNumber,
                                  int cashDesk, int receiptType, int &code)
 {
-    return run(link, 0x63, Params(password).dec(operatorNumber).dec(cashDesk).dec(receiptType),
+    return run(link, cmd::OpenFiscalReceipt, Params(password).dec(operatorNumber).dec(cashDesk).dec(receiptType),
                code);
 }
 
@@ -426,7 +427,7 @@ CommandResult *SellItem(DeviceLink &link, const QString &password, qint64 goodsC
     int refusal = 0;
     if (saleRefused(quantity, price, refusal))
         return refuse(link, refusal, code);
-    return run(link, 0x64, Params(password).dec(goodsCode).quantity(quantity).amount(price), code);
+    return run(link, cmd::SellItem, Params(password).dec(goodsCode).quantity(quantity).amount(price), code);
 }
 
 CommandResult *sellItemVekr(DeviceLink &link, const QString &password, qint64 goodsCode,
@@ -435,7 +436,7 @@ CommandResult *sellItemVekr(DeviceLink &link, const QString &password, qint64 go
     int refusal = 0;
     if (saleRefused(quantity, price, refusal))
         return refuse(link, refusal, code);
-    return run(link, 0x6A,
+    return run(link, cmd::SellItemForRecipient,
                Params(password)
                    .dec(goodsCode)
                    .quantity(quantity)
@@ -446,13 +447,13 @@ CommandResult *sellItemVekr(DeviceLink &link, const QString &password, qint64 go
 
 CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int &code)
 {
-    return run(link, 0x65, Params(password).literal("0"), code);
+    return run(link, cmd::CloseFiscalReceipt, Params(password).literal("0"), code);
 }
 
 CommandResult *CloseFiscalReceipt(DeviceLink &link, const QString &password, int flag,
                                   int &code)
 {
-    return run(link, 0x65, Params(password).dec(flag), code);
+    return run(link, cmd::CloseFiscalReceipt, Params(password).dec(flag), code);
 }
 
 CommandResult *payReceipt(DeviceLink &link, const QString &password, int paymentType,
@@ -460,115 +461,115 @@ CommandResult *payReceipt(DeviceLink &link, const QString &password, int payment
 {
     if (paymentType < 0 || paymentType > 9)
         return refuse(link, wrapper_codes::kPaymentType, code);
-    return run(link, 0x67, Params(password).dec(paymentType).amount(amount), code);
+    return run(link, cmd::Payment, Params(password).dec(paymentType).amount(amount), code);
 }
 
 CommandResult *applyItemDiscountPercent(DeviceLink &link, const QString &password, double percent,
                                         int &code)
 {
-    return run(link, 0x68, Params(password).amount(percent), code);
+    return run(link, cmd::ItemPercentDiscount, Params(password).amount(percent), code);
 }
 
 CommandResult *applyItemDiscountAbsolute(DeviceLink &link, const QString &password, double value,
                                          int &code)
 {
-    return run(link, 0x69, Params(password).amount(value), code);
+    return run(link, cmd::ItemAbsoluteDiscount, Params(password).amount(value), code);
 }
 
 CommandResult *applySubtotalDiscountPercent(DeviceLink &link, const QString &password,
                                             double percent, int &code)
 {
-    return run(link, 0x73, Params(password).amount(percent), code);
+    return run(link, cmd::SubtotalPercentDiscount, Params(password).amount(percent), code);
 }
 
 CommandResult *applySubtotalDiscountAbsolute(DeviceLink &link, const QString &password,
                                              double value, int &code)
 {
-    return run(link, 0x74, Params(password).amount(value), code);
+    return run(link, cmd::SubtotalAbsoluteDiscount, Params(password).amount(value), code);
 }
 
 CommandResult *applyTaxGroupDiscountPercent(DeviceLink &link, const QString &password,
                                             double percent, int taxGroup, int &code)
 {
-    return run(link, 0x75, Params(password).amount(percent).dec(taxGroup), code);
+    return run(link, cmd::TaxGroupPercentDiscount, Params(password).amount(percent).dec(taxGroup), code);
 }
 
 CommandResult *applyTaxGroupDiscountAbsolute(DeviceLink &link, const QString &password,
                                              double value, int taxGroup, int &code)
 {
-    return run(link, 0x76, Params(password).amount(value).dec(taxGroup), code);
+    return run(link, cmd::TaxGroupAbsoluteDiscount, Params(password).amount(value).dec(taxGroup), code);
 }
 
 CommandResult *voidReceipt(DeviceLink &link, const QString &password, int operation, int &code)
 {
-    return run(link, 0x6B, Params(password).dec(operation), code);
+    return run(link, cmd::VoidOperation, Params(password).dec(operation), code);
 }
 
 CommandResult *printTotal(DeviceLink &link, const QString &password, bool onDisplay, int &code)
 {
-    return run(link, 0x6D, Params(password).literal(onDisplay ? "1" : "0"), code);
+    return run(link, cmd::PrintTotal, Params(password).literal(onDisplay ? "1" : "0"), code);
 }
 
 CommandResult *moveCash(DeviceLink &link, const QString &password, int operatorNumber,
                         double amount, int &code)
 {
-    return run(link, 0x6E, Params(password).dec(operatorNumber).amount(amount), code);
+    return run(link, cmd::CashInOut, Params(password).dec(operatorNumber).amount(amount), code);
 }
 
 CommandResult *moveCashInReceipt(DeviceLink &link, const QString &password, int field,
                                  double amount, int &code)
 {
-    return run(link, 0x77, Params(password).dec(field).amount(amount), code);
+    return run(link, cmd::CashInOutVariant, Params(password).dec(field).amount(amount), code);
 }
 
 CommandResult *showOnDisplay(DeviceLink &link, const QString &password, int function,
                              int option, const QString &text, int &code)
 {
-    return run(link, 0x81, Params(password).dec(function).dec(option).text(text), code);
+    return run(link, cmd::Display, Params(password).dec(function).dec(option).text(text), code);
 }
 
 // ---- Diagnostics and resources -----------------------------------------------------
 
 CommandResult *getDiagnosticInfo(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0x80, password, code);
+    return passwordOnly(link, cmd::Diagnostics, password, code);
 }
 
 CommandResult *getResourceInfo(DeviceLink &link, const QString &password, int &code)
 {
-    return passwordOnly(link, 0xA0, password, code);
+    return passwordOnly(link, cmd::FreeResources, password, code);
 }
 
 // ---- Reports -----------------------------------------------------------------------
 
 CommandResult *printReport(DeviceLink &link, const QString &password, int reportType, int &code)
 {
-    return run(link, 0xA1, Params(password).dec(reportType), code);
+    return run(link, cmd::PrintReport, Params(password).dec(reportType), code);
 }
 
 CommandResult *printPeriodicReportByDate(DeviceLink &link, const QString &password,
                                          const QString &firstDate, const QString &lastDate,
                                          int detail, int &code)
 {
-    return run(link, 0xA2, Params(password).text(firstDate).text(lastDate).dec(detail), code);
+    return run(link, cmd::PeriodicReportByDate, Params(password).text(firstDate).text(lastDate).dec(detail), code);
 }
 
 CommandResult *printPeriodicReportByNumber(DeviceLink &link, const QString &password, int first,
                                            int last, int detail, int &code)
 {
-    return run(link, 0xA3, Params(password).dec(first).dec(last).dec(detail), code);
+    return run(link, cmd::PeriodicReport, Params(password).dec(first).dec(last).dec(detail), code);
 }
 
 CommandResult *printGoodsReport(DeviceLink &link, const QString &password, qint64 firstCode,
                                 qint64 lastCode, int &code)
 {
-    return run(link, 0xA4, Params(password).dec(firstCode).dec(lastCode), code);
+    return run(link, cmd::GoodsReport, Params(password).dec(firstCode).dec(lastCode), code);
 }
 
 CommandResult *printAdditionalReport(DeviceLink &link, const QString &password, int reportType,
                                      int &code)
 {
-    return run(link, 0xA6, Params(password).dec(reportType).empty().empty(), code);
+    return run(link, cmd::AdditionalReport, Params(password).dec(reportType).empty().empty(), code);
 }
 
 // ---- Receipt copies and control tape -----------------------------------------------
@@ -576,19 +577,19 @@ CommandResult *printAdditionalReport(DeviceLink &link, const QString &password, 
 CommandResult *printReceiptCopies(DeviceLink &link, const QString &password, int first, int last,
                                   int &code)
 {
-    return run(link, 0xA5, Params(password).dec(first).dec(last), code);
+    return run(link, cmd::CopiesByRunningNumber, Params(password).dec(first).dec(last), code);
 }
 
 CommandResult *printCopiesByNumber(DeviceLink &link, const QString &password, int first, int last)
 {
-    return run(link, 0xEB, Params(password).dec(first).dec(last));
+    return run(link, cmd::CopiesByDocumentNumber, Params(password).dec(first).dec(last));
 }
 
 CommandResult *searchControlTape(DeviceLink &link, const QString &password,
                                  const QString &startDate, const QString &startTime,
                                  const QString &endDate, const QString &endTime, int print)
 {
-    return run(link, 0xEE,
+    return run(link, cmd::SearchControlTape,
                Params(password)
                    .text(startDate)
                    .text(startTime)
@@ -615,10 +616,10 @@ CommandResult *SetDataSource(DeviceLink &link, const QString &password, int sele
     default:
         return &link.Result(); // no such source: nothing goes out
     }
-    return run(link, 0xE7, params);
+    return run(link, cmd::SetDataSource, params);
 }
 
 CommandResult *ReadDataFromBuf(DeviceLink &link, const QString &password)
 {
-    return run(link, 0xE8, Params(password));
+    return run(link, cmd::ReadDataFromBuf, Params(password));
 }
