@@ -1,6 +1,6 @@
 #include "emulator/registrar.h"
 
-#include <QStringEncoder>
+#include "emulator/domains.h"
 
 namespace emu {
 
@@ -11,30 +11,15 @@ constexpr char kSyn = 0x16;
 constexpr char kEtx = 0x03;
 constexpr int kMaxReplyData = 0xFF - 0x30; // LEN is one byte
 
-QByteArray cp1251(const QString &s)
+// Built once: the handlers keep no state of their own, so every registrar shares them.
+const HandlerTable &handlers()
 {
-    QStringEncoder enc("windows-1251");
-    return enc.isValid() ? QByteArray(enc.encode(s)) : s.toLatin1();
-}
-
-// The fields of a parameter string: each closed by ";". A last field without its ";"
-// still counts.
-QList<QByteArray> fieldsOf(const QByteArray &parameters)
-{
-    QList<QByteArray> out = parameters.split(';');
-    if (!out.isEmpty() && out.last().isEmpty())
-        out.removeLast();
-    return out;
-}
-
-bool allDigits(const QByteArray &s, int length)
-{
-    if (s.size() != length)
-        return false;
-    for (char c : s)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
+    static const HandlerTable table = [] {
+        HandlerTable t;
+        registerAllDomains(t);
+        return t;
+    }();
+    return table;
 }
 
 } // namespace
@@ -76,7 +61,7 @@ Fault Fault::parse(const QString &text, bool *ok)
 
 Registrar::Registrar() : Registrar(Options()) {}
 
-Registrar::Registrar(const Options &options) : m_options(options), m_random(1u) {}
+Registrar::Registrar(const Options &options) : m_state(options), m_random(1u) {}
 
 void Registrar::setFaultRate(double rate, const QList<Fault> &kinds, quint32 seed)
 {
@@ -106,16 +91,6 @@ Fault Registrar::nextFault(int code)
     return {};
 }
 
-QDateTime Registrar::hostNow() const
-{
-    return m_hostTime.isValid() ? m_hostTime : QDateTime::currentDateTime();
-}
-
-QDateTime Registrar::now() const
-{
-    return hostNow().addSecs(m_clockOffsetSecs);
-}
-
 std::array<quint8, 6> Registrar::status() const
 {
     if (m_hasStatusOverride) {
@@ -125,122 +100,18 @@ std::array<quint8, 6> Registrar::status() const
         return s;
     }
     // Every status byte goes out with bit 7 set; byte 2 carries the receipt state.
-    return {0x80, 0x80, quint8(0x80 | (m_receiptState & 0x0F)), 0x80, 0x80, 0x80};
+    return {0x80, 0x80, quint8(0x80 | (m_state.receiptState & 0x0F)), 0x80, 0x80, 0x80};
 }
 
-Registrar::Outcome Registrar::error(int errorClass, int detail) const
+Outcome Registrar::execute(const Request &r)
 {
-    Outcome o;
-    o.errorWord = QString::asprintf("%02X%02X", detail & 0xFF, errorClass & 0xFF).toLatin1();
-    return o;
-}
-
-Registrar::Outcome Registrar::execute(const Request &r)
-{
-    const QList<QByteArray> f = fieldsOf(r.parameters);
-    if (f.isEmpty() || f[0] != m_options.password)
-        return error(0x06, 0);
-
-    Outcome o;
-    switch (r.code) {
-    case 0x20: { // date and time: DDMMYY; HHMM;
-        if (!allDigits(f.value(1), 6))
-            return error(0x03, 2);
-        if (!allDigits(f.value(2), 4))
-            return error(0x03, 3);
-        const QDate d = QDate::fromString(QString::fromLatin1(f[1]), QStringLiteral("ddMMyy")).addYears(100);
-        if (!d.isValid())
-            return error(0x04, 2);
-        const QTime t = QTime::fromString(QString::fromLatin1(f[2]), QStringLiteral("HHmm"));
-        if (!t.isValid())
-            return error(0x04, 3);
-        m_clockOffsetSecs = hostNow().secsTo(QDateTime(d, t));
-        break;
-    }
-    case 0x21: {
-        const QDateTime n = now();
-        o.data = n.toString(QStringLiteral("ddMMyy")).toLatin1() + ';'
-            + n.toString(QStringLiteral("HHmm")).toLatin1() + ';';
-        break;
-    }
-    case 0x28:
-        o.data = QByteArray::number(m_options.speed) + ";2;0000;00;32;32;40;";
-        break;
-    case 0x80: {
-        QByteArray d;
-        d += cp1251(m_options.model) + ';';                 // 1 model
-        d += cp1251(m_options.version) + ';';               // 2 software version
-        d += cp1251(m_options.info) + ';';                  // 3 status-bar text
-        d += "0;";                                          // 4
-        d += "1;";                                          // 5
-        d += "0;";                                          // 6
-        d += QByteArray::number(m_options.logoMemory) + ';'; // 7 logo memory, bytes
-        d += QByteArray::number(m_options.logoWidth) + ';';  // 8 logo width, dots
-        d += "0;";                                          // 9
-        d += QByteArray::number(m_options.taxGroups) + ';';  // 10 tax groups
-        d += QByteArray::number(m_options.paymentForms == 10 ? 0 : m_options.paymentForms) + ';'; // 11
-        o.data = d;
-        break;
-    }
-    case 0x88: { // service counter: number; value;
-        bool okN = false, okV = false;
-        const int n = f.value(1).toInt(&okN);
-        const qint64 v = f.value(2).toLongLong(&okV);
-        if (!okN)
-            return error(0x03, 2);
-        if (!okV)
-            return error(0x03, 3);
-        m_serviceCounters[n] = v;
-        break;
-    }
-    case 0x22: { // header or advertising line: number; text; width flag (0 or 1, may be left out)
-        bool ok = false;
-        const int line = f.value(1).toInt(&ok);
-        if (!ok)
-            return error(0x03, 2);
-        if (line < 0 || line >= kHeaderLines)
-            return error(0x04, 2);
-        const QByteArray width = f.value(3, "0");
-        if (width != "0" && width != "1")
-            return error(0x04, 4);
-        m_headerLines[line] = {f.value(2), width == "1"};
-        break;
-    }
-    case 0x23: { // read a header or advertising line: number;
-        bool ok = false;
-        const int line = f.value(1).toInt(&ok);
-        if (!ok)
-            return error(0x03, 2);
-        if (line < 0 || line >= kHeaderLines)
-            return error(0x04, 2);
-        o.data = m_headerLines[line].text + ';' + (m_headerLines[line].doubleWidth ? "1;" : "0;");
-        break;
-    }
-    case 0x60: // open a non-fiscal receipt
-        if (m_receiptState != kReceiptClosed)
-            return error(0x0B, 0);
-        m_receiptState = kNonFiscalOpen;
-        break;
-    case 0x61: // print a text line inside an open receipt
-        if (m_receiptState == kReceiptClosed)
-            return error(0x0B, 0);
-        m_paperTape.append(f.value(1));
-        break;
-    case 0x62: // close the non-fiscal receipt
-        if (m_receiptState != kNonFiscalOpen)
-            return error(0x0B, 0);
-        m_receiptState = kReceiptClosed;
-        break;
-    case 0x82: { // sound: melody number
-        bool ok = false;
-        f.value(1).toInt(&ok);
-        if (!ok)
-            return error(0x03, 2);
-        break;
-    }
-    default:
-        return error(0x02, 0);
-    }
+    const Fields f = fieldsOf(r.parameters);
+    if (f.isEmpty() || f[0] != m_state.options.password)
+        return refuse(errorClass::password);
+    const Handler handler = handlers().find(r.code);
+    if (!handler)
+        return refuse(errorClass::protocol); // no command with that code
+    Outcome o = handler(m_state, f);
     if (o.data.size() > kMaxReplyData)
         o.data.truncate(kMaxReplyData);
     return o;
@@ -332,7 +203,7 @@ QList<Chunk> Registrar::receive(const QByteArray &bytes)
         if (fault.kind == Fault::Refuse && repeat)
             fault = {}; // a request already carried out is never refused afterwards
         if (fault.kind == Fault::Refuse) {
-            const Outcome o = error(fault.count, fault.intervalMs);
+            const Outcome o = refuse(fault.count, fault.intervalMs);
             out.append(Chunk{0, replyFrame(r.seq, r.code, o.errorWord, {}, status())});
             continue;
         }

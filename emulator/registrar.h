@@ -1,11 +1,11 @@
 #pragma once
 
+#include "emulator/state.h"
 #include "emulator/wire.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QRandomGenerator>
 #include <QString>
 
@@ -59,22 +59,14 @@ struct Executed {
     bool operator==(const Executed &o) const { return code == o.code && parameters == o.parameters; }
 };
 
+struct Outcome;
+
 // A registrar in software. It answers frames with realistic state rather than canned
 // replies, recognises a repeated request and answers it from its last reply, and puts
 // faults on exchanges on request.
 class Registrar {
 public:
-    struct Options {
-        QString model = QStringLiteral("Korvan KV-44");
-        QString version = QStringLiteral("3.01");
-        QString info = QStringLiteral("ЗН 4100012345");
-        int taxGroups = 5;
-        int paymentForms = 10;
-        int logoMemory = 24576;
-        int logoWidth = 384;
-        int speed = 9600;
-        QByteArray password = "482913";
-    };
+    using Options = RegistrarOptions;
 
     Registrar();
     explicit Registrar(const Options &options);
@@ -91,17 +83,17 @@ public:
     // Called at every command carried out (not at a repeat answered from the cache).
     void setJournalHook(std::function<void(const Executed &)> hook) { m_journalHook = std::move(hook); }
     // Every text line printed (command 0x61), in order.
-    const QList<QByteArray> &paperTape() const { return m_paperTape; }
+    const QList<QByteArray> &paperTape() const { return m_state.paperTape; }
     // The receipt state reported in bits 0-3 of status byte 2 (0 closed, 5 non-fiscal open).
-    int receiptState() const { return m_receiptState; }
+    int receiptState() const { return m_state.receiptState; }
     int framesReceived() const { return m_framesReceived; }
     int repeatsAnswered() const { return m_repeatsAnswered; }
-    const Options &options() const { return m_options; }
+    const Options &options() const { return m_state.options; }
 
     // The registrar's clock: the computer's clock plus an offset set by command 0x20.
-    QDateTime now() const;
+    QDateTime now() const { return m_state.now(); }
     // A fixed "computer" time for repeatable tests; unset means the real clock.
-    void setHostTime(const QDateTime &t) { m_hostTime = t; }
+    void setHostTime(const QDateTime &t) { m_state.hostTime = t; }
     // Status bytes to report in every reply instead of the registrar's own (bit 7 goes
     // out set whatever is given), until cleared.
     void setStatusOverride(const std::array<quint8, 6> &status)
@@ -112,18 +104,13 @@ public:
     void clearStatusOverride() { m_hasStatusOverride = false; }
 
 private:
-    struct Outcome {
-        QByteArray errorWord = "0000";
-        QByteArray data;
-    };
+    // The password is checked here; the rest is the handler its domain registered.
     Outcome execute(const Request &r);
-    Outcome error(int errorClass, int detail) const;
     QList<Chunk> deliver(const QByteArray &reply, const Fault &fault);
     Fault nextFault(int code);
-    QDateTime hostNow() const;
     std::array<quint8, 6> status() const;
 
-    Options m_options;
+    State m_state;
     RequestParser m_parser;
     std::deque<Fault> m_faults;
     double m_faultRate = 0;
@@ -139,22 +126,8 @@ private:
     int m_framesReceived = 0;
     int m_repeatsAnswered = 0;
 
-    qint64 m_clockOffsetSecs = 0;
-    QDateTime m_hostTime;
     std::array<quint8, 6> m_statusOverride{};
     bool m_hasStatusOverride = false;
-    QMap<int, qint64> m_serviceCounters;
-
-    static constexpr int kHeaderLines = 14; // header 0-9, advertising 10-13
-    static constexpr int kReceiptClosed = 0;
-    static constexpr int kNonFiscalOpen = 5;
-    struct HeaderLine {
-        QByteArray text;
-        bool doubleWidth = false;
-    };
-    std::array<HeaderLine, kHeaderLines> m_headerLines{};
-    int m_receiptState = kReceiptClosed;
-    QList<QByteArray> m_paperTape;
 };
 
 } // namespace emu

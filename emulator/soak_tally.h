@@ -1,5 +1,6 @@
 #pragma once
 
+#include "emulator/domains.h"
 #include "emulator/registrar.h"
 
 #include <QByteArray>
@@ -71,10 +72,10 @@ inline SoakCommand soakCommand(int i, const QByteArray &password = "482913")
     const QByteArray n = QByteArray::number(i);
     SoakCommand c;
     switch (step) {
-    case 0: c.code = 0x60; c.parameters = password + ';' + n + ';'; break;
-    case 5: c.code = 0x62; c.parameters = password + ';' + n + ';'; break;
-    case 6: c.code = 0x22; c.parameters = password + ';' + QByteArray::number(i % 14) + ";line " + n + ";0;"; break;
-    default: c.code = 0x61; c.parameters = password + ";text " + n + ';'; break;
+    case 0: c.code = cmd::OpenNonFiscalReceipt; c.parameters = password + ';' + n + ';'; break;
+    case 5: c.code = cmd::CloseNonFiscalReceipt; c.parameters = password + ';' + n + ';'; break;
+    case 6: c.code = cmd::SetHeaderFooter; c.parameters = password + ';' + QByteArray::number(i % 14) + ";line " + n + ";0;"; break;
+    default: c.code = cmd::PrintText; c.parameters = password + ";text " + n + ';'; break;
     }
     return c;
 }
@@ -90,7 +91,7 @@ inline QList<Fault> soakFaults()
         {Fault::SynBefore, 3, 200}, {Fault::Bursts, 3, 60},
         {Fault::Late, 1, 300},     {Fault::Late, 2, 3000},
         {Fault::Delayed, 1, 700},  {Fault::Delayed, 1, 6000},
-        {Fault::Delayed, 1, 9000}, {Fault::Refuse, 0x0B, 0},
+        {Fault::Delayed, 1, 9000}, {Fault::Refuse, errorClass::sales, 0},
     };
 }
 

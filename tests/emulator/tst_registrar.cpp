@@ -106,6 +106,32 @@ private slots:
         QCOMPARE(decode(joined(reg.receive(request(0x21, quint8(code), params)))).errorWord, errorWord);
     }
 
+    // Each domain registers its own handlers: one left out of the registration would answer
+    // "no command with that code", and domains that kept their own state would not see
+    // each other's (the receipt opened by one shows in the status of every reply).
+    void domainsServeTheirCommandsOnSharedState()
+    {
+        emu::Registrar reg;
+        quint8 seq = 0x20;
+        auto send = [&](quint8 code, const QByteArray &params) {
+            return joined(reg.receive(request(seq++, code, params)));
+        };
+        const QList<QPair<int, QByteArray>> commands = {
+            {0x20, "482913;010127;1230;"}, {0x21, "482913;"}, {0x28, "482913;"}, {0x80, "482913;"},
+            {0x82, "482913;1;"},           {0x88, "482913;3;7;"}, {0x22, "482913;13;Sale today;1;"},
+            {0x23, "482913;13;"},          {0x60, "482913;"},  {0x61, "482913;line;"}, {0x62, "482913;"},
+        };
+        for (const auto &[code, params] : commands)
+            QVERIFY2(decode(send(quint8(code), params)).errorWord == "0000", qPrintable(QString::number(code, 16)));
+        QCOMPARE(decode(send(0x23, "482913;13;")).fields(), (QList<QByteArray>{"Sale today", "1"}));
+
+        send(0x60, "482913;");
+        const QByteArray reply = send(0x28, "482913;");
+        const int d = quint8(reply[1]) - 0x30;
+        QCOMPARE(quint8(reply[10 + d + 2]), quint8(0x85)); // non-fiscal receipt open
+        QCOMPARE(reg.paperTape(), QList<QByteArray>{"line"});
+    }
+
     void repeatedRequestIsAnsweredFromCache()
     {
         emu::Registrar reg;

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "commands/command_codes.h"
+#include "emulator/state.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <array>
+
+// The registrar's commands, by domain. The registrar itself (registrar.cpp) keeps the
+// wire, the repeat cache, faults and the journal; it checks the password and hands each
+// command to the handler its domain registered for the code.
+//
+// To add a domain: write emulator/domain_<name>.cpp with a register<Name>() that adds one
+// handler per command, declare it below and call it in registerAllDomains(). The state
+// the domain needs goes into its own group of State (state.h). Domains still to come and
+// their commands: reports (0xA1-0xA6), fiscal setup (0x40-0x48), memory (logo 0x29 and
+// 0x31, flash, firmware 0xE7/0xE8), network (servers, events, WiFi, modem). The display
+// (0x81) and the drawer (0x83) belong with the identity domain.
+namespace emu {
+
+// What a command comes back with: the error word ("0000": done) and the reply's data.
+struct Outcome {
+    QByteArray errorWord = "0000";
+    QByteArray data;
+};
+
+// The registrar's error classes the handlers answer with; the detail says which field
+// (counted from 1, the password being field 1) or which case.
+namespace errorClass {
+constexpr int protocol = 0x02;    // detail 0: no command with that code
+constexpr int fieldFormat = 0x03; // detail: the field
+constexpr int fieldRange = 0x04;  // detail: the field
+constexpr int password = 0x06;
+constexpr int sales = 0x0B;       // detail 0: the document is in the wrong state
+} // namespace errorClass
+
+// An error word "DDCC": detail, then class, both in hexadecimal.
+Outcome refuse(int errorClass, int detail = 0);
+
+// A request's parameter fields, each closed by ";" (a last one without it still counts):
+// the password is field 0 here.
+using Fields = QList<QByteArray>;
+Fields fieldsOf(const QByteArray &parameters);
+
+// Exactly `length` decimal digits.
+bool allDigits(const QByteArray &s, int length);
+// Text as the registrar keeps it, in Windows-1251.
+QByteArray toCp1251(const QString &s);
+
+// One command: the registrar's state and the request's fields; the password is checked.
+using Handler = Outcome (*)(State &state, const Fields &fields);
+
+class HandlerTable {
+public:
+    // One handler per code; a code claimed by two domains stops the emulator at once.
+    void add(cmd::Code code, Handler handler);
+    Handler find(int code) const { return code >= 0 && code < int(m_handlers.size()) ? m_handlers[code] : nullptr; }
+
+private:
+    std::array<Handler, 256> m_handlers{};
+};
+
+// Who the registrar is, its parameters, its clock and its sound.
+void registerIdentity(HandlerTable &table);
+// Non-fiscal receipts and the paper tape.
+void registerReceipt(HandlerTable &table);
+// Header and advertising lines, service counters.
+void registerConfig(HandlerTable &table);
+
+inline void registerAllDomains(HandlerTable &table)
+{
+    registerIdentity(table);
+    registerReceipt(table);
+    registerConfig(table);
+}
+
+} // namespace emu
