@@ -6,8 +6,10 @@
 
 #include "link/code_page.h"
 #include "commands/command_catalogue.h"
+#include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "commands/error_decoding.h"
+#include "commands/verdict.h"
 #include "link/device_link.h"
 #include "link/frame.h"
 
@@ -25,10 +27,6 @@ const char kUsage[] =
     "       dizivu-cli commands\n"
     "       dizivu-cli decode WORD    (WORD: four hexadecimal digits, as 0F03)\n"
     "CODE is two hexadecimal digits from 20 to FF.\n";
-
-// The registrar's command codes: the bytes below 20h are the frame's own control bytes.
-constexpr int kFirstCode = 0x20;
-constexpr int kLastCode = 0xFF;
 
 bool isHexDigits(const QString &s)
 {
@@ -111,7 +109,7 @@ Exit parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, Q
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString &code = args[i];
-        if (!isCode(code) || code.toInt(nullptr, 16) < kFirstCode) {
+        if (!isCode(code) || !cmd::sendable(code.toInt(nullptr, 16))) {
             error = isHexDigits(code)
                         ? QStringLiteral("command code %1 is outside the range 20..FF").arg(code)
                         : QStringLiteral("expected a command code of two hexadecimal digits (20..FF), got '%1'")
@@ -159,9 +157,8 @@ QByteArray describeResult(const CommandResult &r)
     out += "name=" + r.commandName.toUtf8() + '\n';
     out += "flags=" + QString::asprintf("%08X", r.flags).toLatin1() + '\n';
     out += "error=" + code_page::fromDevice(r.errorWord).toUtf8() + '\n';
-    QString message;
-    if (!DecodeError(r, message))
-        out += "message=" + message.toUtf8().replace('\n', "\\n") + '\n';
+    if (const Verdict verdict = Verdict::of(r); !verdict.ok())
+        out += "message=" + verdict.message.toUtf8().replace('\n', "\\n") + '\n';
     out += "status=" + r.statusText().trimmed().toUtf8() + '\n';
     out += "fields=" + QByteArray::number(r.fieldCount) + '\n';
     for (int i = 0; i < r.fieldCount; ++i)
@@ -169,15 +166,27 @@ QByteArray describeResult(const CommandResult &r)
     return out;
 }
 
+Exit exitOf(const Verdict &verdict)
+{
+    switch (verdict.kind) {
+    case Verdict::Kind::Success:
+        return Success;
+    case Verdict::Kind::RegistrarError:
+        return RegistrarError;
+    case Verdict::Kind::NoReply:
+        return NoReply;
+    case Verdict::Kind::Nak:
+    case Verdict::Kind::ChecksumMismatch:
+        return LinkFault;
+    case Verdict::Kind::Refused:
+        return Refused;
+    }
+    return RegistrarError;
+}
+
 Exit outcomeOf(const CommandResult &r)
 {
-    if (r.flags & (CommandResult::kNakBit | CommandResult::kChecksumBit))
-        return LinkFault;
-    if (r.noReply())
-        return NoReply;
-    if (r.errorWord != "0000")
-        return RegistrarError;
-    return Success;
+    return exitOf(Verdict::of(r));
 }
 
 int listCommands(FILE *out)

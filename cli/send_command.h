@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/verdict.h"
 #include "link/command_result.h"
 
 #include <QStringList>
@@ -47,7 +48,8 @@ Exit parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, Q
 
 // The key=value block printed for one command.
 QByteArray describeResult(const CommandResult &result);
-// How bad one outcome was, as an exit status.
+// How bad one outcome was, as an exit status: the verdict's kind decides it.
+Exit exitOf(const Verdict &verdict);
 Exit outcomeOf(const CommandResult &result);
 
 int run(const QStringList &args, FILE *out, FILE *err);

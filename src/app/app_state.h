@@ -16,10 +16,10 @@ struct AppState {
     // Set when a connection succeeds and after the status view; screens set it after
     // successful reports.
     bool sharedMark = false;
-    // The registrar's USB virtual COM port found at activation, and whether the serial
-    // connection goes through it.
+    // The registrar's USB virtual COM port found at activation. Whether the serial
+    // connection goes through it is the link's to know (DeviceLink::OnVirtualPort), as its
+    // exchanges act on it.
     QString virtualPortName;
-    bool onVirtualPort = false;
     // Model name contains "6208", or "KM-1" but not "KM-1M": decides several menus and
     // the captions of status byte 5.
     bool dataTransferFamily = false;
@@ -37,4 +37,6 @@ struct AppState {
     // Which transport the current connection uses.
     bool serialConnected = false;
     bool usbConnected = false;
+
+    bool connected() const { return serialConnected || usbConnected; }
 };

@@ -7,6 +7,8 @@
 #include "link/clock.h"
 #include "link/device_link.h"
 
+#include <utility>
+
 // The one application object: the link, the settings file, the application state, the
 // prompter and the clock. The program creates exactly one and hands it to every screen.
 class Application {
@@ -27,15 +29,36 @@ public:
     Prompter &prompter() { return m_prompter; }
     Clock &clock() { return m_clock; }
 
-    // Runs a command and makes its result the current one.
+    // Screens start every exchange through these three, so the current result is set in
+    // this one place.
+
+    // Runs a command by its code and makes its result the current one.
     CommandResult *execute(int code, const QByteArray &parameters)
     {
-        CommandResult *r = m_link.ExecuteCommand(code, parameters);
-        m_state.currentResult = r;
-        return r;
+        return makeCurrent(m_link.ExecuteCommand(code, parameters));
+    }
+    // Runs a command wrapper (`execute(getDiagnosticInfo, password, code)`) and makes its
+    // result the current one.
+    template <class... Params, class... Args>
+    CommandResult *execute(CommandResult *(*wrapper)(DeviceLink &, Params...), Args &&...args)
+    {
+        return makeCurrent(wrapper(m_link, std::forward<Args>(args)...));
+    }
+    // The link's last command again; null (and the current result kept) while an exchange
+    // waits.
+    CommandResult *repeatPrevious(bool keepNewSequence)
+    {
+        return makeCurrent(m_link.RepeatPreviousCommand(keepNewSequence));
     }
 
 private:
+    CommandResult *makeCurrent(CommandResult *result)
+    {
+        if (result)
+            m_state.currentResult = result;
+        return result;
+    }
+
     Prompter &m_prompter;
     Clock &m_clock;
     DeviceLink m_link;

@@ -1,6 +1,6 @@
 #include "commands/error_decoding.h"
 
-#include "link/command_result.h"
+#include "commands/verdict.h"
 
 #include <span>
 
@@ -206,17 +206,9 @@ bool decodeErrorWord(const QByteArray &word, QString &message)
 
 bool DecodeError(const CommandResult &result, QString &message)
 {
-    if (result.flags & CommandResult::kNoReplyBit) {
-        message = error_decoding::kTimeoutMessage.toString();
-        return false;
-    }
-    if (result.flags & CommandResult::kNakBit) {
-        message = error_decoding::kNakMessage.toString();
-        return false;
-    }
-    if ((result.flags & CommandResult::kChecksumBit) || result.checksumError) {
-        message = error_decoding::kChecksumMessage.toString();
-        return false;
-    }
-    return decodeErrorWord(result.errorWord, message);
+    // The rule itself lives in Verdict::of, so that every screen, the scripts and
+    // dizivu-cli judge a reply alike.
+    const Verdict verdict = Verdict::of(result);
+    message = verdict.message;
+    return verdict.ok();
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "commands/verdict.h"
+
 #include <QString>
 
 class Application;
 
 // The command test screen without its widgets: one command by its code, password and
-// parameter text, and the raw outcome.
+// parameter text.
 class CommandTest {
 public:
     static inline const QString kCaption = QStringLiteral("Тест команд");
@@ -13,21 +15,16 @@ public:
     // This screen's wording has no "!".
     static inline const QString kBadCode = QStringLiteral("Неверный код команды");
 
-    struct Outcome {
-        bool sent = false;    // the command went to the link
-        bool replied = false; // a reply came: the texts below are the reply's
-        QString data;         // the reply's data copy
-        QString errorWord;
-        QString statusText;   // six status bytes, "XX " each
-    };
-
     explicit CommandTest(Application &app);
 
     // "Выполнить": the first two characters of `code` as hexadecimal digits; for the
     // barcode command the command line must end with ";" and its separators after the
-    // fourth become 0xA0; password + ";" + command line goes out.
-    Outcome execute(const QString &code, const QString &password, const QString &commandLine);
+    // fourth become 0xA0; password + ";" + command line goes out. The reply's texts are
+    // shown only when a reply of this command came (a registrar error included).
+    Outcome<ReplyTexts> execute(const QString &code, const QString &password, const QString &commandLine);
 
 private:
+    Outcome<ReplyTexts> refuse(const QString &message);
+
     Application &m_app;
 };

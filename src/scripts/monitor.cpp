@@ -64,6 +64,24 @@ bool barcodeData(const QByteArray &data, QByteArray &out)
     return true;
 }
 
+QString failureMessage(const Verdict &verdict)
+{
+    switch (verdict.kind) {
+    case Verdict::Kind::NoReply:
+        return kTimeout;
+    case Verdict::Kind::Nak:
+        return kNak;
+    case Verdict::Kind::ChecksumMismatch:
+        return kChecksum;
+    case Verdict::Kind::RegistrarError:
+        return kRefused;
+    case Verdict::Kind::Success:
+    case Verdict::Kind::Refused:
+        break;
+    }
+    return QString();
+}
+
 QString shortRequestLine(const QString &codeField, const QByteArray &request)
 {
     return QStringLiteral("PC: (") + codeField + QStringLiteral(")")
@@ -103,7 +121,7 @@ Monitor::CodeState Monitor::codeChanged(const QString &codeField, const QString 
             m_app.prompter().showMessage(console::kBadCode);
         return m_codeState;
     }
-    if (!console::codeInRange(code)) {
+    if (!cmd::sendable(code)) {
         m_codeState = CodeState::OutOfRange;
         if (report)
             m_app.prompter().showMessage(console::kCodeOutOfRange);
@@ -124,11 +142,11 @@ bool Monitor::codeAccepted()
 Monitor::Reply Monitor::execute(const QString &codeField, const QString &password, const QString &data, bool quiet)
 {
     if (!codeAccepted())
-        return {};
+        return notSent();
     QByteArray bytes = code_page::toDevice(data);
-    if (m_code == console::kBarcodeCommand && !console::barcodeData(code_page::toDevice(data), bytes)) {
+    if (m_code == cmd::PrintBarcode && !console::barcodeData(code_page::toDevice(data), bytes)) {
         m_app.prompter().showMessage(console::kNoClosingSeparator);
-        return {};
+        return notSent();
     }
     return send(code_page::toDevice(password) + ';' + bytes, quiet, false, true, codeField);
 }
@@ -137,7 +155,7 @@ Monitor::Reply Monitor::sendData(const QString &password, const QString &data, b
 {
     // A code field that holds no good code must not send under the code that came before.
     if (!codeAccepted())
-        return {};
+        return notSent();
     return send(code_page::toDevice(password) + ';' + code_page::toDevice(data), quiet, true, false, QString());
 }
 
@@ -146,15 +164,17 @@ Monitor::Reply Monitor::repeat(bool quiet)
     DeviceLink &link = m_app.link();
     // Nothing went out yet: there is no command to repeat.
     if (link.Result().request.isEmpty())
-        return {};
+        return notSent();
     const bool attached = link.activeTransport() != nullptr;
-    CommandResult *r = link.RepeatPreviousCommand(false);
-    if (!r)
-        return {};
-    m_app.state().currentResult = r;
-    if (!attached)
-        return {}; // the link has said that no device is connected
+    const CommandResult *r = m_app.repeatPrevious(false);
+    if (!r || !attached)
+        return notSent(); // busy, or the link has said that no device is connected
     return judge(r, quiet, true, true, QString());
+}
+
+Monitor::Reply Monitor::notSent()
+{
+    return {Verdict::refused(0), {}};
 }
 
 Monitor::Reply Monitor::send(const QByteArray &parameters, bool quiet, bool fullFrames, bool showStatus,
@@ -163,36 +183,32 @@ Monitor::Reply Monitor::send(const QByteArray &parameters, bool quiet, bool full
     const bool attached = m_app.link().activeTransport() != nullptr;
     const CommandResult *r = m_app.execute(m_code, parameters);
     if (!attached)
-        return {}; // the link has said that no device is connected
+        return notSent(); // the link has said that no device is connected
     return judge(r, quiet, fullFrames, showStatus, codeField);
 }
 
 Monitor::Reply Monitor::judge(const CommandResult *r, bool quiet, bool fullFrames, bool showStatus,
                               const QString &codeField)
 {
-    Reply out;
-    const console::Verdict verdict = console::judgeReply(*r);
-    if (console::linkFailure(verdict)) {
+    Reply out{Verdict::of(*r), {}};
+    if (out.verdict.linkFailed()) {
         // A failed exchange carries no error word of its own: the field would show the
         // previous reply's.
-        m_app.prompter().showMessage(console::failureMessage(verdict));
-        out.status = verdict == console::Verdict::NoReply ? Reply::Status::NoReply
-            : verdict == console::Verdict::Nak           ? Reply::Status::Rejected
-                                                         : Reply::Status::ChecksumError;
+        m_app.prompter().showMessage(console::failureMessage(out.verdict));
         return out;
     }
-    out.status = Reply::Status::Done;
+    Shown &shown = out.shown;
     if (!quiet) {
         if (fullFrames) {
-            out.log << console::requestLine(r->request) << console::replyLine(r->reply);
+            shown.log << console::requestLine(r->request) << console::replyLine(r->reply);
         } else {
-            out.log << console::shortRequestLine(codeField, r->request) << console::shortReplyLine(r->reply);
+            shown.log << console::shortRequestLine(codeField, r->request) << console::shortReplyLine(r->reply);
         }
     }
-    out.errorWord = code_page::fromDevice(r->errorWord);
-    out.statusShown = showStatus;
+    shown.errorWord = code_page::fromDevice(r->errorWord);
+    shown.statusShown = showStatus;
     if (showStatus)
-        out.statusText = r->statusText();
+        shown.statusText = r->statusText();
     return out;
 }
 

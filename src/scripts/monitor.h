@@ -1,7 +1,8 @@
 #pragma once
 
 #include "app/prompter.h"
-#include "scripts/reply_verdict.h"
+#include "commands/command_codes.h"
+#include "commands/verdict.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,18 +10,28 @@
 
 class Application;
 
-// What the monitor's manual console and the command test share: command codes typed as
-// two hexadecimal digits, the barcode command's separators, and the frame lines.
+// What the monitor's manual console, the command test and script runs share: command
+// codes typed as two hexadecimal digits, the barcode command's separators, the frame
+// lines, and the words they use for a failed exchange.
 namespace console {
 
-constexpr int kBarcodeCommand = 0x71;
 constexpr char kBarcodeFieldMark = char(0xA0);
 // The first four separators of a barcode line stay; later ones become 0xA0.
 constexpr int kBarcodeKeptSeparators = 4;
 
-inline const QString kDefaultPassword = QStringLiteral("482913");
 inline const QString kBadCode = QStringLiteral("Неверный код команды!");
 inline const QString kNoClosingSeparator = QStringLiteral("Отсутствует последний разделитель - ;. Ошибка!");
+inline const QString kCodeOutOfRange = QStringLiteral("Неверный код команды: допустимы коды от 0x20 до 0xFF.");
+
+inline const QString kTimeout = QStringLiteral("Ошибка выполнения команды. Таймаут");
+inline const QString kChecksum = QStringLiteral("Неверная контрольная сумма");
+inline const QString kRefused = QStringLiteral("Ошибка выполнения команды");
+inline const QString kNak = QStringLiteral("Ошибка выполнения команды. Регистратор отверг команду (NAK)");
+
+// How the console words a verdict: the link's failures each their own way, a registrar
+// error "Ошибка выполнения команды"; empty for success and refusals (they say so
+// themselves).
+QString failureMessage(const Verdict &verdict);
 
 // The code of two hexadecimal digits ("0"-"9", "A"-"F", "a"-"f") at the start of
 // `text`; -1 when either of the first two characters is none (or missing).
@@ -56,21 +67,16 @@ public:
         OutOfRange, // a code below 0x20, which never goes on the wire
     };
 
-    // What a manual command did and what the form is to show.
-    struct Reply {
-        enum class Status {
-            Done,          // a reply came: show the lines and the fields below
-            NotSent,       // refused before sending (a message was shown) or busy
-            NoReply,       // "Ошибка выполнения команды. Таймаут" was shown
-            ChecksumError, // "Неверная контрольная сумма" was shown
-            Rejected,      // the registrar answered NAK: its message was shown
-        };
-        Status status = Status::NotSent;
-        QStringList log;        // lines for the log
-        QString errorWord;      // for "Код ошибки:" when Done
-        QString statusText;     // for "Статус:" when statusShown
+    // What the console shows of a reply.
+    struct Shown {
+        QStringList log;    // lines for the log
+        QString errorWord;  // for "Код ошибки:"
+        QString statusText; // for "Статус:" when statusShown
         bool statusShown = false;
     };
+    // What a manual command did: refused before sending (its message was shown, or nothing
+    // could be sent), a link failure (its message was shown), or a reply to show.
+    using Reply = Outcome<Shown>;
 
     explicit Monitor(Application &app);
 
@@ -112,6 +118,7 @@ public:
 private:
     // Whether the code field holds a code that may be sent; a code out of range says so.
     bool codeAccepted();
+    static Reply notSent();
     Reply send(const QByteArray &parameters, bool quiet, bool fullFrames, bool showStatus, const QString &codeField);
     Reply judge(const struct CommandResult *r, bool quiet, bool fullFrames, bool showStatus,
                 const QString &codeField);

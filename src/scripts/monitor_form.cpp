@@ -4,7 +4,7 @@
 
 #include "app/application.h"
 #include "scripts/variables_form.h"
-#include "ui/status_screen_form.h"
+#include "ui/form_kit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,44 +20,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QShowEvent>
+#include <QHideEvent>
 #include <QVBoxLayout>
-
-namespace {
-
-QPushButton *makeButton(const QString &caption, const QString &name, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    // Enter belongs to the code and data fields, never to a default button.
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
-
-QLineEdit *makeEdit(const QString &name, QWidget *parent, int maxLength = 32767)
-{
-    auto *e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setMaxLength(maxLength);
-    return e;
-}
-
-QLineEdit *makeDisplay(const QString &name, QWidget *parent)
-{
-    QLineEdit *e = makeEdit(name, parent);
-    e->setReadOnly(true);
-    e->setFocusPolicy(Qt::ClickFocus);
-    return e;
-}
-
-// Width of `chars` characters of the edit's font, with room for its frame.
-int textWidth(const QWidget *w, int chars)
-{
-    return w->fontMetrics().horizontalAdvance(QLatin1Char('W')) * chars + 16;
-}
-
-} // namespace
 
 // The runner's output into the window.
 class TForm28::Sink final : public ScriptSink {
@@ -74,8 +38,8 @@ public:
     void variablesCleared() override { m_form.m_variables->clearVariables(); }
     void variableAdded(int number, const QString &name) override { m_form.m_variables->addVariable(number, name); }
     void variableChanged(int number, const QString &value) override { m_form.m_variables->setValue(number, value); }
-    void speedSelected(qint32 rate) override { emit m_form.baudRateSelected(rate); }
-    void connectionLost() override { emit m_form.serialConnectionLost(); }
+    void speedSelected(qint32 rate) override { m_form.host().connectionSpeedChanged(rate); }
+    void connectionLost() override { m_form.host().connectionLost(); }
     // Lets "Стоп" (and the rest of the window) through between lines.
     void processEvents() override { QCoreApplication::processEvents(); }
     void repaint() override { m_form.repaintDuringRun(); }
@@ -84,12 +48,11 @@ private:
     TForm28 &m_form;
 };
 
-TForm28::TForm28(Application &app, QWidget *parent)
-    : QDialog(parent), m_app(app), m_sink(std::make_unique<Sink>(*this)), m_monitor(app), m_runner(app, *m_sink)
+TForm28::TForm28(Application &app, ScreenHost &host, QWidget *parent)
+    : Screen(app, host, parent), m_sink(std::make_unique<Sink>(*this)), m_monitor(app), m_runner(app, *m_sink)
 {
-    setObjectName(QStringLiteral("TForm28"));
     setWindowTitle(QStringLiteral("Монитор для фискального регистратора + запуск скриптов"));
-    m_variables = new TForm40(this);
+    m_variables = new TForm40(app, host, this);
     buildWidgets();
     resize(760, 640);
 }
@@ -114,7 +77,7 @@ void TForm28::buildWidgets()
     m_noRepaintCheck->setObjectName(QStringLiteral("noRepaintCheck"));
     m_quietCheck = new QCheckBox(QStringLiteral("Не выводить данные"), this);
     m_quietCheck->setObjectName(QStringLiteral("quietCheck"));
-    m_clearLogButton = makeButton(QStringLiteral("Очистить сообщения"), QStringLiteral("clearLogButton"), this);
+    m_clearLogButton = kit::button(QStringLiteral("Очистить сообщения"), QStringLiteral("clearLogButton"), this);
 
     auto *switches = new QHBoxLayout;
     switches->addWidget(m_noRepaintCheck);
@@ -125,21 +88,20 @@ void TForm28::buildWidgets()
     // Manual console.
     m_consoleGroup = new QGroupBox(QStringLiteral("Выполнение команды"), this);
     m_consoleGroup->setObjectName(QStringLiteral("consoleGroup"));
-    m_passwordEdit = makeEdit(QStringLiteral("passwordEdit"), m_consoleGroup, 6);
-    m_passwordEdit->setText(console::kDefaultPassword);
-    m_passwordEdit->setFixedWidth(textWidth(m_passwordEdit, 6));
-    m_codeEdit = makeEdit(QStringLiteral("codeEdit"), m_consoleGroup, 2);
-    m_codeEdit->setFixedWidth(textWidth(m_codeEdit, 2) + 8);
-    m_dataEdit = makeEdit(QStringLiteral("dataEdit"), m_consoleGroup);
-    m_errorWordEdit = makeDisplay(QStringLiteral("errorWordEdit"), m_consoleGroup);
-    m_errorWordEdit->setFixedWidth(textWidth(m_errorWordEdit, 4));
-    m_statusEdit = makeDisplay(QStringLiteral("statusEdit"), m_consoleGroup);
-    m_statusEdit->setMinimumWidth(textWidth(m_statusEdit, 14));
-    m_statusButton = makeButton(QStringLiteral(".?."), QStringLiteral("statusButton"), m_consoleGroup);
-    m_statusButton->setFixedWidth(textWidth(m_statusButton, 2) + 8);
-    m_executeButton = makeButton(QStringLiteral("Выполнить"), QStringLiteral("executeButton"), m_consoleGroup);
-    m_repeatButton = makeButton(QStringLiteral("Повторить команду"), QStringLiteral("repeatButton"), m_consoleGroup);
-    m_addToListButton = makeButton(QStringLiteral("В список"), QStringLiteral("addToListButton"), m_consoleGroup);
+    // The code and the password take only as many characters as the console sends.
+    m_passwordEdit = kit::passwordEdit(m_consoleGroup);
+    m_passwordEdit->setMaxLength(6);
+    m_codeEdit = kit::edit(QStringLiteral("codeEdit"), m_consoleGroup, 0, 2);
+    m_codeEdit->setFixedWidth(kit::charsWidth(m_codeEdit, 2) + 8);
+    m_dataEdit = kit::edit(QStringLiteral("dataEdit"), m_consoleGroup);
+    m_errorWordEdit = kit::display(QStringLiteral("errorWordEdit"), m_consoleGroup, 4);
+    m_statusEdit = kit::display(QStringLiteral("statusEdit"), m_consoleGroup);
+    m_statusEdit->setMinimumWidth(kit::charsWidth(m_statusEdit, 14));
+    m_statusButton = kit::button(QStringLiteral(".?."), QStringLiteral("statusButton"), m_consoleGroup);
+    m_statusButton->setFixedWidth(kit::charsWidth(m_statusButton, 2) + 8);
+    m_executeButton = kit::button(QStringLiteral("Выполнить"), QStringLiteral("executeButton"), m_consoleGroup);
+    m_repeatButton = kit::button(QStringLiteral("Повторить команду"), QStringLiteral("repeatButton"), m_consoleGroup);
+    m_addToListButton = kit::button(QStringLiteral("В список"), QStringLiteral("addToListButton"), m_consoleGroup);
     m_historyList = new QListWidget(m_consoleGroup);
     m_historyList->setObjectName(QStringLiteral("historyList"));
     m_historyList->setMinimumWidth(200);
@@ -184,17 +146,16 @@ void TForm28::buildWidgets()
     m_fileCombo->setObjectName(QStringLiteral("fileCombo"));
     m_fileCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_fileCombo->setMinimumContentsLength(30);
-    m_openFileButton = makeButton(QStringLiteral("Открыть файл"), QStringLiteral("openFileButton"), scriptGroup);
-    m_runButton = makeButton(QStringLiteral("Выполнить"), QStringLiteral("runButton"), scriptGroup);
-    m_stopButton = makeButton(QStringLiteral("Стоп"), QStringLiteral("stopButton"), scriptGroup);
-    m_continueButton = makeButton(QStringLiteral("Продолжить"), QStringLiteral("continueButton"), scriptGroup);
-    m_stepButton = makeButton(QStringLiteral("Шаг"), QStringLiteral("stepButton"), scriptGroup);
-    m_lineCounterEdit = makeEdit(QStringLiteral("lineCounterEdit"), scriptGroup, 9);
+    m_openFileButton = kit::button(QStringLiteral("Открыть файл"), QStringLiteral("openFileButton"), scriptGroup);
+    m_runButton = kit::button(QStringLiteral("Выполнить"), QStringLiteral("runButton"), scriptGroup);
+    m_stopButton = kit::button(QStringLiteral("Стоп"), QStringLiteral("stopButton"), scriptGroup);
+    m_continueButton = kit::button(QStringLiteral("Продолжить"), QStringLiteral("continueButton"), scriptGroup);
+    m_stepButton = kit::button(QStringLiteral("Шаг"), QStringLiteral("stepButton"), scriptGroup);
+    m_lineCounterEdit = kit::edit(QStringLiteral("lineCounterEdit"), scriptGroup, 6, 9);
     m_lineCounterEdit->setValidator(new QIntValidator(0, 999999999, m_lineCounterEdit));
     m_lineCounterEdit->setText(QStringLiteral("0"));
-    m_lineCounterEdit->setFixedWidth(textWidth(m_lineCounterEdit, 6));
     m_lineCounterEdit->setAlignment(Qt::AlignRight);
-    m_variablesButton = makeButton(QStringLiteral("Переменные"), QStringLiteral("variablesButton"), scriptGroup);
+    m_variablesButton = kit::button(QStringLiteral("Переменные"), QStringLiteral("variablesButton"), scriptGroup);
 
     auto *fileLabel = new QLabel(QStringLiteral("Имя  файла:"), scriptGroup);
     fileLabel->setBuddy(m_fileCombo);
@@ -220,17 +181,13 @@ void TForm28::buildWidgets()
     scriptBox->addLayout(fileRow);
     scriptBox->addLayout(runRow);
 
-    m_exitButton = makeButton(QStringLiteral("Выход"), QStringLiteral("exitButton"), this);
-    auto *exitRow = new QHBoxLayout;
-    exitRow->addStretch();
-    exitRow->addWidget(m_exitButton);
-
+    m_exitButton = kit::button(QStringLiteral("Выход"), QStringLiteral("exitButton"), this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_log, 1);
     layout->addLayout(switches);
     layout->addWidget(m_consoleGroup);
     layout->addWidget(scriptGroup);
-    layout->addLayout(exitRow);
+    layout->addLayout(kit::buttonRow({m_exitButton}));
 
     // Wiring.
     connect(m_clearLogButton, &QPushButton::clicked, m_log, &QPlainTextEdit::clear);
@@ -244,7 +201,7 @@ void TForm28::buildWidgets()
     connect(m_repeatButton, &QPushButton::clicked, this, &TForm28::repeatCommand);
     connect(m_addToListButton, &QPushButton::clicked, this, &TForm28::addToHistory);
     connect(m_historyList, &QListWidget::itemDoubleClicked, this, &TForm28::historyChosen);
-    connect(m_statusButton, &QPushButton::clicked, this, &TForm28::openStatusScreen);
+    connect(m_statusButton, &QPushButton::clicked, this, &TForm28::statusButtonClicked);
     connect(m_fileCombo, &QComboBox::activated, this, &TForm28::scriptChosen);
     connect(m_openFileButton, &QPushButton::clicked, this, &TForm28::openScript);
     connect(m_runButton, &QPushButton::clicked, this, &TForm28::runScript);
@@ -257,14 +214,7 @@ void TForm28::buildWidgets()
 
 // ---- Activation and closing --------------------------------------------------------------
 
-void TForm28::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        activate();
-}
-
-void TForm28::activate()
+void TForm28::opened()
 {
     m_consoleGroup->setEnabled(true);
     m_addToListButton->setEnabled(true);
@@ -302,13 +252,13 @@ void TForm28::updateExecuteButton(bool report)
 
 void TForm28::showReply(const Monitor::Reply &reply)
 {
-    if (reply.status != Monitor::Reply::Status::Done)
+    if (!reply.verdict.replied())
         return;
-    for (const QString &line : reply.log)
+    for (const QString &line : reply.shown.log)
         appendLog(line);
-    m_errorWordEdit->setText(reply.errorWord);
-    if (reply.statusShown)
-        m_statusEdit->setText(reply.statusText);
+    m_errorWordEdit->setText(reply.shown.errorWord);
+    if (reply.shown.statusShown)
+        m_statusEdit->setText(reply.shown.statusText);
 }
 
 void TForm28::executeCommand()
@@ -349,14 +299,11 @@ void TForm28::historyChosen(QListWidgetItem *item)
     m_dataEdit->setText(data);
 }
 
-void TForm28::openStatusScreen()
+void TForm28::statusButtonClicked()
 {
-    const AppState &s = m_app.state();
-    if (!s.serialConnected && !s.usbConnected)
-        return;
-    if (!m_statusScreen)
-        m_statusScreen = new TForm5(m_app, this);
-    m_statusScreen->exec();
+    // The status bytes are the registrar's: without a connection there is nothing to show.
+    if (app().state().connected())
+        openStatusScreen();
 }
 
 // ---- Scripts -------------------------------------------------------------------------------
@@ -394,7 +341,7 @@ void TForm28::prepareRunner()
     m_runner.setScript(m_fileCombo->currentText().isEmpty() ? QString() : m_monitor.currentScript());
     m_runner.setQuiet(m_quietCheck->isChecked());
     m_runner.setNoRepaint(m_noRepaintCheck->isChecked());
-    m_runner.setPortName(m_portName ? m_portName() : QString());
+    m_runner.setPortName(host().connectedPortName());
 }
 
 int TForm28::counterValue() const

@@ -2,10 +2,8 @@
 
 #include "scripts/monitor.h"
 #include "scripts/script_runner.h"
+#include "ui/screen_dialog.h"
 
-#include <QDialog>
-
-#include <functional>
 #include <memory>
 
 class Application;
@@ -17,39 +15,29 @@ class QListWidget;
 class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
-class TForm5;
 class TForm40;
 
 // TForm28, "Монитор для фискального регистратора + запуск скриптов": the manual command
 // console with its log and history, and the script runner with its recent files, run
-// buttons, line counter and the variables window.
-class TForm28 : public QDialog {
+// buttons, line counter and the variables window. A script's SetSpeed reopens the port
+// the host says the connection uses and tells the host the new speed, or the lost port.
+class TForm28 : public Screen<TForm28> {
     Q_OBJECT
 public:
-    explicit TForm28(Application &app, QWidget *parent = nullptr);
+    TForm28(Application &app, ScreenHost &host, QWidget *parent = nullptr);
     ~TForm28() override;
-
-    // The port SetSpeed reopens: the one the main window shows.
-    void setPortNameSource(std::function<QString()> source) { m_portName = std::move(source); }
 
     ScriptRunner &runner() { return m_runner; }
     Monitor &monitor() { return m_monitor; }
     TForm40 *variablesWindow() const { return m_variables; }
 
-signals:
-    // SetSpeed reopened the port at one of the rates of the main window's speed list.
-    void baudRateSelected(qint32 rate);
-    // SetSpeed closed the serial port and could not open it again.
-    void serialConnectionLost();
-
 protected:
-    void showEvent(QShowEvent *event) override;
+    void opened() override;
     void hideEvent(QHideEvent *event) override;
     void reject() override;
 
 private:
     void buildWidgets();
-    void activate();
     void updateExecuteButton(bool report);
     void showReply(const Monitor::Reply &reply);
     void fillScriptList(const QStringList &names, int selected);
@@ -62,7 +50,7 @@ private:
     void repeatCommand();
     void addToHistory();
     void historyChosen(QListWidgetItem *item);
-    void openStatusScreen();
+    void statusButtonClicked();
     // Scripts.
     void scriptChosen(int index);
     void openScript();
@@ -79,11 +67,9 @@ private:
     class Sink;
     friend class Sink;
 
-    Application &m_app;
     std::unique_ptr<Sink> m_sink; // made before the runner that writes to it
     Monitor m_monitor;
     ScriptRunner m_runner;
-    std::function<QString()> m_portName;
     bool m_filling = false; // a script run is filling the console's fields
 
     QPlainTextEdit *m_log = nullptr;
@@ -112,5 +98,4 @@ private:
     QPushButton *m_exitButton = nullptr;
 
     TForm40 *m_variables = nullptr;
-    TForm5 *m_statusScreen = nullptr;
 };

@@ -3,8 +3,9 @@
 #include "app/application.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
-#include "commands/error_decoding.h"
-#include "scripts/reply_verdict.h"
+#include "commands/command_codes.h"
+#include "commands/verdict.h"
+#include "scripts/monitor.h"
 
 #include <climits>
 
@@ -35,7 +36,6 @@ const QString kFirstParameter = QStringLiteral("Ошибка первого па
 const QString kSecondParameter = QStringLiteral("Ошибка второго параметра!");
 const QString kOperation = QStringLiteral("Ошибка операции!");
 const QString kOperResult = QStringLiteral("Ошибка результата операции!");
-const QString kBadCode = QStringLiteral("Неверный код команды!");
 const QString kPortOk = QStringLiteral("Подключение порта - успешно!");
 const QString kPortFailed = QStringLiteral("Ошибка подключения порта!");
 
@@ -339,10 +339,10 @@ ScriptRunner::Pass ScriptRunner::executeCommandLine(const QByteArray &line, Outc
     // A line whose first two characters are no code is not sent under whatever code
     // came before it.
     if (c.code < 0) {
-        outcome = refuse(kBadCode, line);
+        outcome = refuse(console::kBadCode, line);
         return Pass::End;
     }
-    if (!console::codeInRange(c.code)) {
+    if (!cmd::sendable(c.code)) {
         outcome = refuse(console::kCodeOutOfRange, line);
         return Pass::End;
     }
@@ -351,26 +351,28 @@ ScriptRunner::Pass ScriptRunner::executeCommandLine(const QByteArray &line, Outc
     m_replyDoubtful = false;
     // Every mode judges alike: a refused frame or a reply that fails its check is no
     // answer, and ends the run as a missing one does.
-    switch (console::judgeReply(*r)) {
-    case console::Verdict::NoReply:
-        m_app.prompter().showMessage(console::kTimeout);
+    const Verdict verdict = Verdict::of(*r);
+    switch (verdict.kind) {
+    case Verdict::Kind::NoReply:
         outcome = Outcome::NoReply;
-        return Pass::End;
-    case console::Verdict::Nak:
-        m_app.prompter().showMessage(console::kNak);
-        outcome = Outcome::Nak;
-        return Pass::End;
-    case console::Verdict::ChecksumError:
-        m_app.prompter().showMessage(console::kChecksum);
-        outcome = Outcome::ChecksumError;
-        return Pass::End;
-    case console::Verdict::RegistrarError:
-        showCommandOutcome(*r);
-        m_app.prompter().showMessage(console::kRefused);
-        outcome = Outcome::CommandFailed;
-        return Pass::End;
-    case console::Verdict::Done:
         break;
+    case Verdict::Kind::Nak:
+        outcome = Outcome::Nak;
+        break;
+    case Verdict::Kind::ChecksumMismatch:
+        outcome = Outcome::ChecksumError;
+        break;
+    case Verdict::Kind::RegistrarError:
+        showCommandOutcome(*r);
+        outcome = Outcome::CommandFailed;
+        break;
+    case Verdict::Kind::Success:
+    case Verdict::Kind::Refused:
+        break;
+    }
+    if (!verdict.ok()) {
+        m_app.prompter().showMessage(console::failureMessage(verdict));
+        return Pass::End;
     }
     if (!m_quiet) {
         m_sink.logLine(QStringLiteral("PC: ") + text(r->request.mid(1)));
@@ -825,7 +827,9 @@ ScriptRunner::Pass ScriptRunner::runCommand(const QByteArray &line, Outcome &out
         outcome = refuse(kTooManyParameters, line);
         return Pass::End;
     }
-    if ((digits && !script::toInteger(args.code, code)) || !console::codeInRange(code)) {
+    // Compared as the 64-bit number it is: cut to an int first, a huge code could wrap
+    // round into the range.
+    if ((digits && !script::toInteger(args.code, code)) || code < cmd::kFirstCode || code > cmd::kLastCode) {
         outcome = refuse(console::kCodeOutOfRange, line);
         return Pass::End;
     }
@@ -845,23 +849,21 @@ ScriptRunner::Pass ScriptRunner::runCommand(const QByteArray &line, Outcome &out
         parameters += value + ';';
     }
     const CommandResult *r = m_app.execute(int(code), parameters);
-    const console::Verdict verdict = console::judgeReply(*r);
-    m_replyDoubtful = verdict == console::Verdict::ChecksumError;
-    if (verdict == console::Verdict::NoReply) {
+    const Verdict verdict = Verdict::of(*r);
+    m_replyDoubtful = verdict.kind == Verdict::Kind::ChecksumMismatch;
+    if (verdict.kind == Verdict::Kind::NoReply) {
         m_app.prompter().showMessage(console::kTimeout);
         outcome = Outcome::NoReply;
         return Pass::End;
     }
     // The statement does not judge its reply and the run goes on, but a failure is
     // written down: a script that reads %Ret afterwards finds it empty.
-    if (verdict != console::Verdict::Done) {
+    if (!verdict.ok()) {
         QString why = console::failureMessage(verdict);
-        if (verdict == console::Verdict::RegistrarError) {
-            QString decoded;
-            decodeErrorWord(r->errorWord, decoded);
-            why += QStringLiteral(", код ошибки ") + text(r->errorWord);
-            if (!decoded.isEmpty())
-                why += QStringLiteral(": ") + decoded;
+        if (verdict.kind == Verdict::Kind::RegistrarError) {
+            why += QStringLiteral(", код ошибки ") + text(verdict.errorWord);
+            if (!verdict.message.isEmpty())
+                why += QStringLiteral(": ") + verdict.message;
         }
         m_sink.commandFailure(QStringLiteral("RunCommand(%1): ").arg(code) + why);
     }

@@ -1,17 +1,17 @@
 // TForm40, "Переменные": the variables of the monitor's script run.
 #include "scripts/variables_form.h"
 
+#include "ui/form_kit.h"
+
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-TForm40::TForm40(QWidget *parent) : QDialog(parent)
+TForm40::TForm40(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent)
 {
-    setObjectName(QStringLiteral("TForm40"));
     setWindowTitle(QStringLiteral("Переменные"));
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
@@ -32,16 +32,12 @@ TForm40::TForm40(QWidget *parent) : QDialog(parent)
     m_table->setColumnWidth(NameColumn, 120);
     m_table->setColumnWidth(SpareColumn, 16);
 
-    m_closeButton = new QPushButton(QStringLiteral("Закрыть"), this);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton = kit::button(QStringLiteral("Закрыть"), QStringLiteral("closeButton"), this);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_closeButton);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(kit::buttonRow({m_closeButton}));
 
     writeHeadings();
     resize(340, 300);

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/screen_dialog.h"
 
 class QPushButton;
 class QTableWidget;
 
 // TForm40, "Переменные": the script variables of the monitor's run, one row each with
 // its number, full name and value. Stays on top and places itself at the right edge of
-// the window it belongs to, level with its top.
-class TForm40 : public QDialog {
+// the window it belongs to, level with its top. Not a screen the host opens: the monitor
+// that fills it owns it.
+class TForm40 : public Screen<TForm40> {
     Q_OBJECT
 public:
     enum Column { NumberColumn, NameColumn, ValueColumn, SpareColumn, ColumnCount };
 
-    explicit TForm40(QWidget *parent = nullptr);
+    TForm40(Application &app, ScreenHost &host, QWidget *parent = nullptr);
 
     // A run starts or another script is chosen: no rows.
     void clearVariables();

@@ -4,8 +4,8 @@
 
 #include "link/code_page.h"
 #include "commands/command_wrappers.h"
-#include "commands/error_decoding.h"
 #include "commands/status_bytes.h"
+#include "commands/verdict.h"
 #include "link/serial_transport.h"
 
 namespace {
@@ -58,13 +58,13 @@ void MainWindowOps::start()
 
 void MainWindowOps::activate()
 {
-    // 1.
+    // Nothing to press while the ports are looked at.
     m_model.closeEnabled = false;
     m_model.serialButtonEnabled = false;
     m_model.usbButtonEnabled = false;
     m_model.aboutEnabled = false;
 
-    // 2. Port lists, each port shown in turn.
+    // Port lists, each port shown in turn.
     m_model.ports.clear();
     m_model.terminalPorts.clear();
     const QStringList present = m_platform.listPorts ? m_platform.listPorts() : QStringList();
@@ -77,7 +77,7 @@ void MainWindowOps::activate()
     }
     m_model.ports << kEmulatorEntry;
 
-    // 3. The registrar's USB virtual COM port.
+    // The registrar's USB virtual COM port.
     m_model.statusText.clear();
     m_app.state().virtualPortName.clear();
     if (m_platform.findVirtualPort) {
@@ -95,12 +95,12 @@ void MainWindowOps::activate()
         }
     }
 
-    // 4.
+    // The search is over: a second's pause, then the first bank-terminal port.
     m_model.statusText.clear();
     wait(1000);
     m_model.terminalPortIndex = m_model.terminalPorts.isEmpty() ? -1 : 0;
 
-    // 5. The settings file.
+    // The settings file.
     AppConfig &config = m_app.config();
     if (config.ensureFile() != AppConfig::FileState::Present)
         m_app.prompter().showMessage(AppConfig::creationNotice());
@@ -109,13 +109,11 @@ void MainWindowOps::activate()
     m_model.portIndex = AppConfig::portIndex(config.port(), m_model.ports);
     m_model.speedIndex = AppConfig::speedIndex(config.speed(), AppConfig::speeds());
 
-    // 6. The buttons come back as the connection allows: the other transport's button
+    // The buttons come back as the connection allows: the other transport's button
     // stays off while one is connected.
     m_model.closeEnabled = true;
-    const bool serialOn = m_model.serialButtonText == kDisconnect;
-    const bool usbOn = m_model.usbButtonText == kDisconnect;
-    m_model.serialButtonEnabled = !usbOn;
-    m_model.usbButtonEnabled = !serialOn;
+    m_model.serialButtonEnabled = !m_app.state().usbConnected;
+    m_model.usbButtonEnabled = !m_app.state().serialConnected;
     m_model.terminalSpeedIndex = 10;
     m_model.aboutEnabled = true;
 }
@@ -195,12 +193,12 @@ void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
     s.sharedMark = true;
 }
 
-void MainWindowOps::failedCheck(bool serial, const CommandResult &r)
+void MainWindowOps::failedCheck(bool serial, const Verdict &verdict)
 {
-    QString message;
-    DecodeError(r, message);
-    m_app.prompter().showMessage(QStringLiteral("Ошибка подключения регистратора:\n  ") + message + QLatin1Char(' ')
-                                 + code_page::fromDevice(r.errorWord));
+    // Only a reply of this command has an error word to show: after a NAK or a check
+    // mismatch the record's word is an earlier reply's.
+    m_app.prompter().showMessage(QStringLiteral("Ошибка подключения регистратора:\n  ") + verdict.message
+                                 + QLatin1Char(' ') + code_page::fromDevice(verdict.errorWord));
     // The registrar refused to be identified: the connection is given up completely, so
     // that "Подключить" can start again and no screen talks to a half-made connection.
     if (serial) {
@@ -222,30 +220,20 @@ void MainWindowOps::timedOut(bool serial)
 
 bool MainWindowOps::identify(bool serial)
 {
-    DeviceLink &link = m_app.link();
-    AppState &s = m_app.state();
-    QString message;
-    link.SendStartupFrame();
-    int code = 0;
-    CommandResult *r = GetRegistratorParams(link, kPassword, code);
-    s.currentResult = r;
-    if (r->noReply()) {
-        timedOut(serial);
-        return false;
-    }
-    if (!DecodeError(*r, message)) {
-        failedCheck(serial, *r);
-        return false;
-    }
-    r = getDiagnosticInfo(link, kPassword, code);
-    s.currentResult = r;
-    if (r->noReply()) {
-        timedOut(serial);
-        return false;
-    }
-    if (!DecodeError(*r, message)) {
-        failedCheck(serial, *r);
-        return false;
+    m_app.link().SendStartupFrame();
+    // The parameters, then the identification: the connection stands only when both are
+    // answered without an error.
+    for (auto wrapper : {GetRegistratorParams, getDiagnosticInfo}) {
+        int code = 0;
+        const Verdict verdict = Verdict::of(*m_app.execute(wrapper, kPassword, code));
+        if (verdict.kind == Verdict::Kind::NoReply) {
+            timedOut(serial);
+            return false;
+        }
+        if (!verdict.ok()) {
+            failedCheck(serial, verdict);
+            return false;
+        }
     }
     return true;
 }
@@ -304,9 +292,8 @@ void MainWindowOps::connectSerial()
         return;
     }
 
-    s.onVirtualPort = !s.virtualPortName.isEmpty() && port == s.virtualPortName;
-    link.setOnVirtualPort(s.onVirtualPort);
-    m_model.restoreUsbVisible = s.onVirtualPort;
+    link.setOnVirtualPort(!s.virtualPortName.isEmpty() && port == s.virtualPortName);
+    m_model.restoreUsbVisible = link.OnVirtualPort();
 
     m_model.serialLamp = Lamp::Green;
     m_model.serialButtonText = kDisconnect;
@@ -366,7 +353,7 @@ void MainWindowOps::showDisconnected()
 
 void MainWindowOps::serialButton()
 {
-    if (m_model.serialButtonText == kDisconnect)
+    if (m_app.state().serialConnected)
         disconnectSerial();
     else
         connectSerial();
@@ -387,7 +374,6 @@ void MainWindowOps::connectUsb()
     m_usb = usb.get();
     link.attachTransport(std::move(usb));
     link.setOnVirtualPort(false);
-    s.onVirtualPort = false;
 
     m_model.usbLamp = Lamp::Green;
     m_model.usbButtonText = kDisconnect;
@@ -418,7 +404,7 @@ void MainWindowOps::disconnectUsb()
 
 void MainWindowOps::usbButton()
 {
-    if (m_model.usbButtonText == kDisconnect)
+    if (m_app.state().usbConnected)
         disconnectUsb();
     else
         connectUsb();
@@ -428,12 +414,13 @@ bool MainWindowOps::checkStatus()
 {
     AppState &s = m_app.state();
     int code = 0;
-    CommandResult *r = getDiagnosticInfo(m_app.link(), kPassword, code);
-    s.currentResult = r;
-    QString message;
-    if (!DecodeError(*r, message)) {
-        m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + message);
-        if (r->noReply())
+    const CommandResult *r = m_app.execute(getDiagnosticInfo, kPassword, code);
+    // A registrar error is shown, yet the status screen still opens on the reply's status
+    // bytes; without a reply there is nothing to show.
+    const Verdict verdict = Verdict::of(*r);
+    if (!verdict.ok()) {
+        m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + verdict.message);
+        if (verdict.kind == Verdict::Kind::NoReply)
             return false;
     }
     s.paymentFormCount = identification::paymentFormCount(*r);
@@ -464,7 +451,7 @@ void MainWindowOps::restoreUsb()
         }
     }
     // The restart closed the registrar's serial port.
-    if (m_model.serialButtonText == kDisconnect && !m_app.link().serialOpen()) {
+    if (m_app.state().serialConnected && !m_app.link().serialOpen()) {
         m_model.serialLamp = Lamp::Red;
         m_model.serialButtonText = kConnect;
         m_app.state().serialConnected = false;

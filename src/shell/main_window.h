@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/application.h"
+#include "commands/command_codes.h"
 #include "shell/main_menu.h"
 #include "link/transport.h"
 
@@ -11,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+
+struct Verdict;
 
 enum class Lamp { Red, Yellow, Green };
 
@@ -52,8 +55,8 @@ struct MainWindowModel {
 
     QSet<Menu> enabledMenus;
     QMap<MenuItem, ItemState> items;
-
-    bool connected() const { return serialButtonText == QStringLiteral("Отключить") || usbButtonText == QStringLiteral("Отключить"); }
+    // Whether the program is connected is the application state's to say
+    // (AppState::connected()), never a button caption's.
 };
 
 // What the main window needs from the machine, replaceable in tests.
@@ -88,7 +91,7 @@ struct MainWindowPlatform {
 class MainWindowOps {
 public:
     static inline const QString kEmulatorEntry = QStringLiteral("Эмулятор регистратора");
-    static inline const QString kPassword = QStringLiteral("482913");
+    static inline const QString kPassword = QString::fromLatin1(cmd::kDefaultPassword);
 
     MainWindowOps(Application &app, MainWindowPlatform platform);
 
@@ -132,7 +135,7 @@ private:
     void showDisconnected();
     void readConnectionSettings();
     bool identify(bool serial);
-    void failedCheck(bool serial, const CommandResult &result);
+    void failedCheck(bool serial, const Verdict &verdict);
     void timedOut(bool serial);
     void applyIdentification(const CommandResult &r, bool serial);
     void setMenusEnabled(bool enabled);

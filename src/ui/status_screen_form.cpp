@@ -1,6 +1,7 @@
 #include "ui/status_screen_form.h"
 
 #include "app/application.h"
+#include "ui/form_kit.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -32,10 +33,8 @@ protected:
 
 } // namespace
 
-TForm5::TForm5(Application &app, QWidget *parent)
-    : QDialog(parent), m_app(app), m_view(app)
+TForm5::TForm5(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_view(app)
 {
-    setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("Байты состояния регистратора"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
@@ -80,27 +79,18 @@ TForm5::TForm5(Application &app, QWidget *parent)
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
 
-    m_refreshButton = new QPushButton(QStringLiteral("Обновить"), this);
-    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
-    m_refreshButton->setAutoDefault(false);
-    m_closeButton = new QPushButton(QStringLiteral("Закрыть"), this);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setAutoDefault(false);
+    m_refreshButton = kit::button(QStringLiteral("Обновить"), QStringLiteral("refreshButton"), this);
+    m_closeButton = kit::button(QStringLiteral("Закрыть"), QStringLiteral("closeButton"), this);
     for (QPushButton *b : {m_refreshButton, m_closeButton})
         b->setMinimumWidth(qMax(b->sizeHint().width(), 110));
     connect(m_refreshButton, &QPushButton::clicked, this, &TForm5::refresh);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_refreshButton);
-    buttons->addWidget(m_closeButton);
-
     auto *main = new QVBoxLayout(this);
     main->setContentsMargins(12, 12, 12, 12);
     main->setSpacing(12);
     main->addLayout(grid);
-    main->addLayout(buttons);
+    main->addLayout(kit::buttonRow({m_refreshButton, m_closeButton}));
     layout()->setSizeConstraint(QLayout::SetMinimumSize);
 
     showDisplay(m_view.current());
@@ -140,18 +130,17 @@ void TForm5::showDisplay(const StatusDisplay &display)
 
 void TForm5::refresh()
 {
-    QString statusText;
-    if (m_view.refresh(statusText)) {
+    const Outcome<QString> out = m_view.refresh();
+    if (out.ok()) {
         showCurrentResult();
-        emit statusTextChanged(statusText);
+        host().setStatusText(out.shown);
     } else {
         m_keepShown = true;
     }
 }
 
-void TForm5::showEvent(QShowEvent *event)
+void TForm5::opened()
 {
-    QDialog::showEvent(event);
     showCurrentResult();
     if (!m_placed) {
         // Centred on the screen the first time it opens; afterwards where the user left it.

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "ui/screen_dialog.h"
 #include "ui/status_view.h"
-
-#include <QDialog>
 
 #include <array>
 
@@ -13,22 +12,20 @@ class QListWidget;
 class QPushButton;
 
 // TForm5, "Байты состояния регистратора": the six status bytes of the current result as
-// read-only check boxes, the receipt state, "Обновить" and "Закрыть".
-class TForm5 : public QDialog {
+// read-only check boxes, the receipt state, "Обновить" and "Закрыть". The program keeps
+// one, opened through the screen host from the main window and from every screen's
+// status button, so a successful "Обновить" always reaches the main window's status bar.
+class TForm5 : public Screen<TForm5> {
     Q_OBJECT
 public:
-    explicit TForm5(Application &app, QWidget *parent = nullptr);
+    TForm5(Application &app, ScreenHost &host, QWidget *parent = nullptr);
 
     // Shows the application's current result. The screen does this itself whenever it is
-    // shown or activated.
+    // opened or activated.
     void showCurrentResult();
 
-signals:
-    // "Обновить" succeeded: the main window's status bar is to read `text`.
-    void statusTextChanged(const QString &text);
-
 protected:
-    void showEvent(QShowEvent *event) override;
+    void opened() override;
     void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -36,7 +33,6 @@ private:
     void refresh();
     void showDisplay(const StatusDisplay &display);
 
-    Application &m_app;
     StatusView m_view;
     std::array<QGroupBox *, status_bytes::kByteCount> m_groups{};
     std::array<std::array<QCheckBox *, status_bytes::kBitCount>, status_bytes::kByteCount> m_checks{};

@@ -1,16 +1,12 @@
 #include "ui/status_view.h"
 
-#include "app/identification.h"
-
 #include "app/application.h"
-#include "link/code_page.h"
-#include "link/command_result.h"
+#include "app/identification.h"
+#include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
-#include "commands/error_decoding.h"
+#include "link/command_result.h"
 
 namespace {
-
-const QString kDefaultPassword = QStringLiteral("482913");
 
 // The byte-5 captions follow the family the connection settled on. The caption helper
 // tells the family from a model name, so it gets a name of that family whenever the
@@ -59,18 +55,16 @@ QString StatusView::identityText(const CommandResult &diagnostic)
     return identification::identityText(diagnostic);
 }
 
-bool StatusView::refresh(QString &statusText)
+Outcome<QString> StatusView::refresh()
 {
     int code = 0;
-    CommandResult *r = getDiagnosticInfo(m_app.link(), kDefaultPassword, code);
-    m_app.state().currentResult = r;
-
-    QString message;
-    if (!DecodeError(*r, message)) {
-        m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + message);
-        return false;
+    const CommandResult *r = m_app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
+    Outcome<QString> out{Verdict::of(*r), {}};
+    if (!out.ok()) {
+        m_app.prompter().showMessage(QStringLiteral("Проверка состояния регистратора:\n  ") + out.verdict.message);
+        return out;
     }
     m_app.state().paymentFormCount = identification::paymentFormCount(*r);
-    statusText = identityText(*r);
-    return true;
+    out.shown = identityText(*r);
+    return out;
 }

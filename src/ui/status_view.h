@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/status_bytes.h"
+#include "commands/verdict.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,8 +28,6 @@ struct StatusDisplay {
 // The operations of the status-bytes screen (no widgets).
 class StatusView {
 public:
-    static constexpr int kDiagnosticCommand = 0x80;
-
     explicit StatusView(Application &app);
 
     // The screen for a result: every box ticked from its status bytes, every bit-7 box
@@ -43,10 +42,9 @@ public:
 
     // "Обновить": sends 0x80 with the default password and makes it the current result.
     // On success sets the payment-form count from data field 11 (10 when it reads 0 or is
-    // no number) and returns true with the status-bar text in `statusText`; on failure
-    // shows "Проверка состояния регистратора:\n  " and the decoded message and returns
-    // false.
-    bool refresh(QString &statusText);
+    // no number) and shows the status-bar text; on failure shows "Проверка состояния
+    // регистратора:\n  " and the decoded message.
+    Outcome<QString> refresh();
 
     // "   Модель:<1>,    Версия:<2>,     <3>." from the data fields of a 0x80 reply.
     static QString identityText(const CommandResult &diagnostic);

@@ -4,11 +4,14 @@
 #include "scripts/command_test.h"
 #include "scripts/command_test_form.h"
 #include "scripts/monitor.h"
+#include "scripts/script_screens.h"
 #include "ui/status_screen_form.h"
+#include "ui/ui_screens.h"
 
 #include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
+#include "support/screen_rig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,21 +28,27 @@ namespace {
 const QDateTime kHostTime(QDate(2026, 12, 9), QTime(10, 0, 5));
 const QString kBadCode = QStringLiteral("Неверный код команды");
 
+// The screen as the program opens it: from the screen host, which also keeps the one
+// status screen.
 struct Bench : EmulatedApp {
-    TForm14 form{app};
+    TestScreenHost host{app};
+    TForm14 &form;
 
-    Bench()
+    Bench() : form(opened(host))
     {
         registrar.setHostTime(kHostTime);
-        form.show();
+    }
+    static TForm14 &opened(TestScreenHost &host)
+    {
+        registerUiScreens(host.registry);
+        registerScriptScreens(host.registry);
+        host.openScreen<TForm14>();
+        return *host.screen<TForm14>();
     }
     template <typename T = QLineEdit>
     T *w(const char *name)
     {
-        T *c = form.findChild<T *>(QLatin1String(name));
-        if (!c)
-            qFatal("no widget %s", name);
-        return c;
+        return widget<T>(form, QLatin1String(name));
     }
     void type(const char *field, const QString &text)
     {
@@ -181,15 +190,10 @@ private slots:
     {
         Bench b;
         b.execute("21", "");
-        bool shown = false;
-        QTimer::singleShot(0, &b.form, [&] {
-            auto *status = b.form.findChild<TForm5 *>();
-            shown = status && status->isVisible();
-            if (status)
-                status->reject();
-        });
         QTest::mouseClick(b.w<QPushButton>("statusButton"), Qt::LeftButton);
-        QVERIFY(shown);
+        QCOMPARE(b.host.opened.last(), QStringLiteral("TForm5"));
+        QVERIFY(b.host.screen<TForm5>()->isVisible());
+        b.host.screen<TForm5>()->reject();
 
         // Opening the screen again: "?" off, the reply fields emptied, the command line
         // ready for typing.
@@ -200,6 +204,23 @@ private slots:
         QVERIFY(b.w("errorWordEdit")->text().isEmpty());
         QVERIFY(b.w("statusEdit")->text().isEmpty());
         QCOMPARE(b.form.focusWidget(), b.w("commandLineEdit"));
+    }
+
+    // "Обновить" on the status screen opened from here reaches the main window's status
+    // bar, as it does from the main window: there is one status screen, the host's.
+    void statusRefreshReachesTheMainWindow()
+    {
+        Bench b;
+        b.execute("21", "");
+        QTest::mouseClick(b.w<QPushButton>("statusButton"), Qt::LeftButton);
+        TForm5 *status = b.host.screen<TForm5>();
+        QVERIFY(status->isVisible());
+        QVERIFY(b.form.findChild<TForm5 *>() == nullptr); // no private copy
+        QTest::mouseClick(widget<QPushButton>(*status, QStringLiteral("refreshButton")), Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x80);
+        QCOMPARE(b.host.statusTexts, QStringList{StatusView::identityText(b.app.link().Result())});
+        QVERIFY(b.host.statusTexts.first().startsWith(QStringLiteral("   Модель:")));
+        QVERIFY(b.prompter.messages().isEmpty());
     }
 };
 

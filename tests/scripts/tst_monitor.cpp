@@ -5,12 +5,15 @@
 #include "emulator/registrar.h"
 #include "scripts/monitor.h"
 #include "scripts/monitor_form.h"
+#include "scripts/script_screens.h"
 #include "scripts/variables_form.h"
 #include "ui/status_screen_form.h"
+#include "ui/ui_screens.h"
 
 #include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
+#include "support/screen_rig.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,7 +26,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,8 +33,8 @@
 
 #include <memory>
 
-using Status = Monitor::Reply::Status;
-Q_DECLARE_METATYPE(Monitor::Reply::Status)
+using Status = Verdict::Kind;
+Q_DECLARE_METATYPE(Verdict::Kind)
 
 namespace {
 
@@ -50,7 +52,16 @@ QString examples()
 
 // The application with the emulator behind its link on virtual time.
 struct Bench : EmulatedApp {
-    explicit Bench(bool attached = true) : EmulatedApp({}, attached) { registrar.setHostTime(kHostTime); }
+    TestScreenHost host{app};
+
+    explicit Bench(bool attached = true) : EmulatedApp({}, attached)
+    {
+        registrar.setHostTime(kHostTime);
+        registerUiScreens(host.registry);
+        registerScriptScreens(host.registry);
+    }
+    // The monitor window as the program makes it: the host's one instance, not shown yet.
+    TForm28 &form() { return *host.screen<TForm28>(); }
     // The parameters of the last frame sent (after SOH, LEN, SEQ, CMD; before ENQ ...).
     QByteArray lastParameters() const
     {
@@ -76,15 +87,6 @@ struct Bench : EmulatedApp {
 };
 
 const QByteArray kFiveFiles = "[Files]\nNumFiles=5\nFile1=e.txt\nFile2=d.txt\nFile3=c.txt\nFile4=b.txt\nFile5=a.txt\n";
-
-template <typename T>
-T *child(QWidget &w, const char *name)
-{
-    T *c = w.findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no widget %s", name);
-    return c;
-}
 
 } // namespace
 
@@ -150,8 +152,8 @@ private slots:
         QCOMPARE(b.prompter.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
         // A field that holds no good code sends nothing, not even under an earlier code.
         if (state != Monitor::CodeState::Valid) {
-            QCOMPARE(m.execute(code, password, "", false).status, Status::NotSent);
-            QCOMPARE(m.sendData(password, "", false).status, Status::NotSent);
+            QCOMPARE(m.execute(code, password, "", false).verdict.kind, Status::Refused);
+            QCOMPARE(m.sendData(password, "", false).verdict.kind, Status::Refused);
             QVERIFY(b.line->framesSent.isEmpty());
         }
         // A code out of range says so again at each attempt to send it.
@@ -165,17 +167,17 @@ private slots:
         Monitor m(b.app);
         QCOMPARE(m.codeChanged("21", "482913"), Monitor::CodeState::Valid);
         const Monitor::Reply r = m.execute("21", "482913", "", false);
-        QCOMPARE(r.status, Status::Done);
-        QCOMPARE(r.log.size(), 2);
+        QCOMPARE(r.verdict.kind, Status::Success);
+        QCOMPARE(r.shown.log.size(), 2);
         // The request from its fifth byte on, without ENQ, check characters and ETX.
-        QCOMPARE(r.log[0], QStringLiteral("PC: (21)482913;"));
+        QCOMPARE(r.shown.log[0], QStringLiteral("PC: (21)482913;"));
         // The reply without SOH and without EOT, status bytes, ENQ, check characters, ETX.
         const QByteArray reply = b.app.link().Result().reply;
-        QCOMPARE(r.log[1], QStringLiteral("FP: ") + code_page::fromDevice(reply.mid(1, reply.size() - 14)));
-        QVERIFY(r.log[1].endsWith(QStringLiteral("!0000;091226;1000;")));
-        QCOMPARE(r.errorWord, QStringLiteral("0000"));
-        QVERIFY(r.statusShown);
-        QCOMPARE(r.statusText, QStringLiteral("00 00 00 00 00 00 "));
+        QCOMPARE(r.shown.log[1], QStringLiteral("FP: ") + code_page::fromDevice(reply.mid(1, reply.size() - 14)));
+        QVERIFY(r.shown.log[1].endsWith(QStringLiteral("!0000;091226;1000;")));
+        QCOMPARE(r.shown.errorWord, QStringLiteral("0000"));
+        QVERIFY(r.shown.statusShown);
+        QCOMPARE(r.shown.statusText, QStringLiteral("00 00 00 00 00 00 "));
         QCOMPARE(b.app.state().currentResult, &b.app.link().Result());
     }
 
@@ -185,23 +187,23 @@ private slots:
         Monitor m(b.app);
         m.codeChanged("60", "482913");
         const Monitor::Reply sent = m.sendData("482913", "", false);
-        QCOMPARE(sent.status, Status::Done);
-        QCOMPARE(sent.log.value(0), QStringLiteral("PC: ") + code_page::fromDevice(b.line->framesSent.last().mid(1)));
-        QCOMPARE(sent.log.value(1), QStringLiteral("FP: ") + code_page::fromDevice(b.app.link().Result().reply.mid(1)));
-        QVERIFY(!sent.statusShown); // Enter leaves the status field alone
+        QCOMPARE(sent.verdict.kind, Status::Success);
+        QCOMPARE(sent.shown.log.value(0), QStringLiteral("PC: ") + code_page::fromDevice(b.line->framesSent.last().mid(1)));
+        QCOMPARE(sent.shown.log.value(1), QStringLiteral("FP: ") + code_page::fromDevice(b.app.link().Result().reply.mid(1)));
+        QVERIFY(!sent.shown.statusShown); // Enter leaves the status field alone
 
         // The repeat keeps the sequence number: the registrar answers it from its last
         // reply and does not open a second receipt (which it would refuse).
         const Monitor::Reply again = m.repeat(false);
-        QCOMPARE(again.status, Status::Done);
+        QCOMPARE(again.verdict.kind, Status::Success);
         QCOMPARE(b.line->framesSent.size(), 2);
         QCOMPARE(b.line->framesSent[1], b.line->framesSent[0]);
         QCOMPARE(b.registrar.repeatsAnswered(), 1);
-        QCOMPARE(again.errorWord, QStringLiteral("0000"));
-        QVERIFY(again.statusShown);
-        QCOMPARE(again.statusText, QStringLiteral("00 00 05 00 00 00 "));
-        QCOMPARE(again.log.size(), 2);
-        QVERIFY(again.log[0].startsWith(QStringLiteral("PC: ")));
+        QCOMPARE(again.shown.errorWord, QStringLiteral("0000"));
+        QVERIFY(again.shown.statusShown);
+        QCOMPARE(again.shown.statusText, QStringLiteral("00 00 05 00 00 00 "));
+        QCOMPARE(again.shown.log.size(), 2);
+        QVERIFY(again.shown.log[0].startsWith(QStringLiteral("PC: ")));
     }
 
     void barcodeCommandFromTheConsole()
@@ -209,7 +211,7 @@ private slots:
         Bench b;
         Monitor m(b.app);
         m.codeChanged("71", "482913");
-        QCOMPARE(m.execute("71", "482913", "1;2;3;4;5;6", false).status, Status::NotSent);
+        QCOMPARE(m.execute("71", "482913", "1;2;3;4;5;6", false).verdict.kind, Status::Refused);
         QCOMPARE(b.prompter.messages(), QStringList{kNoSeparator});
         QVERIFY(b.line->framesSent.isEmpty());
 
@@ -228,8 +230,8 @@ private slots:
         QTest::addColumn<Status>("status");
         QTest::addColumn<QString>("message");
         QTest::newRow("no reply") << int(emu::Fault::Silence) << 1 << Status::NoReply << kTimeout;
-        QTest::newRow("check value") << int(emu::Fault::BadCheck) << 1 << Status::ChecksumError << kChecksum;
-        QTest::newRow("refused frame") << int(emu::Fault::Nak) << 1 << Status::Rejected
+        QTest::newRow("check value") << int(emu::Fault::BadCheck) << 1 << Status::ChecksumMismatch << kChecksum;
+        QTest::newRow("refused frame") << int(emu::Fault::Nak) << 1 << Status::Nak
                                        << QStringLiteral("Ошибка выполнения команды. Регистратор отверг команду (NAK)");
     }
     void failuresShowTheirMessage()
@@ -242,15 +244,15 @@ private slots:
             b.app.link().SetReplyCount(0);
             Monitor m(b.app);
             m.codeChanged("21", "482913");
-            QCOMPARE(m.execute("21", "482913", "", false).status, Status::Done); // "0000" is now on record
+            QCOMPARE(m.execute("21", "482913", "", false).verdict.kind, Status::Success); // "0000" is now on record
             b.prompter.clear();
             b.registrar.injectFault({emu::Fault::Kind(fault)});
             const Monitor::Reply r = operation == 0 ? m.execute("21", "482913", "", false)
                 : operation == 1                    ? m.sendData("482913", "", false)
                                                     : m.repeat(false);
-            QCOMPARE(r.status, status);
-            QVERIFY(r.log.isEmpty());
-            QVERIFY(r.errorWord.isEmpty());
+            QCOMPARE(r.verdict.kind, status);
+            QVERIFY(r.shown.log.isEmpty());
+            QVERIFY(r.shown.errorWord.isEmpty());
             QCOMPARE(b.prompter.messages(), QStringList{message});
         }
     }
@@ -261,9 +263,9 @@ private slots:
         Monitor m(b.app);
         m.codeChanged("21", "482913");
         const Monitor::Reply r = m.execute("21", "482913", "", true);
-        QCOMPARE(r.status, Status::Done);
-        QVERIFY(r.log.isEmpty());
-        QCOMPARE(r.errorWord, QStringLiteral("0000"));
+        QCOMPARE(r.verdict.kind, Status::Success);
+        QVERIFY(r.shown.log.isEmpty());
+        QCOMPARE(r.shown.errorWord, QStringLiteral("0000"));
     }
 
     void withoutALinkOnlyTheLinkSpeaks()
@@ -271,10 +273,10 @@ private slots:
         Bench b(false);
         Monitor m(b.app);
         // Nothing sent yet: nothing to repeat.
-        QCOMPARE(m.repeat(false).status, Status::NotSent);
+        QCOMPARE(m.repeat(false).verdict.kind, Status::Refused);
         QVERIFY(b.prompter.messages().isEmpty());
         m.codeChanged("21", "482913");
-        QCOMPARE(m.execute("21", "482913", "", false).status, Status::NotSent);
+        QCOMPARE(m.execute("21", "482913", "", false).verdict.kind, Status::Refused);
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка выбора устройства подключения!")});
     }
 
@@ -320,28 +322,28 @@ private slots:
     void activation()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
-        QCOMPARE(child<QLineEdit>(form, "passwordEdit")->text(), QStringLiteral("482913"));
-        QCOMPARE(child<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
-        QCOMPARE(form.focusWidget(), child<QLineEdit>(form, "codeEdit"));
-        QVERIFY(!child<QPushButton>(form, "executeButton")->isEnabled()); // empty code field
-        QVERIFY(child<QGroupBox>(form, "consoleGroup")->isEnabled());
+        QCOMPARE(widget<QLineEdit>(form, "passwordEdit")->text(), QStringLiteral("482913"));
+        QCOMPARE(widget<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(form.focusWidget(), widget<QLineEdit>(form, "codeEdit"));
+        QVERIFY(!widget<QPushButton>(form, "executeButton")->isEnabled()); // empty code field
+        QVERIFY(widget<QGroupBox>(form, "consoleGroup")->isEnabled());
     }
 
     void codeFieldRule()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
-        auto *code = child<QLineEdit>(form, "codeEdit");
-        auto *password = child<QLineEdit>(form, "passwordEdit");
-        auto *execute = child<QPushButton>(form, "executeButton");
+        auto *code = widget<QLineEdit>(form, "codeEdit");
+        auto *password = widget<QLineEdit>(form, "passwordEdit");
+        auto *execute = widget<QPushButton>(form, "executeButton");
 
         QTest::keyClicks(code, "2f");
         QVERIFY(execute->isEnabled());
         QTest::keyClick(code, Qt::Key_Return); // Enter in the code field goes on to the data
-        QCOMPARE(form.focusWidget(), child<QLineEdit>(form, "dataEdit"));
+        QCOMPARE(form.focusWidget(), widget<QLineEdit>(form, "dataEdit"));
         QVERIFY(b.line->framesSent.isEmpty());
         QTest::mouseClick(execute, Qt::LeftButton);
         QCOMPARE(b.lastCode(), 0x2F);
@@ -362,73 +364,73 @@ private slots:
         QCOMPARE(b.prompter.messages(), QStringList{kBadCode});
         QVERIFY(!execute->isEnabled());
         // Enter in the data field does not send under the earlier code either.
-        QTest::keyClick(child<QLineEdit>(form, "dataEdit"), Qt::Key_Return);
+        QTest::keyClick(widget<QLineEdit>(form, "dataEdit"), Qt::Key_Return);
         QCOMPARE(b.line->framesSent.size(), 2);
     }
 
     void consoleShowsReplyInTheWindow()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
-        auto *log = child<QPlainTextEdit>(form, "logEdit");
-        auto *data = child<QLineEdit>(form, "dataEdit");
-        QTest::keyClicks(child<QLineEdit>(form, "codeEdit"), "21");
-        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        auto *log = widget<QPlainTextEdit>(form, "logEdit");
+        auto *data = widget<QLineEdit>(form, "dataEdit");
+        QTest::keyClicks(widget<QLineEdit>(form, "codeEdit"), "21");
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
         QCOMPARE(log->toPlainText().split('\n').value(0), QStringLiteral("PC: (21)482913;"));
-        QCOMPARE(child<QLineEdit>(form, "errorWordEdit")->text(), QStringLiteral("0000"));
-        QCOMPARE(child<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 00 "));
+        QCOMPARE(widget<QLineEdit>(form, "errorWordEdit")->text(), QStringLiteral("0000"));
+        QCOMPARE(widget<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 00 "));
 
         // Enter in the data field: whole frames; the status field keeps what it showed.
         b.registrar.setStatusOverride({0, 0, 0, 0, 0, 0x21});
         QTest::keyClicks(data, "x;");
         QTest::keyClick(data, Qt::Key_Return);
         QCOMPARE(b.lastParameters(), QByteArray("482913;x;"));
-        QCOMPARE(child<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 00 "));
+        QCOMPARE(widget<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 00 "));
         QVERIFY(log->toPlainText().split('\n').value(2).startsWith(QStringLiteral("PC: ")));
 
         // "Не выводить данные": no frames.
         const int lines = log->blockCount();
-        child<QCheckBox>(form, "quietCheck")->setChecked(true);
-        QTest::mouseClick(child<QPushButton>(form, "repeatButton"), Qt::LeftButton);
+        widget<QCheckBox>(form, "quietCheck")->setChecked(true);
+        QTest::mouseClick(widget<QPushButton>(form, "repeatButton"), Qt::LeftButton);
         QCOMPARE(log->blockCount(), lines);
-        QCOMPARE(child<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 21 "));
+        QCOMPARE(widget<QLineEdit>(form, "statusEdit")->text(), QStringLiteral("00 00 00 00 00 21 "));
 
-        QTest::mouseClick(child<QPushButton>(form, "clearLogButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "clearLogButton"), Qt::LeftButton);
         QVERIFY(log->toPlainText().isEmpty());
     }
 
     void barcodeRuleInTheWindow()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
-        QTest::keyClicks(child<QLineEdit>(form, "codeEdit"), "71");
-        QTest::keyClicks(child<QLineEdit>(form, "dataEdit"), "1;2;3;4;5;6");
-        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QTest::keyClicks(widget<QLineEdit>(form, "codeEdit"), "71");
+        QTest::keyClicks(widget<QLineEdit>(form, "dataEdit"), "1;2;3;4;5;6");
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
         QCOMPARE(b.prompter.messages(), QStringList{kNoSeparator});
         QVERIFY(b.line->framesSent.isEmpty());
-        QTest::keyClick(child<QLineEdit>(form, "dataEdit"), Qt::Key_End);
-        QTest::keyClicks(child<QLineEdit>(form, "dataEdit"), ";");
-        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QTest::keyClick(widget<QLineEdit>(form, "dataEdit"), Qt::Key_End);
+        QTest::keyClicks(widget<QLineEdit>(form, "dataEdit"), ";");
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
         QCOMPARE(b.lastParameters(), QByteArray("482913;1;2;3;4;5\xA0" "6;"));
     }
 
     void historyList()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
-        auto *code = child<QLineEdit>(form, "codeEdit");
-        auto *data = child<QLineEdit>(form, "dataEdit");
-        auto *list = child<QListWidget>(form, "historyList");
+        auto *code = widget<QLineEdit>(form, "codeEdit");
+        auto *data = widget<QLineEdit>(form, "dataEdit");
+        auto *list = widget<QListWidget>(form, "historyList");
         QTest::keyClicks(code, "22");
         data->insert(QStringLiteral("0;Строка;0;"));
-        QTest::mouseClick(child<QPushButton>(form, "addToListButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "addToListButton"), Qt::LeftButton);
         code->clear();
         data->clear();
         QTest::keyClicks(code, "2f");
-        QTest::mouseClick(child<QPushButton>(form, "addToListButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "addToListButton"), Qt::LeftButton);
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->text(), QStringLiteral("22->0;Строка;0;"));
         QCOMPARE(list->item(1)->text(), QStringLiteral("2f->"));
@@ -438,8 +440,8 @@ private slots:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(code->text(), QStringLiteral("22"));
         QCOMPARE(data->text(), QStringLiteral("0;Строка;0;"));
-        QVERIFY(child<QPushButton>(form, "executeButton")->isEnabled());
-        QTest::mouseClick(child<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QVERIFY(widget<QPushButton>(form, "executeButton")->isEnabled());
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
         QCOMPARE(b.lastParameters(), QByteArray("482913;0;\xD1\xF2\xF0\xEE\xEA\xE0;0;"));
         QCOMPARE(b.registrar.journal().size(), 1);
     }
@@ -448,26 +450,26 @@ private slots:
     {
         Bench b;
         b.writeIni(kFiveFiles);
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
-        auto *combo = child<QComboBox>(form, "fileCombo");
+        auto *combo = widget<QComboBox>(form, "fileCombo");
         QCOMPARE(combo->count(), 5);
         QCOMPARE(combo->currentIndex(), -1);
         QVERIFY(combo->currentText().isEmpty());
 
         // Nothing chosen: a run needs a choice first.
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Внимание! Файл не выбран!")});
 
         const QString chosen = b.script("21482913;\n", QStringLiteral("f.txt"));
         b.prompter.files.push_back(chosen);
-        child<QLineEdit>(form, "lineCounterEdit")->setText(QStringLiteral("7"));
-        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        widget<QLineEdit>(form, "lineCounterEdit")->setText(QStringLiteral("7"));
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
         QCOMPARE(combo->count(), 5);
         QCOMPARE(combo->currentIndex(), 0);
         QCOMPARE(combo->itemText(0), chosen);
         QCOMPARE(combo->itemText(4), QStringLiteral("b.txt")); // a.txt, the oldest, is gone
-        QCOMPARE(child<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(widget<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
         QCOMPARE(b.app.config().recentFiles(), (QStringList{chosen, "e.txt", "d.txt", "c.txt", "b.txt"}));
 
         // Choosing from the list makes that entry the script that runs.
@@ -477,7 +479,7 @@ private slots:
         emit combo->activated(combo->count() - 1);
         QCOMPARE(form.monitor().currentScript(), other);
         b.prompter.clear();
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
         QCOMPARE(b.lastCode(), 0x28);
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Конец файла!")});
 
@@ -490,9 +492,8 @@ private slots:
     void rerunAndLostPortInTheWindow()
     {
         Bench b;
-        TForm28 form(b.app);
-        form.setPortNameSource([] { return QStringLiteral("/nonexistent/ttyS9"); });
-        QSignalSpy lost(&form, &TForm28::serialConnectionLost);
+        TForm28 &form = b.form();
+        b.host.portName = QStringLiteral("/nonexistent/ttyS9");
         form.show();
         // A script that ends right after its declarations runs again in the same window.
         const QString path = b.dir.filePath(QStringLiteral("decl.txt"));
@@ -501,39 +502,59 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("%DeclareBeg\n%New a\n%DeclareEnd\n%Set a = \"1\"\n");
         f.close();
-        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
         QCOMPARE(b.prompter.messages(), (QStringList{QStringLiteral("Конец файла!"), QStringLiteral("Конец файла!")}));
 
         // SetSpeed whose port does not open again tells the main window.
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("%SetSpeed 4800\n21482913;\n");
         f.close();
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
-        QCOMPARE(lost.size(), 1);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QCOMPARE(b.host.connectionsLost, 1);
         QVERIFY(b.app.link().activeTransport() == nullptr);
         QVERIFY(b.registrar.journal().isEmpty());
+    }
+
+    // SetSpeed reopens the port the host names and tells the host the speed it now runs at.
+    void speedChangeReachesTheHost()
+    {
+        Bench b;
+        TForm28 &form = b.form();
+        b.host.portName = QStringLiteral("/dev/ttyUSB3");
+        QString reopened;
+        form.runner().setPortReopener([&reopened](const QString &port, qint32) {
+            reopened = port;
+            return true;
+        });
+        form.show();
+        b.prompter.files.push_back(b.script("%SetSpeed 19200\n"));
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QCOMPARE(reopened, QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(b.host.speeds, QList<qint32>{19200});
+        QCOMPARE(b.host.connectionsLost, 0);
     }
 
     void scriptRunFillsLogAndVariables()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
         b.prompter.files.push_back(examples() + QStringLiteral("variables_loop.txt"));
-        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
 
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Конец файла!")});
-        QCOMPARE(child<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
-        const QStringList log = child<QPlainTextEdit>(form, "logEdit")->toPlainText().split('\n');
+        QCOMPARE(widget<QLineEdit>(form, "lineCounterEdit")->text(), QStringLiteral("0"));
+        const QStringList log = widget<QPlainTextEdit>(form, "logEdit")->toPlainText().split('\n');
         QVERIFY(log.contains(QStringLiteral(";i=3")));
         QVERIFY(log.contains(QStringLiteral("Комментарий::  Напечатано три строки!!!")));
         QVERIFY(!log.contains(QStringLiteral("Комментарий::  Число строк неверно!!!")));
         QCOMPARE(log.filter(QRegularExpression(QStringLiteral("^PC: "))).size(), 3); // RunCommand logs nothing
         QCOMPARE(b.registrar.paperTape().size(), 3);
-        QCOMPARE(child<QLineEdit>(form, "errorWordEdit")->text(), QStringLiteral("0000"));
+        QCOMPARE(widget<QLineEdit>(form, "errorWordEdit")->text(), QStringLiteral("0000"));
 
         TForm40 *vars = form.variablesWindow();
         QCOMPARE(vars->variableCount(), 5);
@@ -543,16 +564,16 @@ private slots:
         QCOMPARE(vars->value(2), QStringLiteral("0")); // Oper leaves the grid as Set wrote it
         QVERIFY(!vars->isVisible());
 
-        QTest::mouseClick(child<QPushButton>(form, "variablesButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "variablesButton"), Qt::LeftButton);
         QVERIFY(vars->isVisible());
         QVERIFY(vars->windowFlags() & Qt::WindowStaysOnTopHint);
-        auto *table = child<QTableWidget>(*vars, "variablesTable");
+        auto *table = widget<QTableWidget>(*vars, "variablesTable");
         QCOMPARE(table->horizontalHeaderItem(TForm40::NameColumn)->text(), QStringLiteral("Переменные"));
         QCOMPARE(table->horizontalHeaderItem(TForm40::ValueColumn)->text(), QStringLiteral("Значения"));
         QCOMPARE(table->item(4, TForm40::NumberColumn)->text(), QStringLiteral("5"));
 
         // A script chosen anew empties the variables.
-        emit child<QComboBox>(form, "fileCombo")->activated(0);
+        emit widget<QComboBox>(form, "fileCombo")->activated(0);
         QCOMPARE(vars->variableCount(), 0);
         QCOMPARE(table->rowCount(), 1);
         QVERIFY(table->item(0, TForm40::NameColumn) == nullptr);
@@ -561,10 +582,10 @@ private slots:
     void variablesWindowStandsAtTheRightEdge()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.move(40, 30);
         form.show();
-        QTest::mouseClick(child<QPushButton>(form, "variablesButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "variablesButton"), Qt::LeftButton);
         TForm40 *vars = form.variablesWindow();
         QVERIFY(vars->isVisible());
         const QRect area = form.screen()->availableGeometry();
@@ -572,36 +593,36 @@ private slots:
             QCOMPARE(vars->pos().x(), form.frameGeometry().right() + 1);
             QCOMPARE(vars->pos().y(), form.frameGeometry().top());
         }
-        QTest::mouseClick(child<QPushButton>(*vars, "closeButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(*vars, "closeButton"), Qt::LeftButton);
         QVERIFY(!vars->isVisible());
     }
 
     void quietRunAndContinueAndStep()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
         b.prompter.files.push_back(b.script("+ one\n21482913;\n28482913;\n80482913;\n"));
-        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
-        auto *log = child<QPlainTextEdit>(form, "logEdit");
-        auto *counter = child<QLineEdit>(form, "lineCounterEdit");
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        auto *log = widget<QPlainTextEdit>(form, "logEdit");
+        auto *counter = widget<QLineEdit>(form, "lineCounterEdit");
 
-        child<QCheckBox>(form, "quietCheck")->setChecked(true);
-        child<QCheckBox>(form, "noRepaintCheck")->setChecked(true);
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        widget<QCheckBox>(form, "quietCheck")->setChecked(true);
+        widget<QCheckBox>(form, "noRepaintCheck")->setChecked(true);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
         QVERIFY(log->toPlainText().isEmpty());
         QCOMPARE(b.registrar.journal().size(), 3);
-        child<QCheckBox>(form, "quietCheck")->setChecked(false);
+        widget<QCheckBox>(form, "quietCheck")->setChecked(false);
 
         // "Шаг" after line 2 runs line 3 only; "Продолжить" from 3 runs line 4.
         counter->setText(QStringLiteral("2"));
-        QTest::mouseClick(child<QPushButton>(form, "stepButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "stepButton"), Qt::LeftButton);
         QCOMPARE(b.lastCode(), 0x28);
         QCOMPARE(counter->text(), QStringLiteral("3"));
-        QTest::mouseClick(child<QPushButton>(form, "continueButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "continueButton"), Qt::LeftButton);
         QCOMPARE(b.lastCode(), 0x80);
         QCOMPARE(b.registrar.journal().size(), 5);
-        QCOMPARE(child<QLineEdit>(form, "codeEdit")->text(), QStringLiteral("80"));
+        QCOMPARE(widget<QLineEdit>(form, "codeEdit")->text(), QStringLiteral("80"));
         QCOMPARE(counter->text(), QStringLiteral("0"));
         QVERIFY(log->toPlainText().startsWith(QStringLiteral("PC: ")));
     }
@@ -609,13 +630,13 @@ private slots:
     void stopEndsALoopOfStatements()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
         b.prompter.files.push_back(b.script("%DeclareBeg\n%New i\n%DeclareEnd\n%Set i = \"0\"\n"
                                             "%While (i < 1)\n%EndWhile\n21482913;\n"));
-        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
-        auto *counter = child<QLineEdit>(form, "lineCounterEdit");
-        auto *stop = child<QPushButton>(form, "stopButton");
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        auto *counter = widget<QLineEdit>(form, "lineCounterEdit");
+        auto *stop = widget<QPushButton>(form, "stopButton");
         bool clicked = false;
         connect(counter, &QLineEdit::textChanged, this, [&](const QString &text) {
             const int n = text.toInt();
@@ -627,7 +648,7 @@ private slots:
                 form.runner().requestStop(); // the stop button never got through
             }
         });
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
         QVERIFY(clicked);
         QVERIFY(!form.runner().running());
         QVERIFY(counter->text().toInt() < 1000);
@@ -638,18 +659,18 @@ private slots:
     void exitDuringARunStopsIt()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
         b.prompter.files.push_back(b.script("%DeclareBeg\n%New i\n%DeclareEnd\n%Set i = \"0\"\n"
                                             "%While (i < 1)\n%EndWhile\n"));
-        QTest::mouseClick(child<QPushButton>(form, "openFileButton"), Qt::LeftButton);
-        QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(child<QPushButton>(form, "exitButton"), Qt::LeftButton); });
-        auto *counter = child<QLineEdit>(form, "lineCounterEdit");
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        QTimer::singleShot(0, &form, [&form] { QTest::mouseClick(widget<QPushButton>(form, "exitButton"), Qt::LeftButton); });
+        auto *counter = widget<QLineEdit>(form, "lineCounterEdit");
         connect(counter, &QLineEdit::textChanged, this, [&](const QString &text) {
             if (text.toInt() > 100000)
                 form.runner().requestStop(); // the button never got through
         });
-        QTest::mouseClick(child<QPushButton>(form, "runButton"), Qt::LeftButton);
+        QTest::mouseClick(widget<QPushButton>(form, "runButton"), Qt::LeftButton);
         QVERIFY(counter->text().toInt() < 1000);
         QVERIFY(!form.isVisible());
         QVERIFY(!form.runner().running());
@@ -658,22 +679,37 @@ private slots:
     void statusScreenNeedsAConnection()
     {
         Bench b;
-        TForm28 form(b.app);
+        TForm28 &form = b.form();
         form.show();
         b.app.state().serialConnected = false;
-        QTest::mouseClick(child<QPushButton>(form, "statusButton"), Qt::LeftButton);
-        QVERIFY(form.findChild<TForm5 *>() == nullptr);
+        QTest::mouseClick(widget<QPushButton>(form, "statusButton"), Qt::LeftButton);
+        QVERIFY(b.host.opened.isEmpty());
 
         b.app.state().serialConnected = true;
-        bool shown = false;
-        QTimer::singleShot(0, &form, [&] {
-            auto *status = form.findChild<TForm5 *>();
-            shown = status && status->isVisible();
-            if (status)
-                status->reject();
-        });
-        QTest::mouseClick(child<QPushButton>(form, "statusButton"), Qt::LeftButton);
-        QVERIFY(shown);
+        QTest::mouseClick(widget<QPushButton>(form, "statusButton"), Qt::LeftButton);
+        QCOMPARE(b.host.opened, QStringList{QStringLiteral("TForm5")});
+        QVERIFY(b.host.screen<TForm5>()->isVisible());
+        QVERIFY(form.findChild<TForm5 *>() == nullptr); // the program's one, no private copy
+    }
+
+    // "Обновить" on the status screen opened with ".?." reaches the main window's status
+    // bar.
+    void statusRefreshReachesTheMainWindow()
+    {
+        Bench b;
+        TForm28 &form = b.form();
+        form.show();
+        QTest::keyClicks(widget<QLineEdit>(form, "codeEdit"), "21");
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        auto *statusButton = widget<QPushButton>(form, "statusButton");
+        QCOMPARE(statusButton->text(), QStringLiteral(".?."));
+        QTest::mouseClick(statusButton, Qt::LeftButton);
+        TForm5 *status = b.host.screen<TForm5>();
+        QVERIFY(status->isVisible());
+        QTest::mouseClick(widget<QPushButton>(*status, "refreshButton"), Qt::LeftButton);
+        QCOMPARE(b.lastCode(), 0x80);
+        QCOMPARE(b.host.statusTexts, QStringList{StatusView::identityText(b.app.link().Result())});
+        QVERIFY(b.prompter.messages().isEmpty());
     }
 };
 

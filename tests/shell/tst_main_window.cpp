@@ -293,6 +293,35 @@ private slots:
         QCOMPARE(rig.m().serialLamp, Lamp::Green);
     }
 
+    // A refused frame or a reply that fails its check gives up the connection with its own
+    // message, without the error word left on record from the reply before it.
+    void linkFailureDuringIdentification_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("NAK") << int(emu::Fault::Nak)
+                             << QStringLiteral("Ошибка подключения регистратора:\n  Регистратор отверг команду (NAK)! Ошибка! ");
+        QTest::newRow("check mismatch")
+            << int(emu::Fault::BadCheck)
+            << QStringLiteral("Ошибка подключения регистратора:\n  Неверная контрольная сумма ответа регистратора! Ошибка! ");
+    }
+    void linkFailureDuringIdentification()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, message);
+        Rig rig;
+        rig.ops->activate();
+        emu::Fault f;
+        f.kind = emu::Fault::Kind(fault);
+        f.onlyCode = 0x80; // the parameters (0x28) answered "0000" first
+        rig.usbRegistrar.injectFault(f);
+        rig.ops->usbButton();
+        QCOMPARE(rig.prompter.messages(), QStringList{message});
+        QCOMPARE(rig.m().usbButtonText, QStringLiteral("Подключить"));
+        QVERIFY(!rig.app.state().connected());
+        QVERIFY(!rig.menusEnabled());
+    }
+
     void silentRegistrarOverSerial()
     {
         Rig rig;
@@ -338,7 +367,7 @@ private slots:
         Rig rig;
         rig.virtualPortAt = 0;
         rig.connectToEmulator();
-        QVERIFY(!rig.app.state().onVirtualPort); // the emulator is not the virtual COM port
+        QVERIFY(!rig.app.link().OnVirtualPort()); // the emulator is not the virtual COM port
         QVERIFY(!rig.m().restoreUsbVisible);
     }
 

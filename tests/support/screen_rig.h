@@ -19,6 +19,9 @@ class Application;
 class TestScreenHost final : public ScreenHost {
 public:
     explicit TestScreenHost(Application &app) : m_app(app) {}
+    // The by-class calls (screen<TForm5>()) stay visible beside the overrides below.
+    using ScreenHost::openScreen;
+    using ScreenHost::screen;
 
     ScreenRegistry registry;
     QStringList opened;

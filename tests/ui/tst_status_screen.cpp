@@ -8,13 +8,13 @@
 #include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
+#include "support/screen_rig.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,6 +44,8 @@ emu::Registrar::Options registrarOptions(const QString &model = QStringLiteral("
 
 // The application with the emulator behind its link on virtual time.
 struct Bench : EmulatedApp {
+    TestScreenHost host{app};
+
     explicit Bench(const emu::Registrar::Options &options = registrarOptions()) : EmulatedApp(options) {}
     // Some command ran last (as any screen may have sent one).
     CommandResult *runCommand() { return app.execute(0x21, "482913;"); }
@@ -157,7 +159,7 @@ private slots:
         QCOMPARE(d.receiptState, receiptState);
         QCOMPARE(d.receiptStates.value(d.receiptState), receiptText);
 
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QCOMPARE(::ticked(form), ticked);
         QCOMPARE(selectedReceiptState(form), receiptText);
@@ -172,7 +174,7 @@ private slots:
         QVERIFY(b.runCommand()->noReply());
 
         QCOMPARE(ticked(StatusView(b.app).current()), onlyBit7());
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QCOMPARE(ticked(form), onlyBit7());
         QCOMPARE(selectedReceiptState(form), QStringLiteral("0. Документ закрыт"));
@@ -185,7 +187,7 @@ private slots:
         QVERIFY(ticked(d).isEmpty());
         QCOMPARE(d.receiptState, -1);
 
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QVERIFY(ticked(form).isEmpty());
         QCOMPARE(selectedReceiptState(form), QString());
@@ -229,7 +231,7 @@ private slots:
         QCOMPARE(d.groups[5].captions[2], QStringLiteral("(4) Низкий заряд батареи"));
         QCOMPARE(d.groups[5].captions[7], QStringLiteral("(80) Всегда установлен"));
 
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QCOMPARE(check(form, 5, 0)->text(), bit0);
         QCOMPARE(check(form, 5, 1)->text(), bit1);
@@ -241,7 +243,7 @@ private slots:
         Bench b;
         b.app.state().modelName = QStringLiteral("Korvan KM-1");
         b.app.state().dataTransferFamily = true;
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QCOMPARE(check(form, 5, 0)->text(), kLock72);
         form.close();
@@ -271,8 +273,9 @@ private slots:
         b.app.state().paymentFormCount = 3;
         b.registrar.setStatusOverride({0x81, 0x80, 0x85, 0x80, 0x80, 0x80});
         StatusView view(b.app);
-        QString text;
-        QVERIFY(view.refresh(text));
+        const Outcome<QString> out = view.refresh();
+        QVERIFY(out.ok());
+        const QString text = out.shown;
 
         QCOMPARE(b.lastCode(), 0x80);
         QCOMPARE(b.lastParams(), QByteArray("482913;"));
@@ -304,12 +307,13 @@ private slots:
         if (silent)
             b.silence();
         StatusView view(b.app);
-        QString text = QStringLiteral("unchanged");
-        QVERIFY(!view.refresh(text));
+        const Outcome<QString> out = view.refresh();
+        QVERIFY(!out.ok());
+        QCOMPARE(out.verdict.kind, silent ? Verdict::Kind::NoReply : Verdict::Kind::RegistrarError);
 
         QCOMPARE(b.lastCode(), 0x80);
         QCOMPARE(b.prompter.messages(), QStringList{message});
-        QCOMPARE(text, QStringLiteral("unchanged"));
+        QVERIFY(out.shown.isEmpty());
         QCOMPARE(b.app.state().paymentFormCount, 4);
         QCOMPARE(b.app.state().currentResult, &b.app.link().Result());
     }
@@ -317,7 +321,7 @@ private slots:
     void formLayoutAndTexts()
     {
         Bench b;
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QCOMPARE(form.windowTitle(), QStringLiteral("Байты состояния регистратора"));
         QCOMPARE(form.findChild<QPushButton *>("refreshButton")->text(), QStringLiteral("Обновить"));
@@ -343,7 +347,7 @@ private slots:
         Bench b;
         b.registrar.setStatusOverride({0x80, 0x80, 0x85, 0x80, 0x80, 0x80});
         b.runCommand();
-        TForm5 form(b.app);
+        TForm5 form(b.app, b.host);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCheckBox *set = check(form, 2, 0);
@@ -362,8 +366,7 @@ private slots:
     {
         Bench b(registrarOptions(QStringLiteral("Korvan KM-1"), 6));
         b.runCommand();
-        TForm5 form(b.app);
-        QSignalSpy statusText(&form, &TForm5::statusTextChanged);
+        TForm5 form(b.app, b.host);
         form.show();
         QCOMPARE(ticked(form), onlyBit7());
 
@@ -374,9 +377,8 @@ private slots:
         QCOMPARE(ticked(form),
                  (QStringList{"0:7", "1:7", "2:2", "2:3", "2:7", "3:7", "4:0", "4:4", "4:7", "5:7"}));
         QCOMPARE(selectedReceiptState(form), QStringLiteral("12."));
-        QCOMPARE(statusText.count(), 1);
-        QCOMPARE(statusText.first().first().toString(),
-                 QStringLiteral("   Модель:Korvan KM-1,    Версия:3.01,     ЗН 4100012345."));
+        QCOMPARE(b.host.statusTexts,
+                 QStringList{QStringLiteral("   Модель:Korvan KM-1,    Версия:3.01,     ЗН 4100012345.")});
         QCOMPARE(b.app.state().paymentFormCount, 6);
         QVERIFY(b.prompter.shown.isEmpty());
         QVERIFY(form.isVisible());
@@ -389,8 +391,7 @@ private slots:
         Bench b;
         b.registrar.setStatusOverride({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
         b.runCommand();
-        TForm5 form(b.app);
-        QSignalSpy statusText(&form, &TForm5::statusTextChanged);
+        TForm5 form(b.app, b.host);
         form.show();
         const QStringList before = ticked(form);
         QCOMPARE(before.size(), 48);
@@ -399,7 +400,7 @@ private slots:
         QTest::mouseClick(form.findChild<QPushButton *>("refreshButton"), Qt::LeftButton);
 
         QCOMPARE(b.prompter.messages(), QStringList{kTimeoutMessage});
-        QCOMPARE(statusText.count(), 0);
+        QVERIFY(b.host.statusTexts.isEmpty());
         QCOMPARE(ticked(form), before);
         QEvent activation(QEvent::ActivationChange);
         QApplication::setActiveWindow(&form);
