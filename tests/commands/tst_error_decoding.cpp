@@ -1,5 +1,6 @@
 #include "link/command_result.h"
 #include "commands/error_decoding.h"
+#include "commands/verdict.h"
 
 #include <QTest>
 
@@ -17,7 +18,11 @@ private slots:
     void checksumMismatchIsNeverSuccess();
     void statusBitsOfTheFlagWordAreIgnored();
     void clearsPreviousMessageOnSuccess();
+    void verdictKinds_data();
+    void verdictKinds();
 };
+
+Q_DECLARE_METATYPE(Verdict::Kind)
 
 static const QString kEquipment = QStringLiteral("Ошибка оборудования!\n ");
 static const QString kUnknown = QStringLiteral("Неизвестная ошибка!");
@@ -247,6 +252,49 @@ void ErrorDecodingTest::clearsPreviousMessageOnSuccess()
     result.errorWord = "0000";
     QVERIFY(DecodeError(result, message));
     QVERIFY(message.isEmpty());
+}
+
+// The one classification every screen, script run and dizivu-cli relies on: the link's
+// failures before any error word, and the word kept only when this command's reply came.
+void ErrorDecodingTest::verdictKinds_data()
+{
+    QTest::addColumn<quint32>("flags");
+    QTest::addColumn<QByteArray>("word");
+    QTest::addColumn<Verdict::Kind>("kind");
+    QTest::addColumn<QByteArray>("keptWord");
+
+    QTest::newRow("success") << 0u << QByteArray("0000") << Verdict::Kind::Success << QByteArray("0000");
+    QTest::newRow("registrar error") << 0u << QByteArray("0006") << Verdict::Kind::RegistrarError
+                                     << QByteArray("0006");
+    QTest::newRow("word cut short") << 0u << QByteArray("00") << Verdict::Kind::RegistrarError << QByteArray("00");
+    QTest::newRow("no reply, stale success") << CommandResult::kNoReplyBit << QByteArray("0000")
+                                             << Verdict::Kind::NoReply << QByteArray();
+    QTest::newRow("NAK, stale success") << CommandResult::kNakBit << QByteArray("0000") << Verdict::Kind::Nak
+                                        << QByteArray();
+    QTest::newRow("check mismatch") << CommandResult::kChecksumBit << QByteArray("0000")
+                                    << Verdict::Kind::ChecksumMismatch << QByteArray();
+}
+
+void ErrorDecodingTest::verdictKinds()
+{
+    QFETCH(quint32, flags);
+    QFETCH(QByteArray, word);
+    QFETCH(Verdict::Kind, kind);
+    QFETCH(QByteArray, keptWord);
+
+    CommandResult result;
+    result.flags = flags;
+    result.errorWord = word;
+    const Verdict v = Verdict::of(result);
+    QCOMPARE(v.kind, kind);
+    QCOMPARE(v.errorWord, keptWord);
+    QCOMPARE(v.replied(), kind == Verdict::Kind::Success || kind == Verdict::Kind::RegistrarError);
+    QCOMPARE(v.linkFailed(), !v.replied());
+    QCOMPARE(v.message.isEmpty(), v.ok());
+    // DecodeError says the same.
+    QString message;
+    QCOMPARE(DecodeError(result, message), v.ok());
+    QCOMPARE(message, v.message);
 }
 
 QTEST_APPLESS_MAIN(ErrorDecodingTest)
