@@ -5,9 +5,7 @@
 #include "link/device_link.h"
 #include "link/usb_transport.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -38,18 +36,9 @@ void installInterruptHandlers()
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-QString logNameForLink(const QString &name)
-{
-    if (name.isEmpty() || QFileInfo(name).isRelative())
-        return name;
-    // The link puts the working folder in front of the name. That folder is a real path,
-    // so ".." from it leads where it says, whatever links the target's path goes through.
-    return QDir::current().relativeFilePath(QDir::cleanPath(name));
-}
-
 bool openConnection(DeviceLink &link, const Options &o, FILE *err)
 {
-    link.Log().SetLogFileName(logNameForLink(o.logName));
+    link.Log().SetLogFileName(o.logName);
     link.Log().setCommentsEnabled(o.comments);
     if (o.usb) {
         if (!attachUsb(link, o.usbLibrary.isEmpty() ? UsbTransport::kDefaultLibrary : o.usbLibrary, err))

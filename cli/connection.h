@@ -16,10 +16,6 @@ struct Options;
 // is switched to line buffering here).
 void installInterruptHandlers();
 
-// The exchange log's name as the link takes it (relative to the working folder): a
-// relative name stays as it is, an absolute path becomes the way there from here.
-QString logNameForLink(const QString &name);
-
 // Opens the connection the options ask for, as the desktop program does: the exchange
 // log, the serial port (or the USB endpoints), the reply count, then the start-up frame
 // unless --no-startup, so this process's first command never matches the previous

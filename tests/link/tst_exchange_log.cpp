@@ -7,9 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -162,6 +166,91 @@ private slots:
         rig.link.ExecuteCommand(0x21, "482913;");
         QCOMPARE(linesOf(rig.path()).size(), 8);
         QVERIFY(QDir(elsewhere.path()).entryList(QDir::Files).isEmpty());
+    }
+
+    void absoluteNameIsWrittenWhereGiven()
+    {
+        Rig rig;
+        QTemporaryDir logs;
+        const QString absolute = logs.filePath(QStringLiteral("abs.log"));
+        rig.link.Log().SetLogFileName(absolute);
+        rig.link.ExecuteCommand(0x21, "482913;");
+        QCOMPARE(rig.link.Log().logFilePath(), absolute);
+        QCOMPARE(linesOf(absolute).size(), 4);
+        QVERIFY(QDir(rig.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    }
+
+    void namesLeavingTheirFolderAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("parent") << QStringLiteral("../up.log") << false;
+        QTest::newRow("inner parent") << QStringLiteral("sub/../../up.log") << false;
+        QTest::newRow("bare parent") << QStringLiteral("..") << false;
+        QTest::newRow("absolute with parent") << QStringLiteral("@/sub/../up.log") << false;
+        QTest::newRow("NUL") << QStringLiteral("a.log") + QChar(u'\0') + QStringLiteral("x") << false;
+        QTest::newRow("dots in a name") << QStringLiteral("..a..log") << true;
+        QTest::newRow("sub-folder") << QStringLiteral("sub/in.log") << true;
+        QTest::newRow("current folder") << QStringLiteral("./sub/./in.log") << true;
+    }
+    void namesLeavingTheirFolderAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        // The working folder sits one level down, so "up" is still inside the scratch folder.
+        Rig rig;
+        QVERIFY(QDir(rig.dir.path()).mkpath(QStringLiteral("work/sub")));
+        QDir::setCurrent(rig.dir.filePath(QStringLiteral("work")));
+        name.replace(QLatin1Char('@'), rig.dir.filePath(QStringLiteral("work")));
+        QCOMPARE(ExchangeLog::acceptsName(name), accepted);
+        rig.link.Log().SetLogFileName(name);
+        QCOMPARE(rig.link.Log().nameRefused(), !accepted);
+        rig.link.ExecuteCommand(0x21, "482913;");
+        QVERIFY(!QFileInfo::exists(rig.dir.filePath(QStringLiteral("up.log"))));
+        QVERIFY(!QFileInfo::exists(rig.dir.filePath(QStringLiteral("work/a.log"))));
+        if (accepted) {
+            QCOMPARE(linesOf(rig.link.Log().logFilePath()).size(), 4);
+            QVERIFY(rig.link.Log().logFilePath().startsWith(rig.dir.filePath(QStringLiteral("work/"))));
+        } else {
+            QCOMPARE(rig.link.Log().logFilePath(), QString());
+        }
+    }
+
+    void linkInPlaceOfTheLogIsRefused()
+    {
+        // A link planted under the log's name must not carry the records to its target.
+        Rig rig;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("victim"));
+        QFile victim(target);
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("keep\n");
+        victim.close();
+        QVERIFY(QFile::link(target, rig.path()));
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        QCOMPARE(rig.link.ExecuteCommand(0x21, "482913;")->flags, 0u);
+        QCOMPARE(linesOf(target), (QList<QByteArray>{"keep"}));
+        QVERIFY(QFileInfo(rig.path()).isSymLink());
+    }
+
+    void linkedFolderIsFollowed()
+    {
+        // A folder on the way that is a link leads where it says: the file lands in its target.
+        Rig rig;
+        QTemporaryDir real;
+        QVERIFY(QFile::link(real.path(), rig.dir.filePath(QStringLiteral("logs"))));
+        rig.link.Log().SetLogFileName(QStringLiteral("logs/in.log"));
+        rig.link.ExecuteCommand(0x21, "482913;");
+        QCOMPARE(linesOf(real.filePath(QStringLiteral("in.log"))).size(), 4);
+    }
+
+    void pipeInPlaceOfTheLogNeverBlocks()
+    {
+        Rig rig;
+        QVERIFY(::mkfifo(QFile::encodeName(rig.path()).constData(), 0600) == 0);
+        rig.link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
+        QCOMPARE(rig.link.ExecuteCommand(0x21, "482913;")->flags, 0u);
+        QVERIFY(!QFileInfo(rig.path()).isFile());
     }
 
     void unwritableLogDropsRecordsQuietly()
