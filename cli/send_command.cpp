@@ -90,6 +90,10 @@ bool parseOptions(const QStringList &args, Options &o, QString &error)
         } else if (a == QLatin1String("--log")) {
             if (!value(a, o.logName))
                 return false;
+            if (!ExchangeLog::acceptsName(o.logName)) {
+                error = QStringLiteral("--log takes no name with a \"..\" component");
+                return false;
+            }
         } else if (a == QLatin1String("--no-comments")) {
             o.comments = false;
         } else if (a.startsWith(QLatin1String("--"))) {
