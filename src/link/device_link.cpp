@@ -167,6 +167,9 @@ void DeviceLink::logReply()
         case WaitEnd::Cancelled:
             why += QStringLiteral(": прервано");
             break;
+        case WaitEnd::Lost:
+            why += QStringLiteral(": связь с устройством потеряна");
+            break;
         default:
             break;
         }
@@ -216,6 +219,8 @@ DeviceLink::WaitEnd DeviceLink::waitForReply()
                 return WaitEnd::Reply;
             continue;
         }
+        if (m_transport->lost())
+            return WaitEnd::Lost;
         if (r == Transport::Read::Error) {
             m_rx.returnToIdle();
         } else if (r == Transport::Read::Exhausted) {
@@ -226,6 +231,14 @@ DeviceLink::WaitEnd DeviceLink::waitForReply()
         if (++silence >= kSilenceLimit)
             return WaitEnd::Silence;
     }
+}
+
+void DeviceLink::watchForLoss()
+{
+    m_transport->setLostHandler([this](const QString &why) {
+        if (m_lostHook)
+            m_lostHook(why);
+    });
 }
 
 int DeviceLink::ResendLastCommand(bool keepNewSequence)
@@ -256,7 +269,7 @@ CommandResult *DeviceLink::ExecuteCommand(int code, const QByteArray &parameters
     for (int i = 1; i <= m_replyCount; ++i) {
         // An interruption ends the transaction; a registrar still busy after the SYN
         // limit would only make a repeat wait as long again.
-        if (m_waitEnd == WaitEnd::Cancelled || m_waitEnd == WaitEnd::SynLimit)
+        if (m_waitEnd == WaitEnd::Cancelled || m_waitEnd == WaitEnd::SynLimit || m_waitEnd == WaitEnd::Lost)
             break;
         const bool linkFault = m_result.flags
             & (CommandResult::kNoReplyBit | CommandResult::kNakBit | CommandResult::kChecksumBit);
@@ -311,6 +324,7 @@ bool DeviceLink::OpenSerial(const QString &portName, qint32 baudRate)
     m_openError.clear();
     m_serial = serial.get();
     m_transport = std::move(serial);
+    watchForLoss();
     m_log.writeSessionStart();
     return true;
 }
@@ -337,6 +351,7 @@ void DeviceLink::attachTransport(std::unique_ptr<Transport> transport)
 {
     detachTransport();
     m_transport = std::move(transport);
+    watchForLoss();
     m_rx.setReplyReady(true);
 }
 

@@ -39,7 +39,7 @@ public:
     static constexpr int kHighestCode = 0xFF;
 
     // How the last wait for a reply ended.
-    enum class WaitEnd { Reply, Silence, NoFrame, SynLimit, Cancelled, Exhausted };
+    enum class WaitEnd { Reply, Silence, NoFrame, SynLimit, Cancelled, Exhausted, Lost };
     static inline const QByteArray kStartupParameters = QByteArrayLiteral("482913;20;0;");
     static constexpr int kStartupCommand = 0x88;
 
@@ -104,6 +104,9 @@ public:
     ExchangeLog &Log() { return m_log; }
     void setMessageHook(MessageHook hook) { m_message = std::move(hook); }
     void setCommandNamer(CommandNamer namer) { m_namer = std::move(namer); }
+    // The active transport found its device gone (it may be called between exchanges, or
+    // inside one: the receiver must not close the link from inside the call).
+    void setConnectionLostHook(MessageHook hook) { m_lostHook = std::move(hook); }
 
     CommandResult &Result() { return m_result; }
     const ByteReceiver &Receiver() const { return m_rx; }
@@ -120,6 +123,7 @@ private:
     void logReply();
     bool pause(int ms);
     void message(const QString &text);
+    void watchForLoss();
     void markNotRun();
 
     Clock &m_clock;
@@ -145,4 +149,5 @@ private:
     ExchangeLog m_log;
     MessageHook m_message;
     CommandNamer m_namer;
+    MessageHook m_lostHook;
 };

@@ -6,7 +6,23 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-SerialTransport::SerialTransport() = default;
+SerialTransport::SerialTransport()
+{
+    // Also between exchanges: an adapter pulled out while the program waits for the user
+    // is noticed at once, not at the next command.
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError error) { noteError(error); });
+}
+
+void SerialTransport::noteError(QSerialPort::SerialPortError error)
+{
+    if (!m_port.isOpen())
+        return;
+    if (error == QSerialPort::ResourceError)
+        markLost(QStringLiteral("устройство порта недоступно (%1)").arg(m_port.errorString()));
+    else if (error == QSerialPort::ReadError && ++m_readErrors >= kLostAfterReadErrors)
+        markLost(QStringLiteral("линия оборвана (%1)").arg(m_port.errorString()));
+}
 
 SerialTransport::~SerialTransport()
 {
@@ -136,6 +152,7 @@ Transport::Read SerialTransport::readByte(quint8 &byte)
     char c;
     if (m_port.read(&c, 1) == 1) {
         byte = static_cast<quint8>(c);
+        m_readErrors = 0;
         return Read::Byte;
     }
     const QSerialPort::SerialPortError err = m_port.error();

@@ -13,6 +13,9 @@ public:
     static constexpr int kReadTimeoutMs = 100;
     static constexpr int kQueueSize = 1024;
     static constexpr int kDrainMarginMs = 500;
+    // Read errors in a row, without a byte between them, after which the line counts as
+    // hung up (a pseudo-terminal whose far end closed reports read errors, not a lost device).
+    static constexpr int kLostAfterReadErrors = 3;
     // How long output of this many bytes may take to leave before a purge gives up on it.
     static qint64 drainBudgetMs(qint64 bytes, qint32 baudRate);
 
@@ -41,6 +44,8 @@ private:
     void writeAll(const QByteArray &bytes);
     void drain();
     int driverQueue() const; // bytes the driver has yet to send
+    void noteError(QSerialPort::SerialPortError error);
     QSerialPort m_port;
     OpenFailure m_openFailure = OpenFailure::None;
+    int m_readErrors = 0;
 };

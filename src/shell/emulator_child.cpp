@@ -1,5 +1,8 @@
 #include "shell/emulator_child.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -33,6 +36,9 @@ QString EmulatorChild::start(QString &error)
     m_process.setProgram(program);
     m_process.setArguments(m_arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    // The emulator ends with the program, however the program ends (a signal, a crash):
+    // the kernel sends it SIGTERM when its parent dies.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start();
     if (!m_process.waitForStarted(5000)) {
         error = QStringLiteral("Эмулятор регистратора не запускается: ") + m_process.errorString();

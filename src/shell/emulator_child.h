@@ -13,6 +13,7 @@ public:
     QString start(QString &error);
     void stop();
     bool running() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process.processId(); }
     // Where the program looks for registrar-emulator: beside itself, then the build
     // tree's emulator folder, then PATH.
     static QString locate();

@@ -2,10 +2,10 @@
 #include "app/application.h"
 #include "shell/desktop_platform.h"
 #include "shell/main_window_form.h"
-#include "scripts/command_test_form.h"
-#include "scripts/monitor_form.h"
+#include "shell/quit_signals.h"
+#include "scripts/script_screens.h"
 #include "ui/desktop_prompter.h"
-#include "ui/status_screen_form.h"
+#include "ui/ui_screens.h"
 
 #include <QApplication>
 
@@ -23,40 +23,16 @@ int main(int argc, char **argv)
     DesktopPrompter prompter;
     Application app(prompter, SystemClock::instance());
     DesktopPlatform platform(app);
-    MainWindow window(app, platform.make());
+    // Every screen folder registers its own screens.
+    ScreenRegistry screens;
+    registerUiScreens(screens);
+    registerScriptScreens(screens);
+    MainWindow window(app, platform.make(), screens);
     prompter.setParentWidget(&window);
-    window.registerScreen(QStringLiteral("TForm5"), [&window](Application &a, QWidget *parent) {
-        auto *form = new TForm5(a, parent);
-        QObject::connect(form, &TForm5::statusTextChanged, &window, &MainWindow::showStatusText);
-        return form;
-    });
-    window.registerScreen(QStringLiteral("TForm14"),
-                          [](Application &a, QWidget *parent) { return new TForm14(a, parent); });
-    window.registerScreen(QStringLiteral("TForm28"), [&window, &platform](Application &a, QWidget *parent) {
-        auto *form = new TForm28(a, parent);
-        // SetSpeed reopens the port the main window shows (the built-in emulator's device
-        // when that entry is chosen) and selects the new rate in its speed list.
-        form->setPortNameSource([&window, &platform] {
-            const MainWindowModel &m = window.ops().model();
-            const QString shown = m.ports.value(m.portIndex);
-            QString error;
-            return shown == MainWindowOps::kEmulatorEntry && platform.emulator().running()
-                ? platform.emulator().start(error)
-                : shown;
-        });
-        QObject::connect(form, &TForm28::baudRateSelected, &window, [&window, &a](qint32 rate) {
-            window.ops().model().speedIndex = int(AppConfig::speeds().indexOf(QString::number(rate)));
-            a.state().connectedSpeed = rate;
-            window.render();
-        });
-        // A SetSpeed that could not open the port again has left the link closed: the
-        // window shows the program disconnected.
-        QObject::connect(form, &TForm28::serialConnectionLost, &window, [&window, &a] {
-            if (a.state().serialConnected)
-                window.ops().serialButton();
-            window.render();
-        });
-        return form;
+    quitOnSignals([&window] {
+        // Closing the window disconnects: the port is closed and the built-in emulator ends.
+        window.close();
+        QApplication::quit();
     });
     window.show();
     return qapp.exec();

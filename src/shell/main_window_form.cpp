@@ -1,6 +1,9 @@
 // The main window.
 #include "shell/main_window_form.h"
 
+#include "ui/form_kit.h"
+#include "ui/status_screen_form.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -16,7 +19,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-MainWindow::MainWindow(Application &app, MainWindowPlatform platform, QWidget *parent)
+MainWindow::MainWindow(Application &app, MainWindowPlatform platform, const ScreenRegistry &screens,
+                       QWidget *parent)
     : QMainWindow(parent), m_app(app), m_ops(app, [&] {
           if (!platform.repaint)
               platform.repaint = [this] {
@@ -24,13 +28,17 @@ MainWindow::MainWindow(Application &app, MainWindowPlatform platform, QWidget *p
                   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
               };
           return platform;
-      }())
+      }()),
+      m_registry(screens)
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Сервисная программа регистратора"));
     setMinimumWidth(560);
     buildWidgets();
     buildMenus();
+    // Menu items of the screens that exist follow the connection; the others stay off.
+    for (const QString &name : m_registry.classNames())
+        m_ops.builtScreen(name);
     m_ops.start();
     render();
 }
@@ -72,10 +80,8 @@ void MainWindow::buildWidgets()
     serialForm->addRow(QStringLiteral("Последовательный порт:"), m_portCombo);
     serialForm->addRow(QStringLiteral("Скорость порта (бод):"), m_speedCombo);
     m_serialLamp = makeLamp(QStringLiteral("serialLamp"));
-    m_serialButton = new QPushButton(QStringLiteral("Подключить"), serialGroup);
-    m_serialButton->setObjectName(QStringLiteral("serialConnectButton"));
-    m_restoreUsbButton = new QPushButton(QStringLiteral("Восстановить USB"), serialGroup);
-    m_restoreUsbButton->setObjectName(QStringLiteral("restoreUsbButton"));
+    m_serialButton = kit::button(QStringLiteral("Подключить"), QStringLiteral("serialConnectButton"), serialGroup);
+    m_restoreUsbButton = kit::button(QStringLiteral("Восстановить USB"), QStringLiteral("restoreUsbButton"), serialGroup);
     auto *serialRow = new QHBoxLayout;
     serialRow->addWidget(m_serialLamp);
     serialRow->addWidget(m_serialButton);
@@ -93,8 +99,7 @@ void MainWindow::buildWidgets()
     m_usbLabel = new QLabel(usbGroup);
     m_usbLabel->setObjectName(QStringLiteral("usbLabel"));
     m_usbLabel->setWordWrap(true);
-    m_usbButton = new QPushButton(QStringLiteral("Подключить"), usbGroup);
-    m_usbButton->setObjectName(QStringLiteral("usbConnectButton"));
+    m_usbButton = kit::button(QStringLiteral("Подключить"), QStringLiteral("usbConnectButton"), usbGroup);
     auto *usbRow = new QHBoxLayout(usbGroup);
     usbRow->addWidget(m_usbLamp);
     usbRow->addWidget(m_usbButton);
@@ -108,8 +113,7 @@ void MainWindow::buildWidgets()
     m_terminalPortCombo->setObjectName(QStringLiteral("terminalPortCombo"));
     m_terminalSpeedCombo = makeSpeeds(QStringLiteral("terminalSpeedCombo"));
     m_terminalLamp = makeLamp(QStringLiteral("terminalLamp"));
-    m_terminalButton = new QPushButton(QStringLiteral("Подключить"), m_terminalGroup);
-    m_terminalButton->setObjectName(QStringLiteral("terminalConnectButton"));
+    m_terminalButton = kit::button(QStringLiteral("Подключить"), QStringLiteral("terminalConnectButton"), m_terminalGroup);
     auto *terminalRow = new QHBoxLayout(m_terminalGroup);
     terminalRow->addWidget(m_terminalPortCombo);
     terminalRow->addWidget(m_terminalSpeedCombo);
@@ -118,10 +122,8 @@ void MainWindow::buildWidgets()
     layout->addWidget(m_terminalGroup);
 
     auto *buttons = new QHBoxLayout;
-    m_statusButton = new QPushButton(QStringLiteral("Состояние регистратора"), central);
-    m_statusButton->setObjectName(QStringLiteral("statusButton"));
-    m_closeButton = new QPushButton(QStringLiteral("Закрыть"), central);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_statusButton = kit::button(QStringLiteral("Состояние регистратора"), QStringLiteral("statusButton"), central);
+    m_closeButton = kit::button(QStringLiteral("Закрыть"), QStringLiteral("closeButton"), central);
     buttons->addWidget(m_statusButton);
     buttons->addStretch();
     buttons->addWidget(m_closeButton);
@@ -129,6 +131,11 @@ void MainWindow::buildWidgets()
     layout->addStretch();
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
+    // The registrar's identity stays in a permanent label: a menu's status tip replaces a
+    // temporary message and would erase it until the next refresh.
+    m_identityLabel = new QLabel(statusBar());
+    m_identityLabel->setObjectName(QStringLiteral("identityLabel"));
+    statusBar()->addPermanentWidget(m_identityLabel, 1);
 
     connect(m_portCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_rendering)
@@ -189,24 +196,66 @@ void MainWindow::buildMenus()
     });
 }
 
-void MainWindow::registerScreen(const QString &screen, ScreenFactory factory)
+QDialog *MainWindow::screen(const QString &className)
 {
-    m_factories[screen] = std::move(factory);
-    m_ops.builtScreen(screen);
+    if (QDialog *dialog = m_screens.value(className))
+        return dialog;
+    const ScreenRegistry::Factory factory = m_registry.factory(className);
+    if (!factory)
+        return nullptr;
+    QDialog *dialog = factory(m_app, *this, this);
+    m_screens[className] = dialog;
+    return dialog;
+}
+
+void MainWindow::openScreen(const QString &className)
+{
+    QDialog *dialog = screen(className);
+    if (!dialog)
+        return;
+    // Centred on the main window, never at the screen's corner over its menu bar.
+    dialog->adjustSize();
+    QRect frame = dialog->frameGeometry();
+    frame.moveCenter(frameGeometry().center());
+    dialog->move(frame.topLeft());
+    dialog->exec();
     render();
 }
 
-void MainWindow::openScreen(const QString &name)
+QString MainWindow::identityText() const
 {
-    QDialog *dialog = m_screens.value(name);
-    if (!dialog) {
-        const ScreenFactory factory = m_factories.value(name);
-        if (!factory)
-            return;
-        dialog = factory(m_app, this);
-        m_screens[name] = dialog;
-    }
-    dialog->exec();
+    return m_identityLabel->text();
+}
+
+void MainWindow::setStatusText(const QString &text)
+{
+    m_ops.model().statusText = text;
+    render();
+}
+
+QString MainWindow::connectedPortName()
+{
+    const MainWindowModel &m = m_ops.model();
+    const QString shown = m.ports.value(m.portIndex);
+    if (shown != MainWindowOps::kEmulatorEntry || !m_app.state().serialConnected || !m_ops.platform().startEmulator)
+        return shown;
+    // The built-in emulator's device: the running child answers with the path it serves.
+    QString error;
+    return m_ops.platform().startEmulator(error);
+}
+
+void MainWindow::connectionSpeedChanged(qint32 rate)
+{
+    m_ops.model().speedIndex = int(AppConfig::speeds().indexOf(QString::number(rate)));
+    m_app.state().connectedSpeed = rate;
+    render();
+}
+
+void MainWindow::connectionLost()
+{
+    // The port could not be opened again: the window shows the program disconnected.
+    if (m_app.state().serialConnected)
+        m_ops.serialButton();
     render();
 }
 
@@ -217,7 +266,7 @@ void MainWindow::openStatus()
         return;
     }
     render();
-    openScreen(QStringLiteral("TForm5"));
+    openScreen<TForm5>();
     m_ops.statusScreenClosed();
 }
 
@@ -240,10 +289,9 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    const MainWindowModel &m = m_ops.model();
-    if (m.serialButtonText == QStringLiteral("Отключить"))
+    if (m_app.state().serialConnected)
         m_ops.serialButton();
-    if (m.usbButtonText == QStringLiteral("Отключить"))
+    if (m_app.state().usbConnected)
         m_ops.usbButton();
     event->accept();
 }
@@ -298,6 +346,6 @@ void MainWindow::render()
         it.value()->setEnabled(state.enabled);
         it.value()->setVisible(state.visible);
     }
-    statusBar()->showMessage(m.statusText);
+    m_identityLabel->setText(m.statusText);
     m_rendering = false;
 }

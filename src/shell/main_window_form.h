@@ -1,11 +1,10 @@
 #pragma once
 
 #include "shell/main_window.h"
+#include "ui/screen_host.h"
 
 #include <QMainWindow>
 #include <QMap>
-
-#include <functional>
 
 class QAction;
 class QComboBox;
@@ -15,30 +14,34 @@ class QMenu;
 class QPushButton;
 class QDialog;
 
-// The main window: the connections, the menus that open every other screen, the status view.
-class MainWindow : public QMainWindow {
+// The main window: the connections, the menus that open every other screen, the status
+// view. It is the host of every screen: it creates each registered screen once, on first
+// use, and opens it centred on itself.
+class MainWindow : public QMainWindow, public ScreenHost {
     Q_OBJECT
 public:
-    using ScreenFactory = std::function<QDialog *(Application &, QWidget *parent)>;
-
-    MainWindow(Application &app, MainWindowPlatform platform, QWidget *parent = nullptr);
+    MainWindow(Application &app, MainWindowPlatform platform, const ScreenRegistry &screens,
+               QWidget *parent = nullptr);
 
     MainWindowOps &ops() { return m_ops; }
-    // Registers the window class that a menu item (by its screen name) opens.
-    void registerScreen(const QString &screen, ScreenFactory factory);
     // The activation steps, as when the window becomes active.
     void activateNow();
     // Draws the model.
     void render();
-    // A screen has read the registrar's identity again.
-    void showStatusText(const QString &text)
-    {
-        m_ops.model().statusText = text;
-        render();
-    }
     QAction *menuAction(MenuItem item) const { return m_actions.value(item); }
     QMenu *menu(Menu m) const { return m_menus.value(m); }
-    QDialog *screen(const QString &name) const { return m_screens.value(name); }
+    // What the status bar shows of the registrar.
+    QString identityText() const;
+
+    // The screen host.
+    using ScreenHost::openScreen;
+    using ScreenHost::screen;
+    QDialog *screen(const QString &className) override;
+    void openScreen(const QString &className) override;
+    void setStatusText(const QString &text) override;
+    QString connectedPortName() override;
+    void connectionSpeedChanged(qint32 rate) override;
+    void connectionLost() override;
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -47,7 +50,6 @@ protected:
 private:
     void buildWidgets();
     void buildMenus();
-    void openScreen(const QString &name);
     void openStatus();
     static void paintLamp(QLabel *lamp, Lamp colour);
 
@@ -72,8 +74,9 @@ private:
     QPushButton *m_statusButton = nullptr;
     QPushButton *m_closeButton = nullptr;
     QAction *m_aboutAction = nullptr;
+    QLabel *m_identityLabel = nullptr;
     QMap<Menu, QMenu *> m_menus;
     QMap<MenuItem, QAction *> m_actions;
-    QMap<QString, ScreenFactory> m_factories;
+    ScreenRegistry m_registry;
     QMap<QString, QDialog *> m_screens;
 };

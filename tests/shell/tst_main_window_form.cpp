@@ -4,8 +4,11 @@
 #include "shell/main_window_form.h"
 #include "link/code_page.h"
 #include "support/pty_clock.h"
+#include "scripts/script_screens.h"
 #include "support/recording_prompter.h"
+#include "support/screen_rig.h"
 #include "ui/status_screen_form.h"
+#include "ui/ui_screens.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,13 +44,14 @@ class MainWindowFormTest : public QObject {
             app = std::make_unique<Application>(prompter, clock, dir.filePath(QStringLiteral("dizivu.ini")));
             platform = std::make_unique<DesktopPlatform>(*app);
             platform->emulator().setProgram(QStringLiteral(EMULATOR_PATH));
-            window = std::make_unique<MainWindow>(*app, platform->make());
-            window->registerScreen(QStringLiteral("TForm5"),
-                                   [](Application &a, QWidget *parent) { return new TForm5(a, parent); });
+            ScreenRegistry screens;
+            registerUiScreens(screens);
+            registerScriptScreens(screens);
+            window = std::make_unique<MainWindow>(*app, platform->make(), screens);
             window->show();
             window->activateNow();
         }
-        template <typename T> T *find(const QString &name) { return window->findChild<T *>(name); }
+        template <typename T> T *find(const QString &name) { return widget<T>(*window, name); }
     };
 
 private slots:
@@ -86,23 +90,54 @@ private slots:
         QCOMPARE(rig.find<QLabel>(QStringLiteral("serialLamp"))->property("lamp").toString(), QStringLiteral("green"));
         QVERIFY(!rig.find<QPushButton>(QStringLiteral("usbConnectButton"))->isEnabled());
         QVERIFY(!port->isEnabled());
-        QVERIFY(rig.window->statusBar()->currentMessage().startsWith(QStringLiteral("   Модель:Korvan KV-44,")));
+        QVERIFY(rig.window->identityText().startsWith(QStringLiteral("   Модель:Korvan KV-44,")));
         QVERIFY(rig.window->menu(Menu::Sales)->menuAction()->isEnabled());
+        // A menu's status tip is a temporary message: the identity stays in view.
+        rig.window->statusBar()->showMessage(QStringLiteral("Подсказка меню"));
+        QVERIFY(rig.find<QLabel>(QStringLiteral("identityLabel"))->isVisible());
+        QVERIFY(rig.window->identityText().startsWith(QStringLiteral("   Модель:Korvan KV-44,")));
+        rig.window->statusBar()->clearMessage();
 
-        // The status screen opens modally over the window; close it from a timer.
+        // Registered screens follow the connection; a screen that does not exist stays off.
+        QVERIFY(rig.window->menuAction(MenuItem::CommandTest)->isEnabled());
+        QVERIFY(!rig.window->menuAction(MenuItem::FiscalReceipt)->isEnabled());
+
+        // A screen from the menu opens modally, centred on the window, not at the screen's
+        // corner over the menu bar.
+        QPoint offCentre(1000, 1000);
+        QString opened;
+        QTimer::singleShot(0, [&] {
+            QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            opened = d->objectName();
+            offCentre = d->frameGeometry().center() - rig.window->frameGeometry().center();
+            d->reject();
+        });
+        rig.window->menuAction(MenuItem::CommandTest)->trigger();
+        QCOMPARE(opened, QStringLiteral("TForm14"));
+        QVERIFY2(offCentre.manhattanLength() < 40, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+
+        // The status screen's "Обновить" writes the identity into the window's own status
+        // bar: the window hosts every screen, so there is one status screen.
         auto *status = rig.find<QPushButton>(QStringLiteral("statusButton"));
         QVERIFY(status->isEnabled());
         rig.app->state().sharedMark = false;
+        rig.window->setStatusText(QString());
         bool seen = false;
         QTimer::singleShot(0, [&] {
             QDialog *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             seen = d && d->windowTitle() == QStringLiteral("Байты состояния регистратора");
-            if (d)
-                d->reject();
+            if (!d)
+                return;
+            QTest::mouseClick(widget<QPushButton>(*d, QStringLiteral("refreshButton")), Qt::LeftButton);
+            d->reject();
         });
         QTest::mouseClick(status, Qt::LeftButton);
         QVERIFY(seen);
         QVERIFY(rig.app->state().sharedMark);
+        QVERIFY(rig.window->identityText().startsWith(QStringLiteral("   Модель:Korvan KV-44,")));
+        QCOMPARE(rig.window->screen<TForm5>(), rig.window->screen(QStringLiteral("TForm5")));
 
         rig.window->grab().save(QStringLiteral("/tmp/dizivu-main-window.png"));
 
