@@ -32,8 +32,9 @@ StatusDisplay StatusView::display(const CommandResult *result, const QString &mo
         const QStringList captions = status_bytes::bitCaptions(byte, modelName, connection);
         for (int bit = 0; bit < status_bytes::kBitCount; ++bit) {
             g.captions[bit] = captions.value(bit);
-            // The record keeps the bytes with bit 7 cleared; the registrar always sets it.
-            g.ticked[bit] = result && (bit == 7 || (result->status[byte] & (1u << bit)));
+            // The record keeps the bytes with bit 7 cleared; the registrar always sets it, so
+            // the box shows it set even before the first reply.
+            g.ticked[bit] = bit == 7 || (result && (result->status[byte] & (1u << bit)));
         }
     }
     d.receiptStates = status_bytes::receiptStateTexts();

@@ -31,8 +31,8 @@ public:
     explicit StatusView(Application &app);
 
     // The screen for a result: every box ticked from its status bytes, every bit-7 box
-    // ticked, the receipt-state entry of byte 2. A null result (no command sent yet) leaves
-    // everything unticked and no entry selected. Byte 5, bits 0 and 1, are captioned for
+    // ticked, the receipt-state entry of byte 2. A null result (no command sent yet) ticks
+    // only the bit-7 boxes and selects no entry. Byte 5, bits 0 and 1, are captioned for
     // the model and the kind of connection.
     static StatusDisplay display(const CommandResult *result, const QString &modelName,
                                  status_bytes::Connection connection);
