@@ -1,4 +1,8 @@
-// Settings file reader and writer on arbitrary file contents.
+// The settings file dizivu.ini with arbitrary contents: the reader, the program's
+// settings as the windows read them, and the writer. Checks: no crash, no UB; values
+// stay within their capacities; the recent-files count stays in its range; a written key
+// reads back, and writing it again leaves the file as it was.
+#include "app/app_config.h"
 #include "app/ini_file.h"
 
 #include <QByteArray>
@@ -57,6 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         ini.readInt(section, key, -1);
     }
+
+    const AppConfig config(scratchPath());
+    const int files = config.numFiles();
+    if (files < AppConfig::kMinRecentFiles || files > AppConfig::kMaxRecentFiles)
+        std::abort();
+    if (config.recentFiles().size() > files || config.logName().size() > AppConfig::kLogNameText
+        || config.port().size() > AppConfig::kPortText)
+        std::abort();
+    (void)config.speed();
+    (void)config.comments();
+    (void)config.reply();
+    (void)config.ukrVersion();
+    (void)AppConfig::speedIndex(config.speed(), AppConfig::speeds());
+    (void)AppConfig::portIndex(config.port(), {QStringLiteral("ttyS0"), QStringLiteral("ttyACM0")});
 
     // A written key reads back, and writing it again changes nothing (the key is found,
     // not added a second time).
