@@ -8,7 +8,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTranslator>
+
+#include <algorithm>
 
 namespace desktop_prompter {
 
@@ -34,6 +37,40 @@ QStringList patternsOf(const QString &field)
     return patterns;
 }
 
+// The patterns a text is made of ("*.txt", "*.bmp;*.BMP", "*.a *.b"); empty when any
+// word of it is no pattern.
+QStringList patternWords(const QString &text)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s;,]+"));
+    const QStringList words = text.split(separators, Qt::SkipEmptyParts);
+    for (const QString &w : words)
+        if (!isPattern(w))
+            return {};
+    return words;
+}
+
+// A description that already shows its patterns, "Текстовые файлы (*.txt)" or "*.hex",
+// split into the words before them and the patterns it shows.
+void splitShownPatterns(const QString &description, QString &base, QStringList &shown)
+{
+    base = description;
+    shown.clear();
+    if (description.endsWith(QLatin1Char(')'))) {
+        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+        if (open >= 0) {
+            const QStringList inside = patternWords(description.mid(open + 1, description.size() - open - 2));
+            if (!inside.isEmpty()) {
+                base = description.left(open).trimmed();
+                shown = inside;
+                return;
+            }
+        }
+    }
+    shown = patternWords(description);
+    if (!shown.isEmpty())
+        base.clear();
+}
+
 } // namespace
 
 QStringList qtNameFilters(const QString &systemFilter)
@@ -57,12 +94,29 @@ QStringList qtNameFilters(const QString &systemFilter)
                 continue;
             patterns << QStringLiteral("*");
         }
-        const QString joined = patterns.join(QLatin1Char(' '));
-        if (description.isEmpty())
-            description = joined;
-        filters << description + QStringLiteral(" (") + joined + QLatin1Char(')');
+        // A description that shows patterns of its own gets them once, together with the
+        // pair's: "Текстовые файлы (*.txt)" with "*.TXT" reads "Текстовые файлы (*.txt
+        // *.TXT)". The dialog compares names case-sensitively, so both spellings stay.
+        QString base;
+        QStringList shown;
+        splitShownPatterns(description, base, shown);
+        for (const QString &p : std::as_const(patterns))
+            if (!shown.contains(p))
+                shown << p;
+        const QString joined = shown.join(QLatin1Char(' '));
+        // Without words of its own the filter is its patterns, which the dialog reads
+        // from a filter without brackets as well.
+        filters << (base.isEmpty() ? joined : base + QStringLiteral(" (") + joined + QLatin1Char(')'));
     }
     return filters;
+}
+
+QStringList filterPatterns(const QString &qtNameFilter)
+{
+    QString base;
+    QStringList shown;
+    splitShownPatterns(qtNameFilter.trimmed(), base, shown);
+    return shown;
 }
 
 QString qtFilter(const QString &systemFilter)
@@ -90,10 +144,7 @@ bool isPattern(const QString &name)
 
 QString boxCaption(const QString &caption)
 {
-    if (!caption.isEmpty())
-        return caption;
-    const QString name = QGuiApplication::applicationDisplayName();
-    return name.isEmpty() ? QCoreApplication::applicationName() : name;
+    return caption.isEmpty() ? kProgramTitle : caption;
 }
 
 } // namespace desktop_prompter
@@ -199,17 +250,22 @@ QString DesktopPrompter::runFileDialog(const FileRequest &request, bool save)
     QString selectedFilter = filters.value(0);
     QString name = request.initialName.trimmed();
     if (isPattern(name)) {
-        // "*.art" as the initial name: show those files first.
-        const QString patterns = patternsOf(name).join(QLatin1Char(' '));
-        const QString tail = QLatin1Char('(') + patterns + QLatin1Char(')');
+        // "*.art" as the initial name: show those files first, in the first filter that
+        // takes them all, else in a filter of their own.
+        const QStringList wanted = patternsOf(name);
         selectedFilter.clear();
-        for (const QString &f : std::as_const(filters))
-            if (f.endsWith(tail, Qt::CaseInsensitive)) {
+        for (const QString &f : std::as_const(filters)) {
+            const QStringList offered = filterPatterns(f);
+            const bool takesAll = std::all_of(wanted.begin(), wanted.end(), [&](const QString &p) {
+                return offered.contains(p, Qt::CaseInsensitive);
+            });
+            if (takesAll) {
                 selectedFilter = f;
                 break;
             }
+        }
         if (selectedFilter.isEmpty()) {
-            selectedFilter = patterns + QLatin1Char(' ') + tail;
+            selectedFilter = wanted.join(QLatin1Char(' '));
             filters.prepend(selectedFilter);
         }
         name.clear();

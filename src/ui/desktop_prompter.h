@@ -35,19 +35,28 @@ private:
 // The pure pieces of the file dialogs, kept apart so they can be checked without a window.
 namespace desktop_prompter {
 
+// The program's name as the user reads it: the main window's title, and the title of a
+// message box whose caller gives none.
+inline const QString kProgramTitle = QStringLiteral("Сервисная программа регистратора");
+
 // One filter of the system's form becomes one Qt name filter: the description, then the
-// patterns in brackets, blank-separated ("Текстовые файлы (*.txt) (*.TXT)").
+// patterns in brackets, blank-separated, each once ("Текстовые файлы (*.txt *.TXT)").
 //
 // The system's form is description and pattern pairs separated by "|"; one pattern field
-// may hold several patterns separated by ";". A description without a pattern after it
+// may hold several patterns separated by ";". A description that ends in patterns in
+// brackets has those merged with the pair's; a description without a pattern after it
 // (an odd number of parts) is left out unless it is itself a pattern; an empty
-// description shows the patterns; an empty pattern means every file ("*"); a pair with
-// both parts empty is left out.
+// description, or one that is only patterns, gives the bare patterns ("*.hex"); an empty
+// pattern means every file ("*"); a pair with both parts empty is left out.
 QStringList qtNameFilters(const QString &systemFilter);
 
 // The same, joined by ";;" as QFileDialog takes it:
-// "Текстовые файлы (*.txt)|*.TXT|Все|*.*" -> "Текстовые файлы (*.txt) (*.TXT);;Все (*.*)".
+// "Текстовые файлы (*.txt)|*.TXT|Все|*.*" -> "Текстовые файлы (*.txt *.TXT);;Все (*.*)".
 QString qtFilter(const QString &systemFilter);
+
+// The patterns QFileDialog reads from one of those filters: the last brackets', or the
+// whole filter's when it has none.
+QStringList filterPatterns(const QString &qtNameFilter);
 
 // `path` with "." + `extension` appended when its file name has no extension of its own
 // ("report" -> "report.txt", "report.csv" and "a.b/report." stay as typed). The extension
@@ -58,7 +67,7 @@ QString withDefaultExtension(const QString &path, const QString &extension);
 // dialog instead of being offered as the name.
 bool isPattern(const QString &name);
 
-// The caption a box shows: `caption`, or the application's name when that is empty.
+// The caption a box shows: `caption`, or kProgramTitle when that is empty.
 QString boxCaption(const QString &caption);
 
 } // namespace desktop_prompter

@@ -3,8 +3,10 @@
 #include "ui/desktop_prompter.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -49,8 +51,16 @@ private slots:
         QTest::addColumn<QString>("system");
         QTest::addColumn<QString>("qt");
 
+        // The description shows a pattern already: each pattern once, both spellings kept
+        // for a dialog that tells case apart.
         QTest::newRow("two pairs") << "Текстовые файлы (*.txt)|*.TXT|Все|*.*"
-                                   << "Текстовые файлы (*.txt) (*.TXT);;Все (*.*)";
+                                   << "Текстовые файлы (*.txt *.TXT);;Все (*.*)";
+        QTest::newRow("description shows the same pattern") << "Все файлы (*.*)|*.*"
+                                                             << "Все файлы (*.*)";
+        QTest::newRow("description shows patterns separated by ;") << "Картинки (*.bmp;*.jpg)|*.BMP"
+                                                                   << "Картинки (*.bmp *.jpg *.BMP)";
+        QTest::newRow("brackets of words are no patterns") << "Отчёт (старый)|*.rep"
+                                                           << "Отчёт (старый) (*.rep)";
         QTest::newRow("patterns separated by ;") << "Картинки|*.bmp;*.BMP"
                                                  << "Картинки (*.bmp *.BMP)";
         QTest::newRow("blanks and empty patterns around ;") << "Дампы| *.bin ;; *.BIN ;"
@@ -58,10 +68,10 @@ private slots:
         QTest::newRow("odd: description without pattern dropped") << "Все|*.*|Текст"
                                                                    << "Все (*.*)";
         QTest::newRow("odd: trailing bar") << "Все|*.*|" << "Все (*.*)";
-        QTest::newRow("odd: lone pattern") << "*.hex" << "*.hex (*.hex)";
-        QTest::newRow("odd: pattern after a pair") << "Все|*.*|*.art" << "Все (*.*);;*.art (*.art)";
-        QTest::newRow("empty description shows the patterns") << "|*.tx1;*.TX1"
-                                                              << "*.tx1 *.TX1 (*.tx1 *.TX1)";
+        QTest::newRow("odd: lone pattern") << "*.hex" << "*.hex";
+        QTest::newRow("odd: pattern after a pair") << "Все|*.*|*.art" << "Все (*.*);;*.art";
+        QTest::newRow("empty description shows the patterns") << "|*.tx1;*.TX1" << "*.tx1 *.TX1";
+        QTest::newRow("description only brackets") << "(*.log)|*.LOG" << "*.log *.LOG";
         QTest::newRow("empty pattern: every file") << "Все файлы|" << "Все файлы (*)";
         QTest::newRow("empty pair left out") << "||Все|*.*" << "Все (*.*)";
         QTest::newRow("description with ;; stays one filter") << "a;;b|*.x" << "a;b (*.x)";
@@ -73,9 +83,15 @@ private slots:
         QFETCH(QString, system);
         QFETCH(QString, qt);
         QCOMPARE(desktop_prompter::qtFilter(system), qt);
-        // QFileDialog reads each filter's patterns from its last brackets.
-        for (const QString &f : desktop_prompter::qtNameFilters(system))
-            QVERIFY2(f.endsWith(QLatin1Char(')')) && !f.contains(QLatin1String(";;")), qPrintable(f));
+        // QFileDialog reads each filter's patterns from its last brackets, or from the whole
+        // filter without them; the user reads each pattern once.
+        for (const QString &f : desktop_prompter::qtNameFilters(system)) {
+            QVERIFY2(!f.contains(QLatin1String(";;")), qPrintable(f));
+            const QStringList patterns = desktop_prompter::filterPatterns(f);
+            QVERIFY2(!patterns.isEmpty(), qPrintable(f));
+            for (const QString &p : patterns)
+                QVERIFY2(f.count(p) == 1, qPrintable(f));
+        }
     }
 
     void defaultExtension_data()
@@ -146,7 +162,8 @@ private slots:
         });
         QCOMPARE(int(prompter.ask(QStringLiteral("Продолжить?"), QString(), buttons)), answer);
         QCOMPARE(shown, texts);
-        QCOMPARE(caption, QGuiApplication::applicationDisplayName());
+        // Without a caption of the caller's, the program's Russian name, never "dizivu".
+        QCOMPARE(caption, QStringLiteral("Сервисная программа регистратора"));
     }
 
     void messageTextIsPlain()
@@ -205,8 +222,35 @@ private slots:
         r.initialName = QStringLiteral("*.art");
         r.initialFolder = dir.path();
         QCOMPARE(prompter.openFile(r), QString());
-        QCOMPARE(selectedFilter, QStringLiteral("*.art (*.art)"));
-        QCOMPARE(filters, (QStringList{"*.art (*.art)", "Все (*.*)"}));
+        QCOMPARE(selectedFilter, QStringLiteral("*.art"));
+        QCOMPARE(filters, (QStringList{"*.art", "Все (*.*)"}));
+
+        // A pattern that a filter already takes selects that filter.
+        whenModalOpens([&](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dialog);
+            selectedFilter = dialog->selectedNameFilter();
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
+        r.filter = QStringLiteral("Текстовые файлы (*.txt)|*.TXT|Все|*.*");
+        r.initialName = QStringLiteral("*.txt");
+        QCOMPARE(prompter.openFile(r), QString());
+        QCOMPARE(selectedFilter, QStringLiteral("Текстовые файлы (*.txt *.TXT)"));
+        QCOMPARE(filters, (QStringList{"Текстовые файлы (*.txt *.TXT)", "Все (*.*)"}));
+    }
+
+    // Qt's own texts (standard buttons, the file dialog's columns, context menus) in
+    // Russian. Last, as the translator stays with the application once installed.
+    void qtSpeaksRussian()
+    {
+        QVERIFY2(installRussianQtTranslation(*qApp),
+                 qPrintable(QStringLiteral("qtbase_ru.qm is missing from ")
+                            + QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+        QCOMPARE(QCoreApplication::translate("QFileSystemModel", "Name"), QStringLiteral("Имя"));
+        QCOMPARE(QCoreApplication::translate("QWidgetTextControl", "Select All"), QStringLiteral("Выделить всё"));
     }
 };
 
