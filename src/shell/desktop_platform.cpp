@@ -27,6 +27,7 @@ MainWindowPlatform DesktopPlatform::make()
     p.closeUsb = [](Transport &t) { static_cast<UsbTransport &>(t).UsbDisconnect(); };
     p.startEmulator = [this](QString &error) { return m_emulator.start(error); };
     p.stopEmulator = [this] { m_emulator.stop(); };
+    p.watchEmulatorExit = [this](std::function<void()> onExit) { m_emulator.setExitHandler(std::move(onExit)); };
     p.tryTerminalPort = [](const QString &port, qint32 speed, QString &reason) {
         QSerialPort serial;
         serial.setPortName(SerialTransport::devicePath(port));

@@ -7,6 +7,14 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+EmulatorChild::EmulatorChild()
+{
+    QObject::connect(&m_process, &QProcess::finished, &m_process, [this] {
+        if (!m_stopping && m_exitHandler)
+            m_exitHandler();
+    });
+}
+
 EmulatorChild::~EmulatorChild()
 {
     stop();
@@ -38,6 +46,7 @@ QString EmulatorChild::start(QString &error)
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     // The emulator ends with the program, however the program ends (a signal, a crash):
     // the kernel sends it SIGTERM when its parent dies.
+    m_stopping = false;
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start();
     if (!m_process.waitForStarted(5000)) {
@@ -59,9 +68,11 @@ void EmulatorChild::stop()
     m_path.clear();
     if (m_process.state() == QProcess::NotRunning)
         return;
+    m_stopping = true;
     m_process.terminate();
     if (!m_process.waitForFinished(3000)) {
         m_process.kill();
         m_process.waitForFinished(3000);
     }
+    m_stopping = false;
 }

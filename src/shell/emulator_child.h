@@ -3,10 +3,13 @@
 #include <QProcess>
 #include <QString>
 
+#include <functional>
+
 // The built-in emulator: registrar-emulator started as a child process on a
 // pseudo-terminal, for trying the program without hardware.
 class EmulatorChild {
 public:
+    EmulatorChild();
     ~EmulatorChild();
     // Starts the emulator (once) and returns its device path; an empty text with the
     // reason in `error` when it cannot be started.
@@ -19,10 +22,14 @@ public:
     static QString locate();
     void setProgram(const QString &path) { m_program = path; }
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
+    // Called when the emulator ends by itself (not through stop()).
+    void setExitHandler(std::function<void()> handler) { m_exitHandler = std::move(handler); }
 
 private:
     QProcess m_process;
     QString m_program;
     QStringList m_arguments;
     QString m_path;
+    std::function<void()> m_exitHandler;
+    bool m_stopping = false;
 };

@@ -15,6 +15,7 @@ const QString kDisconnect = QStringLiteral("Отключить");
 const QString kTimeout = QStringLiteral("Таймаут устройства! Ошибка!");
 const QString kTimeoutStatus = QStringLiteral("Таймаут устройства - регистратор не подключен!");
 const QString kCannotOpen = QStringLiteral("Невозможно подключить порт");
+const QString kNoUsbRegistrar = QStringLiteral("Регистратор на USB не найден: проверьте кабель и питание регистратора.");
 
 QString field(const CommandResult &r, int number)
 {
@@ -58,6 +59,11 @@ void MainWindowOps::start()
 
 void MainWindowOps::activate()
 {
+    // While a connection is being made or stands, the lists are the connection's own: a
+    // scan now would re-select the port under the user's feet.
+    if (m_connecting || m_app.state().connected())
+        return;
+
     // Nothing to press while the ports are looked at.
     m_model.closeEnabled = false;
     m_model.serialButtonEnabled = false;
@@ -106,8 +112,11 @@ void MainWindowOps::activate()
         m_app.prompter().showMessage(AppConfig::creationNotice());
     m_model.terminalGroupVisible = !config.terminal().isEmpty();
     m_app.link().Log().setCommentsEnabled(!config.commentsSuppressed());
-    m_model.portIndex = AppConfig::portIndex(config.port(), m_model.ports);
-    m_model.speedIndex = AppConfig::speedIndex(config.speed(), AppConfig::speeds());
+    // The settings file decides only until the user has chosen.
+    const int chosenPort = int(m_model.ports.indexOf(m_chosenPort));
+    m_model.portIndex = chosenPort >= 0 ? chosenPort : AppConfig::portIndex(config.port(), m_model.ports);
+    const int chosenSpeed = int(AppConfig::speeds().indexOf(m_chosenSpeed));
+    m_model.speedIndex = chosenSpeed >= 0 ? chosenSpeed : AppConfig::speedIndex(config.speed(), AppConfig::speeds());
 
     // The buttons come back as the connection allows: the other transport's button
     // stays off while one is connected.
@@ -116,6 +125,37 @@ void MainWindowOps::activate()
     m_model.usbButtonEnabled = !m_app.state().serialConnected;
     m_model.terminalSpeedIndex = 10;
     m_model.aboutEnabled = true;
+}
+
+void MainWindowOps::choosePort(int index)
+{
+    m_model.portIndex = index;
+    m_chosenPort = m_model.ports.value(index);
+}
+
+void MainWindowOps::chooseSpeed(int index)
+{
+    m_model.speedIndex = index;
+    m_chosenSpeed = speedText(index);
+}
+
+MainWindowOps::Route MainWindowOps::route(const MenuEntry &entry) const
+{
+    const AppState &s = m_app.state();
+    if (entry.item == MenuItem::ReceiptCopies) {
+        static const QStringList copyVersions = {QStringLiteral("5.00"), QStringLiteral("4.00"), QStringLiteral("4.01"),
+                                                 QStringLiteral("4.02"), QStringLiteral("KP-05 1.00")};
+        for (const QString &v : copyVersions)
+            if (s.softwareVersion.contains(v))
+                return {QStringLiteral("TForm54"), QString()};
+        return {QStringLiteral("TForm41"), QString()};
+    }
+    if (entry.item == MenuItem::ModemState) {
+        if (s.dataTransferFamily)
+            return {QStringLiteral("TForm44"), s.modelName};
+        return {QStringLiteral("TForm51"), QString()};
+    }
+    return {entry.screen, QString()};
 }
 
 void MainWindowOps::readConnectionSettings()
@@ -146,8 +186,9 @@ void MainWindowOps::applyModelMenus()
     const QString &model = s.modelName;
     for (const MenuEntry &e : menuEntries()) {
         MainWindowModel::ItemState &item = m_model.items[e.item];
+        const QString screen = route(e).screen;
         item.enabled = m_model.enabledMenus.contains(e.menu)
-            && (e.screen.isEmpty() || m_platform.builtScreens.contains(e.screen));
+            && (screen.isEmpty() || m_platform.builtScreens.contains(screen));
         item.visible = true;
     }
     auto &items = m_model.items;
@@ -195,6 +236,8 @@ void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
 
 void MainWindowOps::failedCheck(bool serial, const Verdict &verdict)
 {
+    if (m_platform.busy)
+        m_platform.busy(false);
     // Only a reply of this command has an error word to show: after a NAK or a check
     // mismatch the record's word is an earlier reply's.
     m_app.prompter().showMessage(QStringLiteral("Ошибка подключения регистратора:\n  ") + verdict.message
@@ -210,6 +253,8 @@ void MainWindowOps::failedCheck(bool serial, const Verdict &verdict)
 
 void MainWindowOps::timedOut(bool serial)
 {
+    if (m_platform.busy)
+        m_platform.busy(false);
     m_app.prompter().showMessage(kTimeout);
     if (serial)
         disconnectSerial();
@@ -220,6 +265,23 @@ void MainWindowOps::timedOut(bool serial)
 
 bool MainWindowOps::identify(bool serial)
 {
+    m_connecting = true;
+    (serial ? m_model.serialLamp : m_model.usbLamp) = Lamp::Yellow;
+    m_model.serialListsEnabled = false;
+    m_model.statusText = QStringLiteral("Подключение...");
+    if (m_platform.busy)
+        m_platform.busy(true);
+    if (m_platform.repaint)
+        m_platform.repaint();
+    struct Done {
+        MainWindowOps &ops;
+        ~Done()
+        {
+            ops.m_connecting = false;
+            if (ops.m_platform.busy)
+                ops.m_platform.busy(false);
+        }
+    } done{*this};
     m_app.link().SendStartupFrame();
     // The parameters, then the identification: the connection stands only when both are
     // answered without an error.
@@ -295,15 +357,17 @@ void MainWindowOps::connectSerial()
     link.setOnVirtualPort(!s.virtualPortName.isEmpty() && port == s.virtualPortName);
     m_model.restoreUsbVisible = link.OnVirtualPort();
 
-    m_model.serialLamp = Lamp::Green;
     m_model.serialButtonText = kDisconnect;
     m_model.usbButtonEnabled = false;
     s.connectedSpeed = speed;
     const int version = config.ukrVersion();
-    showConnected(true);
-
+    s.serialConnected = true;
+    // The port is open, but the connection stands only once the registrar has answered:
+    // until then the lamp is yellow, the menus stay off and the status bar says so.
     if (!identify(true))
         return;
+    m_model.serialLamp = Lamp::Green;
+    showConnected(true);
 
     applyIdentification(*s.currentResult, true);
     static const QStringList versions = {QStringLiteral("2.01"), QStringLiteral("2.02"), QStringLiteral("3.00"),
@@ -369,19 +433,23 @@ void MainWindowOps::connectUsb()
     std::unique_ptr<Transport> usb = m_platform.openUsb ? m_platform.openUsb() : nullptr;
     if (!usb) {
         m_model.usbLamp = Lamp::Red;
+        // Red also means a missing USB library: say which it is.
+        m_model.usbLabel = kNoUsbRegistrar;
+        m_app.prompter().showMessage(kNoUsbRegistrar);
         return;
     }
+    m_model.usbLabel.clear();
     m_usb = usb.get();
     link.attachTransport(std::move(usb));
     link.setOnVirtualPort(false);
 
-    m_model.usbLamp = Lamp::Green;
     m_model.usbButtonText = kDisconnect;
     m_model.serialButtonEnabled = false;
-    showConnected(false);
-
+    s.usbConnected = true;
     if (!identify(false))
         return;
+    m_model.usbLamp = Lamp::Green;
+    showConnected(false);
     m_app.config().setPort(selectedPort());
     m_app.config().setSpeed(speedText(m_model.speedIndex));
     s.softwareVersion = field(*s.currentResult, 2);
@@ -428,6 +496,18 @@ bool MainWindowOps::checkStatus()
     return true;
 }
 
+void MainWindowOps::connectionLost(const QString &why)
+{
+    AppState &s = m_app.state();
+    if (!s.connected())
+        return;
+    if (s.serialConnected)
+        disconnectSerial();
+    else
+        disconnectUsb();
+    m_app.prompter().showMessage(QStringLiteral("Связь с регистратором потеряна: %1\nСоединение закрыто.").arg(why));
+}
+
 void MainWindowOps::statusScreenClosed()
 {
     m_app.state().sharedMark = true;
@@ -451,14 +531,8 @@ void MainWindowOps::restoreUsb()
         }
     }
     // The restart closed the registrar's serial port.
-    if (m_app.state().serialConnected && !m_app.link().serialOpen()) {
-        m_model.serialLamp = Lamp::Red;
-        m_model.serialButtonText = kConnect;
-        m_app.state().serialConnected = false;
-        if (m_onEmulator && m_platform.stopEmulator)
-            m_platform.stopEmulator();
-        m_onEmulator = false;
-    }
+    if (m_app.state().serialConnected && !m_app.link().serialOpen())
+        disconnectSerial();
     m_model.restoreUsbEnabled = true;
 }
 

@@ -83,6 +83,10 @@ struct MainWindowPlatform {
     std::function<int(const QString &port, qint32 speed, QString &reason)> tryTerminalPort;
     // Lets the window repaint during the waits of the activation.
     std::function<void()> repaint;
+    // The window is busy talking to the registrar (a wait cursor), or no longer.
+    std::function<void(bool busy)> busy;
+    // Calls `onExit` when the built-in emulator ends by itself (killed, crashed).
+    std::function<void(std::function<void()> onExit)> watchEmulatorExit;
     // The screens that exist; menu items of the others stay disabled.
     QSet<QString> builtScreens;
 };
@@ -111,6 +115,22 @@ public:
     bool checkStatus();
     // The status screen has closed.
     void statusScreenClosed();
+    // The registrar went away (the port's device is gone, the built-in emulator ended):
+    // the window goes to the disconnected state and says why.
+    void connectionLost(const QString &why);
+    // The user chose a port or a speed in the lists: the activation keeps the choice.
+    void choosePort(int index);
+    void chooseSpeed(int index);
+    // A connection is being made (the registrar is being identified).
+    bool connecting() const { return m_connecting; }
+
+    // Which screen a menu item opens, for the registrar now connected, and what the
+    // screen's caption gets appended while it is open.
+    struct Route {
+        QString screen;
+        QString captionSuffix;
+    };
+    Route route(const MenuEntry &entry) const;
     // "Восстановить USB".
     void restoreUsb();
     // The bank-terminal group's button.
@@ -148,5 +168,10 @@ private:
     MainWindowPlatform m_platform;
     MainWindowModel m_model;
     bool m_onEmulator = false;
+    bool m_connecting = false;
+    // The user's own choice in the port and speed lists, by name, until the next
+    // connection stores it in the settings file.
+    QString m_chosenPort;
+    QString m_chosenSpeed;
     Transport *m_usb = nullptr;
 };

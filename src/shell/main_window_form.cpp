@@ -5,6 +5,8 @@
 #include "ui/status_screen_form.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTimer>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QCloseEvent>
@@ -27,6 +29,16 @@ MainWindow::MainWindow(Application &app, MainWindowPlatform platform, const Scre
                   render();
                   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
               };
+          if (!platform.busy)
+              platform.busy = [this](bool busy) {
+                  if (busy == m_waitCursor)
+                      return;
+                  m_waitCursor = busy;
+                  if (busy)
+                      QApplication::setOverrideCursor(Qt::WaitCursor);
+                  else
+                      QApplication::restoreOverrideCursor();
+              };
           return platform;
       }()),
       m_registry(screens)
@@ -36,6 +48,17 @@ MainWindow::MainWindow(Application &app, MainWindowPlatform platform, const Scre
     setMinimumWidth(560);
     buildWidgets();
     buildMenus();
+    // While the registrar is being identified the window keeps painting between reads.
+    m_app.link().setInterruptHook([this] {
+        if (m_ops.connecting())
+            m_ops.platform().repaint();
+        return false;
+    });
+    // A registrar that goes away is noticed by the port, or by the built-in emulator's end.
+    m_app.link().setConnectionLostHook([this](const QString &why) { loseConnection(why); });
+    if (m_ops.platform().watchEmulatorExit)
+        m_ops.platform().watchEmulatorExit(
+            [this] { loseConnection(QStringLiteral("эмулятор регистратора завершил работу")); });
     // Menu items of the screens that exist follow the connection; the others stay off.
     for (const QString &name : m_registry.classNames())
         m_ops.builtScreen(name);
@@ -139,11 +162,11 @@ void MainWindow::buildWidgets()
 
     connect(m_portCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_rendering)
-            m_ops.model().portIndex = i;
+            m_ops.choosePort(i);
     });
     connect(m_speedCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_rendering)
-            m_ops.model().speedIndex = i;
+            m_ops.chooseSpeed(i);
     });
     connect(m_terminalPortCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!m_rendering)
@@ -184,9 +207,8 @@ void MainWindow::buildMenus()
     for (const MenuEntry &e : menuEntries()) {
         QAction *action = m_menus[e.menu]->addAction(e.caption);
         m_actions[e.item] = action;
-        const QString screen = e.screen;
-        if (!screen.isEmpty())
-            connect(action, &QAction::triggered, this, [this, screen] { openScreen(screen); });
+        if (!e.screen.isEmpty())
+            connect(action, &QAction::triggered, this, [this, e] { openMenuItem(e); });
     }
     m_aboutAction = menuBar()->addAction(QStringLiteral("О программе..."));
     connect(m_aboutAction, &QAction::triggered, this, [this] {
@@ -194,6 +216,37 @@ void MainWindow::buildMenus()
                                          .arg(QCoreApplication::applicationVersion(), QLatin1String(qVersion())),
                                      QStringLiteral("О программе..."), Prompter::Icon::Information);
     });
+}
+
+void MainWindow::loseConnection(const QString &why)
+{
+    // The port reports the loss from inside an exchange too: act once the exchange has
+    // ended, never under it.
+    QTimer::singleShot(0, this, [this, why] {
+        if (!m_app.link().linkReady()) {
+            loseConnection(why);
+            return;
+        }
+        m_ops.connectionLost(why);
+        render();
+    });
+}
+
+void MainWindow::openMenuItem(const MenuEntry &entry)
+{
+    const MainWindowOps::Route route = m_ops.route(entry);
+    QDialog *dialog = screen(route.screen);
+    if (!dialog)
+        return;
+    if (route.captionSuffix.isEmpty()) {
+        openScreen(route.screen);
+        return;
+    }
+    // The caption names the registrar while the screen is open.
+    const QString caption = dialog->windowTitle();
+    dialog->setWindowTitle(caption + route.captionSuffix);
+    openScreen(route.screen);
+    dialog->setWindowTitle(caption);
 }
 
 QDialog *MainWindow::screen(const QString &className)

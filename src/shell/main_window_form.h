@@ -51,12 +51,15 @@ private:
     void buildWidgets();
     void buildMenus();
     void openStatus();
+    void openMenuItem(const MenuEntry &entry);
+    void loseConnection(const QString &why);
     static void paintLamp(QLabel *lamp, Lamp colour);
 
     Application &m_app;
     MainWindowOps m_ops;
     bool m_activating = false;
     bool m_rendering = false;
+    bool m_waitCursor = false;
 
     QComboBox *m_portCombo = nullptr;
     QComboBox *m_speedCombo = nullptr;

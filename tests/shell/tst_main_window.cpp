@@ -444,6 +444,153 @@ private slots:
         QVERIFY(QFile::exists(rig.dir.filePath(QStringLiteral("x.log"))));
         QCOMPARE(rig.app.link().replyCount(), 0);
     }
+
+    void activationKeepsTheUserChoiceAndWaitsForNoConnection()
+    {
+        Rig rig("[Fiscal Printer]\nReply=0\n[Communication]\nPort=ttyS1\nSpeed=115200\n");
+        rig.ops->activate();
+        QCOMPARE(rig.m().portIndex, 1);
+        // The user picks another port and speed: the next activation (a message box
+        // closing, the window regaining focus) keeps them.
+        rig.ops->choosePort(0);
+        rig.ops->chooseSpeed(int(AppConfig::speeds().indexOf(QStringLiteral("9600"))));
+        rig.ops->activate();
+        QCOMPARE(rig.m().ports.value(rig.m().portIndex), QStringLiteral("ttyS0"));
+        QCOMPARE(MainWindowOps::speedText(rig.m().speedIndex), QStringLiteral("9600"));
+
+        // While connected there is no scan at all: nothing waits, nothing is re-selected.
+        rig.connectToEmulator();
+        QVERIFY(rig.app.state().serialConnected);
+        const qint64 before = rig.clock.nowMs();
+        const int shown = int(rig.statusTexts.size());
+        rig.ops->activate();
+        QCOMPARE(rig.clock.nowMs(), before);
+        QCOMPARE(int(rig.statusTexts.size()), shown);
+        QCOMPARE(rig.m().ports.value(rig.m().portIndex), MainWindowOps::kEmulatorEntry);
+        QVERIFY(rig.m().closeEnabled);
+    }
+
+    void connectingShowsItselfAndEnablesMenusOnlyOnAnswer()
+    {
+        Rig rig;
+        QList<bool> busy;
+        bool menusWhileConnecting = false;
+        Lamp lampWhileConnecting = Lamp::Green;
+        MainWindowPlatform p = rig.ops->platform();
+        p.busy = [&](bool b) { busy << b; };
+        p.repaint = [&] {
+            if (rig.ops->connecting()) {
+                QCOMPARE(rig.ops->model().statusText, QStringLiteral("Подключение..."));
+                menusWhileConnecting = menusWhileConnecting || !rig.ops->model().enabledMenus.isEmpty();
+                lampWhileConnecting = rig.ops->model().serialLamp;
+            }
+        };
+        rig.ops = std::make_unique<MainWindowOps>(rig.app, p);
+        rig.connectToEmulator();
+        QVERIFY(rig.menusEnabled());
+        QVERIFY(!menusWhileConnecting);
+        QCOMPARE(lampWhileConnecting, Lamp::Yellow);
+        QCOMPARE(rig.m().serialLamp, Lamp::Green);
+        QCOMPARE(busy, (QList<bool>{true, false}));
+        QVERIFY(!rig.ops->connecting());
+    }
+
+    void registrarGoneGoesDisconnectedWithAMessage()
+    {
+        Rig rig;
+        rig.connectToEmulator();
+        QVERIFY(rig.menusEnabled());
+        rig.prompter.clear();
+        rig.ops->connectionLost(QStringLiteral("линия оборвана"));
+        QCOMPARE(rig.prompter.messages(),
+                 QStringList{QStringLiteral("Связь с регистратором потеряна: линия оборвана\nСоединение закрыто.")});
+        QCOMPARE(rig.m().serialLamp, Lamp::Red);
+        QCOMPARE(rig.m().serialButtonText, QStringLiteral("Подключить"));
+        QVERIFY(!rig.menusEnabled());
+        QVERIFY(!rig.app.state().connected());
+        QCOMPARE(rig.emulatorStops, 1);
+        // Reported twice (the port and the emulator's end): said once.
+        rig.ops->connectionLost(QStringLiteral("эмулятор регистратора завершил работу"));
+        QCOMPARE(rig.prompter.messages().size(), 1);
+    }
+
+    void restoreUsbLeavesTheWindowFullyDisconnected()
+    {
+        Rig rig;
+        MainWindowPlatform p = rig.ops->platform();
+        p.restartVirtualPort = [&](int, const QString &, QString &port) {
+            // The restart closes the registrar's serial port, as the real one does.
+            rig.app.link().CloseSerial();
+            port = QStringLiteral("ttyACM0");
+            return 0;
+        };
+        rig.ops = std::make_unique<MainWindowOps>(rig.app, p);
+        rig.connectToEmulator();
+        rig.app.state().virtualPortName = QStringLiteral("ttyACM0");
+        rig.ops->restoreUsb();
+        QCOMPARE(rig.m().serialLamp, Lamp::Red);
+        QVERIFY(!rig.menusEnabled());
+        QVERIFY(!rig.m().statusButtonEnabled);
+        QVERIFY(rig.m().serialListsEnabled && rig.m().serialButtonEnabled && rig.m().usbButtonEnabled);
+        QVERIFY(!rig.app.state().connected());
+    }
+
+    void usbWithoutARegistrarSaysSo()
+    {
+        Rig rig;
+        MainWindowPlatform p = rig.ops->platform();
+        p.openUsb = []() -> std::unique_ptr<Transport> { return nullptr; };
+        rig.ops = std::make_unique<MainWindowOps>(rig.app, p);
+        rig.ops->start();
+        rig.ops->activate();
+        rig.ops->usbButton();
+        const QString said = QStringLiteral("Регистратор на USB не найден: проверьте кабель и питание регистратора.");
+        QCOMPARE(rig.prompter.messages(), QStringList{said});
+        QCOMPARE(rig.m().usbLabel, said);
+        QVERIFY(!rig.app.state().usbConnected);
+    }
+
+    void menuRoutesByRegistrar_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("copies");
+        QTest::addColumn<QString>("modem");
+        QTest::addColumn<QString>("modemCaption");
+        QTest::newRow("3.01") << "3.01" << "Korvan KV-44" << "TForm41" << "TForm51" << "";
+        QTest::newRow("5.00") << "5.00" << "Korvan KV-44" << "TForm54" << "TForm51" << "";
+        QTest::newRow("4.02") << "ver 4.02" << "Korvan KV-44" << "TForm54" << "TForm51" << "";
+        QTest::newRow("KP-05") << "KP-05 1.00" << "Korvan KV-44" << "TForm54" << "TForm51" << "";
+        QTest::newRow("4.03") << "4.03" << "Korvan KV-44" << "TForm41" << "TForm51" << "";
+        QTest::newRow("6208") << "3.01" << "Korvan 6208" << "TForm41" << "TForm44" << "Korvan 6208";
+        QTest::newRow("KM-1") << "3.01" << "Korvan KM-1" << "TForm41" << "TForm44" << "Korvan KM-1";
+        QTest::newRow("KM-1M") << "3.01" << "Korvan KM-1M" << "TForm41" << "TForm51" << "";
+    }
+    void menuRoutesByRegistrar()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, model);
+        QFETCH(QString, copies);
+        QFETCH(QString, modem);
+        QFETCH(QString, modemCaption);
+        Rig rig;
+        rig.connectToEmulator({QStringLiteral("--model"), model, QStringLiteral("--version"), version});
+        QVERIFY2(rig.prompter.messages().isEmpty(), qPrintable(rig.prompter.messages().join('|')));
+        MenuEntry copiesEntry, modemEntry;
+        for (const MenuEntry &e : menuEntries()) {
+            if (e.item == MenuItem::ReceiptCopies)
+                copiesEntry = e;
+            if (e.item == MenuItem::ModemState)
+                modemEntry = e;
+        }
+        QCOMPARE(rig.ops->route(copiesEntry).screen, copies);
+        QCOMPARE(rig.ops->route(modemEntry).screen, modem);
+        QCOMPARE(rig.ops->route(modemEntry).captionSuffix, modemCaption);
+        // An item follows the connection only when the screen it routes to exists.
+        QVERIFY(!rig.item(MenuItem::ReceiptCopies));
+        rig.ops->builtScreen(copies);
+        QVERIFY(rig.item(MenuItem::ReceiptCopies));
+    }
 };
 
 QTEST_GUILESS_MAIN(MainWindowTest)

@@ -24,6 +24,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 class MainWindowFormTest : public QObject {
     Q_OBJECT
 
@@ -146,6 +148,24 @@ private slots:
         QCOMPARE(rig.find<QLabel>(QStringLiteral("serialLamp"))->property("lamp").toString(), QStringLiteral("red"));
         QVERIFY(!rig.window->menu(Menu::Sales)->menuAction()->isEnabled());
         QVERIFY(!rig.platform->emulator().running());
+    }
+
+    void killedEmulatorTurnsTheLampRed()
+    {
+        Rig rig(QStringLiteral("[Communication]\nPort=Эмулятор регистратора\n[Fiscal Printer]\nReply=0\n"));
+        auto *connect = rig.find<QPushButton>(QStringLiteral("serialConnectButton"));
+        QTest::mouseClick(connect, Qt::LeftButton);
+        QCOMPARE(connect->text(), QStringLiteral("Отключить"));
+        rig.prompter.clear();
+        // The registrar dies while the window waits for the user: the port hangs up and the
+        // child ends; the window notices without a command being sent.
+        ::kill(pid_t(rig.platform->emulator().processId()), SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(connect->text(), QStringLiteral("Подключить"), 5000);
+        QCOMPARE(rig.find<QLabel>(QStringLiteral("serialLamp"))->property("lamp").toString(), QStringLiteral("red"));
+        QVERIFY(!rig.window->menu(Menu::Sales)->menuAction()->isEnabled());
+        QCOMPARE(rig.prompter.messages().size(), 1);
+        QVERIFY(rig.prompter.messages().first().startsWith(QStringLiteral("Связь с регистратором потеряна: ")));
+        QVERIFY(!rig.app->link().serialOpen());
     }
 
     void closingTheWindowEndsTheEmulator()
