@@ -162,8 +162,8 @@ Monitor::Reply Monitor::sendData(const QString &password, const QString &data, b
 Monitor::Reply Monitor::repeat(bool quiet)
 {
     DeviceLink &link = m_app.link();
-    // Nothing went out yet: there is no command to repeat.
-    if (link.Result().request.isEmpty())
+    // Nothing went out from the console yet: there is no command of its own to repeat.
+    if (!m_consoleSent || link.Result().request.isEmpty())
         return notSent();
     const bool attached = link.activeTransport() != nullptr;
     const CommandResult *r = m_app.repeatPrevious(false);
@@ -184,6 +184,8 @@ Monitor::Reply Monitor::send(const QByteArray &parameters, bool quiet, bool full
     const CommandResult *r = m_app.execute(m_code, parameters);
     if (!attached)
         return notSent(); // the link has said that no device is connected
+    // Sent, whatever came back: a command that went unanswered is the one worth repeating.
+    m_consoleSent = true;
     return judge(r, quiet, fullFrames, showStatus, codeField);
 }
 
@@ -210,6 +212,11 @@ Monitor::Reply Monitor::judge(const CommandResult *r, bool quiet, bool fullFrame
     if (showStatus)
         shown.statusText = r->statusText();
     return out;
+}
+
+bool Monitor::dataRepeatsPassword(const QString &password, const QString &data)
+{
+    return !password.isEmpty() && data.startsWith(password + QLatin1Char(';'));
 }
 
 QString Monitor::historyEntry(const QString &code, const QString &data)

@@ -94,8 +94,20 @@ public:
     // Enter in the data field: the same without the barcode rule; whole frames are
     // logged and the status field is left as it is.
     Reply sendData(const QString &password, const QString &data, bool quiet);
-    // "Повторить команду": the link's last command again with its sequence number.
+    // "Повторить команду": the link's last command again with its sequence number. Only
+    // once the console itself has sent a command in this opening; before that the link's
+    // last command is someone else's (the connection's 0x80, a screen's), and nothing is
+    // sent.
     Reply repeat(bool quiet);
+    bool canRepeat() const { return m_consoleSent; }
+    // A new opening of the monitor: "Повторить команду" waits for the console's first command.
+    void startOpening() { m_consoleSent = false; }
+
+    // The console puts the password before the data itself; data that begins with the
+    // password and ";" would send it twice. The form then shows kPasswordInDataHint.
+    static bool dataRepeatsPassword(const QString &password, const QString &data);
+    static inline const QString kPasswordInDataHint =
+        QStringLiteral("Пароль подставляется сам: в поле «Данные» — только параметры после него.");
 
     // "В список": the code, "->" and the data.
     static QString historyEntry(const QString &code, const QString &data);
@@ -127,4 +139,5 @@ private:
     int m_code = 0;
     CodeState m_codeState = CodeState::Incomplete;
     QString m_script;
+    bool m_consoleSent = false; // the console sent a command in this opening
 };

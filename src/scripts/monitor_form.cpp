@@ -94,6 +94,10 @@ void TForm28::buildWidgets()
     m_codeEdit = kit::edit(QStringLiteral("codeEdit"), m_consoleGroup, 0, 2);
     m_codeEdit->setFixedWidth(kit::charsWidth(m_codeEdit, 2) + 8);
     m_dataEdit = kit::edit(QStringLiteral("dataEdit"), m_consoleGroup);
+    m_dataHintLabel = new QLabel(Monitor::kPasswordInDataHint, m_consoleGroup);
+    m_dataHintLabel->setObjectName(QStringLiteral("dataHintLabel"));
+    m_dataHintLabel->setWordWrap(true);
+    m_dataHintLabel->setVisible(false);
     m_errorWordEdit = kit::display(QStringLiteral("errorWordEdit"), m_consoleGroup, 4);
     m_statusEdit = kit::display(QStringLiteral("statusEdit"), m_consoleGroup);
     m_statusEdit->setMinimumWidth(kit::charsWidth(m_statusEdit, 14));
@@ -118,11 +122,13 @@ void TForm28::buildWidgets()
     fields->addWidget(m_codeEdit, 0, 3);
     fields->addWidget(label(QStringLiteral("Данные:"), m_dataEdit), 1, 0);
     fields->addWidget(m_dataEdit, 1, 1, 1, 5);
-    fields->addWidget(label(QStringLiteral("Код ошибки:"), m_errorWordEdit), 2, 0);
-    fields->addWidget(m_errorWordEdit, 2, 1);
-    fields->addWidget(label(QStringLiteral("Статус:"), m_statusEdit), 2, 2, Qt::AlignRight);
-    fields->addWidget(m_statusEdit, 2, 3, 1, 2);
-    fields->addWidget(m_statusButton, 2, 5);
+    // A hidden hint takes no room: the rows below close up.
+    fields->addWidget(m_dataHintLabel, 2, 1, 1, 5);
+    fields->addWidget(label(QStringLiteral("Код ошибки:"), m_errorWordEdit), 3, 0);
+    fields->addWidget(m_errorWordEdit, 3, 1);
+    fields->addWidget(label(QStringLiteral("Статус:"), m_statusEdit), 3, 2, Qt::AlignRight);
+    fields->addWidget(m_statusEdit, 3, 3, 1, 2);
+    fields->addWidget(m_statusButton, 3, 5);
     fields->setColumnStretch(4, 1);
 
     auto *consoleButtons = new QHBoxLayout;
@@ -194,7 +200,11 @@ void TForm28::buildWidgets()
     connect(m_quietCheck, &QCheckBox::toggled, this, [this](bool on) { m_runner.setQuiet(on); });
     connect(m_noRepaintCheck, &QCheckBox::toggled, this, [this](bool on) { m_runner.setNoRepaint(on); });
     connect(m_codeEdit, &QLineEdit::textChanged, this, [this] { updateExecuteButton(!m_filling); });
-    connect(m_passwordEdit, &QLineEdit::textChanged, this, [this] { updateExecuteButton(false); });
+    connect(m_passwordEdit, &QLineEdit::textChanged, this, [this] {
+        updateExecuteButton(false);
+        updatePasswordHint();
+    });
+    connect(m_dataEdit, &QLineEdit::textChanged, this, &TForm28::updatePasswordHint);
     connect(m_codeEdit, &QLineEdit::returnPressed, this, [this] { m_dataEdit->setFocus(); });
     connect(m_dataEdit, &QLineEdit::returnPressed, this, &TForm28::sendData);
     connect(m_executeButton, &QPushButton::clicked, this, &TForm28::executeCommand);
@@ -220,6 +230,10 @@ void TForm28::opened()
     m_addToListButton->setEnabled(true);
     m_openFileButton->setEnabled(true);
     updateExecuteButton(false);
+    // The link's last command is not the console's until the console sends one.
+    m_monitor.startOpening();
+    m_repeatButton->setEnabled(false);
+    updatePasswordHint();
     m_codeEdit->setFocus();
     m_runner.activate();
     // No entry chosen: a run needs a choice first.
@@ -250,8 +264,14 @@ void TForm28::updateExecuteButton(bool report)
     m_executeButton->setEnabled(state == Monitor::CodeState::Valid);
 }
 
+void TForm28::updatePasswordHint()
+{
+    m_dataHintLabel->setVisible(Monitor::dataRepeatsPassword(m_passwordEdit->text(), m_dataEdit->text()));
+}
+
 void TForm28::showReply(const Monitor::Reply &reply)
 {
+    m_repeatButton->setEnabled(m_monitor.canRepeat());
     if (!reply.verdict.replied())
         return;
     for (const QString &line : reply.shown.log)

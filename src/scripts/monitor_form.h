@@ -10,6 +10,7 @@ class Application;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -39,6 +40,7 @@ protected:
 private:
     void buildWidgets();
     void updateExecuteButton(bool report);
+    void updatePasswordHint();
     void showReply(const Monitor::Reply &reply);
     void fillScriptList(const QStringList &names, int selected);
     void prepareRunner();
@@ -80,6 +82,7 @@ private:
     QLineEdit *m_passwordEdit = nullptr;
     QLineEdit *m_codeEdit = nullptr;
     QLineEdit *m_dataEdit = nullptr;
+    QLabel *m_dataHintLabel = nullptr; // shown while the data begins with the password
     QLineEdit *m_errorWordEdit = nullptr;
     QLineEdit *m_statusEdit = nullptr;
     QPushButton *m_statusButton = nullptr;

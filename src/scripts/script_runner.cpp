@@ -335,7 +335,12 @@ void ScriptRunner::showCommandOutcome(const CommandResult &r)
 ScriptRunner::Pass ScriptRunner::executeCommandLine(const QByteArray &line, Outcome &outcome)
 {
     const script::CommandLine c = script::splitCommandLine(line);
-    m_sink.commandFields(text(c.codeText), text(c.password), text(c.data));
+    // "Продолжить" and "Шаг" take a statement for a command line and refuse it; its pieces
+    // ("%D", "eclare") must not land in the console's code and password fields.
+    const bool statement = script::declarationKeyword(line) != Keyword::None
+                           || script::controlKeyword(line) != Keyword::None;
+    if (!statement)
+        m_sink.commandFields(text(c.codeText), text(c.password), text(c.data));
     // A line whose first two characters are no code is not sent under whatever code
     // came before it.
     if (c.code < 0) {

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -280,6 +281,57 @@ private slots:
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка выбора устройства подключения!")});
     }
 
+    void repeatWaitsForTheConsolesOwnCommand()
+    {
+        Bench b;
+        // The connection's 0x80 is on record, but it is not the console's to repeat.
+        b.app.execute(0x80, "482913;");
+        QCOMPARE(b.line->framesSent.size(), 1);
+        Monitor m(b.app);
+        QVERIFY(!m.canRepeat());
+        QCOMPARE(m.repeat(false).verdict.kind, Status::Refused);
+        QCOMPARE(b.line->framesSent.size(), 1);
+
+        // Refused before sending: still nothing of its own.
+        m.codeChanged("71", "482913");
+        m.execute("71", "482913", "1;2;3;4;5;6", false);
+        QVERIFY(!m.canRepeat());
+
+        // Unanswered is sent: that is the command worth repeating.
+        b.prompter.clear();
+        b.registrar.injectFault({emu::Fault::Silence});
+        b.app.link().SetReplyCount(0);
+        m.codeChanged("21", "482913");
+        QCOMPARE(m.execute("21", "482913", "", false).verdict.kind, Status::NoReply);
+        QVERIFY(m.canRepeat());
+        QCOMPARE(m.repeat(false).verdict.kind, Status::Success);
+        QCOMPARE(b.lastCode(), 0x21);
+
+        m.startOpening();
+        QVERIFY(!m.canRepeat());
+        QCOMPARE(m.repeat(false).verdict.kind, Status::Refused);
+    }
+
+    void dataThatRepeatsThePassword_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<bool>("hint");
+        QTest::newRow("password and separator") << "482913" << "482913;1;" << true;
+        QTest::newRow("password and nothing else") << "482913" << "482913;" << true;
+        QTest::newRow("parameters only") << "482913" << "1;2;" << false;
+        QTest::newRow("a number that starts alike") << "482913" << "4829130;" << false;
+        QTest::newRow("password without separator") << "482913" << "482913" << false;
+        QTest::newRow("another password") << "000000" << "482913;1;" << false;
+        QTest::newRow("empty password") << "" << ";1;" << false;
+    }
+    void dataThatRepeatsThePassword()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, data);
+        QTEST(Monitor::dataRepeatsPassword(password, data), "hint");
+    }
+
     void openScriptKeepsNumFilesNames()
     {
         Bench b;
@@ -398,6 +450,52 @@ private slots:
 
         QTest::mouseClick(widget<QPushButton>(form, "clearLogButton"), Qt::LeftButton);
         QVERIFY(log->toPlainText().isEmpty());
+    }
+
+    void repeatButtonFollowsTheConsole()
+    {
+        Bench b;
+        b.app.execute(0x80, "482913;"); // as the connection leaves it
+        TForm28 &form = b.form();
+        form.show();
+        auto *repeat = widget<QPushButton>(form, "repeatButton");
+        QVERIFY(!repeat->isEnabled());
+        QTest::keyClicks(widget<QLineEdit>(form, "codeEdit"), "21");
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QVERIFY(repeat->isEnabled());
+        QTest::mouseClick(repeat, Qt::LeftButton);
+        QCOMPARE(b.line->framesSent.size(), 3);
+        QCOMPARE(b.lastCode(), 0x21);
+
+        // A new opening starts without a command of its own.
+        form.close();
+        form.show();
+        QVERIFY(!repeat->isEnabled());
+        // Enter in the data field sends from the console as well.
+        QTest::keyClick(widget<QLineEdit>(form, "dataEdit"), Qt::Key_Return);
+        QVERIFY(repeat->isEnabled());
+    }
+
+    void passwordTypedIntoTheDataGetsAHint()
+    {
+        Bench b;
+        TForm28 &form = b.form();
+        form.show();
+        auto *data = widget<QLineEdit>(form, "dataEdit");
+        auto *password = widget<QLineEdit>(form, "passwordEdit");
+        auto *hint = widget<QLabel>(form, "dataHintLabel");
+        QVERIFY(!hint->isVisible());
+        QTest::keyClicks(data, "482913;1;");
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(),
+                 QStringLiteral("Пароль подставляется сам: в поле «Данные» — только параметры после него."));
+        // Another password: the data no longer repeat it.
+        password->setText(QStringLiteral("000000"));
+        QVERIFY(!hint->isVisible());
+        password->setText(QStringLiteral("482913"));
+        QVERIFY(hint->isVisible());
+        data->setText(QStringLiteral("1;"));
+        QVERIFY(!hint->isVisible());
     }
 
     void barcodeRuleInTheWindow()
@@ -625,6 +723,45 @@ private slots:
         QCOMPARE(widget<QLineEdit>(form, "codeEdit")->text(), QStringLiteral("80"));
         QCOMPARE(counter->text(), QStringLiteral("0"));
         QVERIFY(log->toPlainText().startsWith(QStringLiteral("PC: ")));
+    }
+
+    void stepOnAStatementLeavesTheConsoleFields()
+    {
+        Bench b;
+        TForm28 &form = b.form();
+        form.show();
+        b.prompter.files.push_back(b.script("%DeclareBeg\n%New i\n%DeclareEnd\n;x\n%Print i\n21482913;\n"));
+        QTest::mouseClick(widget<QPushButton>(form, "openFileButton"), Qt::LeftButton);
+        auto *code = widget<QLineEdit>(form, "codeEdit");
+        auto *password = widget<QLineEdit>(form, "passwordEdit");
+        auto *data = widget<QLineEdit>(form, "dataEdit");
+        auto *counter = widget<QLineEdit>(form, "lineCounterEdit");
+        QTest::keyClicks(code, "60");
+        data->setText(QStringLiteral("x;"));
+
+        // "Шаг" on a declaration, and "Продолжить" and "Шаг" on a control statement: each
+        // refused, nothing sent, and the fields keep what the user typed.
+        for (int line : {0, 4}) {
+            for (const char *button : {"stepButton", "continueButton"}) {
+                counter->setText(QString::number(line));
+                b.prompter.clear();
+                QTest::mouseClick(widget<QPushButton>(form, button), Qt::LeftButton);
+                QCOMPARE(b.prompter.messages(), QStringList{kBadCode});
+                QCOMPARE(code->text(), QStringLiteral("60"));
+                QCOMPARE(password->text(), QStringLiteral("482913"));
+                QCOMPARE(data->text(), QStringLiteral("x;"));
+            }
+        }
+        QVERIFY(b.line->framesSent.isEmpty());
+        QVERIFY(widget<QPushButton>(form, "executeButton")->isEnabled());
+        QTest::mouseClick(widget<QPushButton>(form, "executeButton"), Qt::LeftButton);
+        QCOMPARE(b.lastParameters(), QByteArray("482913;x;"));
+
+        // A command line still fills them.
+        counter->setText(QStringLiteral("5"));
+        QTest::mouseClick(widget<QPushButton>(form, "stepButton"), Qt::LeftButton);
+        QCOMPARE(code->text(), QStringLiteral("21"));
+        QCOMPARE(b.lastCode(), 0x21);
     }
 
     void stopEndsALoopOfStatements()
