@@ -1,7 +1,7 @@
 # Shared by run.sh and test.sh: install what is missing, then configure and build.
 
 # Debian packages the build and the tests need.
-BASE_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libusb-0.1-4 libusb-dev)
+BASE_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev libusb-0.1-4 libusb-dev qt6-translations-l10n)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 as_root() {
