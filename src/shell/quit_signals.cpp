@@ -1,5 +1,6 @@
 #include "shell/quit_signals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -23,7 +24,7 @@ void quitOnSignals(std::function<void()> onSignal)
 {
     if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read);
+    auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onSignal = std::move(onSignal)] {
         char buffer[16];
         while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {

@@ -69,6 +69,12 @@ class EmulatorChildTest : public QObject {
     {
         holder.setProgram(QCoreApplication::applicationFilePath());
         holder.setArguments({QStringLiteral("--hold-emulator")});
+        // The stand-in's own exit status is what is checked; a sanitizer build's leak report
+        // of the stand-in (Qt's one-time allocations of a second process) must not decide it.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        holder.setProcessEnvironment(env);
         holder.start();
         QVERIFY(holder.waitForStarted(5000));
         QVERIFY(holder.waitForReadyRead(10000));
@@ -101,7 +107,7 @@ private slots:
         QVERIFY(holder.waitForFinished(5000));
         // An orderly end: the handler ran, the program was not killed by the signal.
         QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(holder.exitCode(), 0);
+        QVERIFY2(holder.exitCode() == 0, holder.readAllStandardError().constData());
         QVERIFY(endsWithin(emulatorPid, 5000));
     }
 };
