@@ -1,6 +1,7 @@
 // Exchanges per second of command 0x21 through SerialTransport over a pseudo-terminal
 // against registrar-emulator in another process, and the CPU time the program spends
 // during a silent 5-second wait. Prints figures; never fails.
+#include "bench_support.h"
 #include "link/device_link.h"
 
 #include <QCoreApplication>
@@ -17,16 +18,6 @@ double cpuMs()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
-}
-
-QString startEmulator(QProcess &p, const QStringList &args)
-{
-    p.start(QStringLiteral(EMULATOR_PATH), args);
-    if (!p.waitForStarted(5000))
-        return {};
-    while (!p.canReadLine() && p.waitForReadyRead(5000)) {
-    }
-    return QString::fromLocal8Bit(p.readLine()).trimmed();
 }
 
 } // namespace

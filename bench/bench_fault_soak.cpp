@@ -9,6 +9,7 @@
 // Silent exchanges cost the real silence limit (about 5 s) and repeat pauses, so the run
 // time grows with the count and the fault rate; tests/link/tst_fault_soak.cpp runs the same
 // soak in virtual time.
+#include "bench_support.h"
 #include "commands/error_decoding.h"
 #include "emulator/soak_tally.h"
 #include "link/device_link.h"
@@ -23,16 +24,6 @@
 #include <cstdio>
 
 namespace {
-
-QString startEmulator(QProcess &p, const QStringList &args)
-{
-    p.start(QStringLiteral(EMULATOR_PATH), args);
-    if (!p.waitForStarted(5000))
-        return {};
-    while (!p.canReadLine() && p.waitForReadyRead(5000)) {
-    }
-    return QString::fromLocal8Bit(p.readLine()).trimmed();
-}
 
 QList<emu::Executed> readJournal(const QString &path)
 {

@@ -1,6 +1,7 @@
 // Script lines per second: a generated script of 10,000 plain command lines run by
 // `dizivu-cli run --quiet` against registrar-emulator on a pseudo-terminal, the whole
 // program timed from start to exit. Prints figures; never fails.
+#include "bench_support.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,16 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-QString startEmulator(QProcess &p)
-{
-    p.start(QStringLiteral(EMULATOR_PATH), {});
-    if (!p.waitForStarted(5000))
-        return {};
-    while (!p.canReadLine() && p.waitForReadyRead(5000)) {
-    }
-    return QString::fromLocal8Bit(p.readLine()).trimmed();
-}
 
 struct Timed {
     int exitCode = -1;
@@ -64,7 +55,7 @@ int main(int argc, char **argv)
     script.close();
 
     QProcess emulator;
-    const QString port = startEmulator(emulator);
+    const QString port = startEmulator(emulator, {});
     if (port.isEmpty()) {
         std::fprintf(stderr, "cannot start the emulator\n");
         return 1;

@@ -12,7 +12,6 @@ namespace {
 
 const QString kConnect = QStringLiteral("Подключить");
 const QString kDisconnect = QStringLiteral("Отключить");
-const QString kTimeout = QStringLiteral("Таймаут устройства! Ошибка!");
 const QString kTimeoutStatus = QStringLiteral("Таймаут устройства - регистратор не подключен!");
 const QString kCannotOpen = QStringLiteral("Невозможно подключить порт");
 const QString kNoUsbRegistrar = QStringLiteral("Регистратор на USB не найден: проверьте кабель и питание регистратора.");
@@ -236,8 +235,6 @@ void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
 
 void MainWindowOps::failedCheck(bool serial, const Verdict &verdict)
 {
-    if (m_platform.busy)
-        m_platform.busy(false);
     // Only a reply of this command has an error word to show: after a NAK or a check
     // mismatch the record's word is an earlier reply's.
     m_app.prompter().showMessage(QStringLiteral("Ошибка подключения регистратора:\n  ") + verdict.message
@@ -251,11 +248,9 @@ void MainWindowOps::failedCheck(bool serial, const Verdict &verdict)
     }
 }
 
-void MainWindowOps::timedOut(bool serial)
+void MainWindowOps::timedOut(bool serial, const Verdict &verdict)
 {
-    if (m_platform.busy)
-        m_platform.busy(false);
-    m_app.prompter().showMessage(kTimeout);
+    m_app.prompter().showMessage(verdict.message);
     if (serial)
         disconnectSerial();
     else
@@ -263,7 +258,7 @@ void MainWindowOps::timedOut(bool serial)
     m_model.statusText = kTimeoutStatus;
 }
 
-bool MainWindowOps::identify(bool serial)
+Verdict MainWindowOps::askIdentity(bool serial)
 {
     m_connecting = true;
     (serial ? m_model.serialLamp : m_model.usbLamp) = Lamp::Yellow;
@@ -273,31 +268,32 @@ bool MainWindowOps::identify(bool serial)
         m_platform.busy(true);
     if (m_platform.repaint)
         m_platform.repaint();
-    struct Done {
-        MainWindowOps &ops;
-        ~Done()
-        {
-            ops.m_connecting = false;
-            if (ops.m_platform.busy)
-                ops.m_platform.busy(false);
-        }
-    } done{*this};
     m_app.link().SendStartupFrame();
     // The parameters, then the identification: the connection stands only when both are
     // answered without an error.
+    Verdict verdict;
     for (auto wrapper : {GetRegistratorParams, getDiagnosticInfo}) {
         int code = 0;
-        const Verdict verdict = Verdict::of(*m_app.execute(wrapper, kPassword, code));
-        if (verdict.kind == Verdict::Kind::NoReply) {
-            timedOut(serial);
-            return false;
-        }
-        if (!verdict.ok()) {
-            failedCheck(serial, verdict);
-            return false;
-        }
+        verdict = Verdict::of(*m_app.execute(wrapper, kPassword, code));
+        if (!verdict.ok())
+            break;
     }
-    return true;
+    m_connecting = false;
+    if (m_platform.busy)
+        m_platform.busy(false);
+    return verdict;
+}
+
+bool MainWindowOps::identify(bool serial)
+{
+    const Verdict verdict = askIdentity(serial);
+    if (verdict.ok())
+        return true;
+    if (verdict.kind == Verdict::Kind::NoReply)
+        timedOut(serial, verdict);
+    else
+        failedCheck(serial, verdict);
+    return false;
 }
 
 QString MainWindowOps::openFailureText(const QString &reason) const

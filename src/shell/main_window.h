@@ -154,9 +154,13 @@ private:
     // Menus off, both connect buttons and the port lists on, no status view.
     void showDisconnected();
     void readConnectionSettings();
+    // Sends the start-up frame and the identification commands while the window shows
+    // that it is connecting; the verdict of the first that failed, or success.
+    Verdict askIdentity(bool serial);
+    // The identification, and on failure its message and the way back to disconnected.
     bool identify(bool serial);
     void failedCheck(bool serial, const Verdict &verdict);
-    void timedOut(bool serial);
+    void timedOut(bool serial, const Verdict &verdict);
     void applyIdentification(const CommandResult &r, bool serial);
     void setMenusEnabled(bool enabled);
     void applyModelMenus();

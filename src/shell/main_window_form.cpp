@@ -1,6 +1,7 @@
 // The main window.
 #include "shell/main_window_form.h"
 
+#include "ui/desktop_prompter.h"
 #include "ui/form_kit.h"
 #include "ui/status_screen_form.h"
 
@@ -44,7 +45,7 @@ MainWindow::MainWindow(Application &app, MainWindowPlatform platform, const Scre
       m_registry(screens)
 {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("Сервисная программа регистратора"));
+    setWindowTitle(desktop_prompter::kProgramTitle);
     setMinimumWidth(560);
     buildWidgets();
     buildMenus();
