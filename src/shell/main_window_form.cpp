@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -271,6 +272,12 @@ void MainWindow::openScreen(const QString &className)
     dialog->adjustSize();
     QRect frame = dialog->frameGeometry();
     frame.moveCenter(frameGeometry().center());
+    // A screen larger than the window stays whole on the display.
+    if (const QScreen *display = QWidget::screen()) {
+        const QRect room = display->availableGeometry();
+        frame.moveLeft(qMax(room.left(), qMin(frame.left(), room.right() + 1 - frame.width())));
+        frame.moveTop(qMax(room.top(), qMin(frame.top(), room.bottom() + 1 - frame.height())));
+    }
     dialog->move(frame.topLeft());
     dialog->exec();
     render();
