@@ -1,4 +1,5 @@
 #include "cli/send_command.h"
+#include "cli/verbs.h"
 #include "cli/run_script.h"
 
 #include "cli/connection.h"
@@ -27,6 +28,17 @@ const char kUsage[] =
     "       dizivu-cli commands\n"
     "       dizivu-cli decode WORD    (WORD: four hexadecimal digits, as 0F03)\n"
     "CODE is two hexadecimal digits from 20 to FF.\n";
+
+// The usage message: the link's own verbs, then every verb of the groups, each after the
+// global options.
+QByteArray usage()
+{
+    QByteArray text = kUsage;
+    for (const Verb &v : extraVerbs())
+        for (const QByteArray &line : QByteArray(v.usage).split('\n'))
+            text += "       dizivu-cli [--port PATH|--usb] [--speed N] [--password P] [--log NAME] " + line + "\n";
+    return text;
+}
 
 bool isHexDigits(const QString &s)
 {
@@ -94,6 +106,9 @@ bool parseOptions(const QStringList &args, Options &o, QString &error)
                 error = QStringLiteral("--log takes no name with a \"..\" component");
                 return false;
             }
+        } else if (a == QLatin1String("--password")) {
+            if (!value(a, o.password))
+                return false;
         } else if (a == QLatin1String("--no-comments")) {
             o.comments = false;
         } else if (a.startsWith(QLatin1String("--"))) {
@@ -203,7 +218,7 @@ int listCommands(FILE *out)
 int decodeWord(const QStringList &args, FILE *out, FILE *err)
 {
     if (args.size() != 1 || args[0].size() != 4 || !isHexDigits(args[0])) {
-        std::fprintf(err, "dizivu-cli: decode takes one error word of four hexadecimal digits\n%s", kUsage);
+        std::fprintf(err, "dizivu-cli: decode takes one error word of four hexadecimal digits\n%s", usage().constData());
         return Usage;
     }
     QString message;
@@ -218,15 +233,15 @@ int send(const Options &o, FILE *out, FILE *err)
     QList<CommandSpec> commands;
     QString error;
     if (const Exit refused = parseSendArguments(o.verbArgs, commands, error); refused != Success) {
-        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), refused == Usage ? kUsage : "");
+        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), refused == Usage ? usage().constData() : "");
         return refused;
     }
     if (o.port.isEmpty() && !o.usb) {
-        std::fprintf(err, "dizivu-cli: --port is required\n%s", kUsage);
+        std::fprintf(err, "dizivu-cli: --port is required\n%s", usage().constData());
         return Usage;
     }
     if (!o.port.isEmpty() && o.usb) {
-        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n%s", kUsage);
+        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n%s", usage().constData());
         return Usage;
     }
 
@@ -254,7 +269,7 @@ int run(const QStringList &args, FILE *out, FILE *err)
     Options o;
     QString error;
     if (!parseOptions(args, o, error)) {
-        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), kUsage);
+        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), usage().constData());
         return Usage;
     }
     if (o.verb == QLatin1String("send"))
@@ -267,7 +282,9 @@ int run(const QStringList &args, FILE *out, FILE *err)
         return decodeWord(o.verbArgs, out, err);
     if (o.verb == QLatin1String("ports"))
         return listPorts(out);
-    std::fprintf(err, "dizivu-cli: unknown command '%s'\n%s", qPrintable(o.verb), kUsage);
+    if (const Verb *v = findVerb(o.verb))
+        return v->run(o, out, err);
+    std::fprintf(err, "dizivu-cli: unknown command '%s'\n%s", qPrintable(o.verb), usage().constData());
     return Usage;
 }
 

@@ -28,6 +28,9 @@ struct Options {
     bool startup = true;   // the start-up frame opens every serial connection
     QString logName;       // exchange log file; empty: no log
     bool comments = true;  // comment lines and reply records in the log
+    // The password the screens take from their password input; an operation's fixed
+    // passwords stay fixed.
+    QString password = QStringLiteral("482913");
     QString verb;
     QStringList verbArgs;
 };

@@ -18,7 +18,7 @@ Outcome printText(State &s, const Fields &f)
 {
     if (s.receiptState == State::kReceiptClosed)
         return refuse(errorClass::sales);
-    s.paperTape.append(f.value(1));
+    s.print(f.value(1));
     return {};
 }
 

@@ -68,12 +68,25 @@ void registerIdentity(HandlerTable &table);
 void registerReceipt(HandlerTable &table);
 // Header and advertising lines, service counters.
 void registerConfig(HandlerTable &table);
+// The fiscal receipt: goods base, sales, discounts, total, payments, voids, the card
+// payment record, the customer display and barcodes.
+void registerSales(HandlerTable &table);
+// Cash in and out of the drawer, receipt copies from the journal.
+void registerCash(HandlerTable &table);
+// Daily, periodic and goods reports, the control tape, free resources.
+void registerReports(HandlerTable &table);
+// Logo memory, flash memory and the firmware image.
+void registerMemory(HandlerTable &table);
 
 inline void registerAllDomains(HandlerTable &table)
 {
     registerIdentity(table);
     registerReceipt(table);
     registerConfig(table);
+    registerSales(table);
+    registerCash(table);
+    registerReports(table);
+    registerMemory(table);
 }
 
 } // namespace emu

@@ -3,7 +3,10 @@
 #include "shell/desktop_platform.h"
 #include "shell/main_window_form.h"
 #include "shell/quit_signals.h"
+#include "reports/reports_screens.h"
+#include "sales/sales_screens.h"
 #include "scripts/script_screens.h"
+#include "tools/tools_screens.h"
 #include "ui/desktop_prompter.h"
 #include "ui/ui_screens.h"
 
@@ -27,6 +30,9 @@ int main(int argc, char **argv)
     ScreenRegistry screens;
     registerUiScreens(screens);
     registerScriptScreens(screens);
+    registerSalesScreens(screens);
+    registerReportScreens(screens);
+    registerToolScreens(screens);
     MainWindow window(app, platform.make(), screens);
     prompter.setParentWidget(&window);
     quitOnSignals([&window] {

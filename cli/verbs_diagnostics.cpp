@@ -1,0 +1,10 @@
+#include "cli/verbs.h"
+
+namespace cli {
+
+QList<Verb> diagnosticVerbs()
+{
+    return {};
+}
+
+} // namespace cli

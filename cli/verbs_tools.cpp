@@ -1,0 +1,10 @@
+#include "cli/verbs.h"
+
+namespace cli {
+
+QList<Verb> toolVerbs()
+{
+    return {};
+}
+
+} // namespace cli

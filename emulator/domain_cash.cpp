@@ -1,0 +1,9 @@
+#include "emulator/domains.h"
+
+namespace emu {
+
+void registerCash(HandlerTable &)
+{
+}
+
+} // namespace emu

@@ -1,0 +1,7 @@
+#include "reports/reports_screens.h"
+
+#include "ui/screen_host.h"
+
+void registerReportScreens(ScreenRegistry &)
+{
+}

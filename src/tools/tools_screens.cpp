@@ -1,0 +1,7 @@
+#include "tools/tools_screens.h"
+
+#include "ui/screen_host.h"
+
+void registerToolScreens(ScreenRegistry &)
+{
+}

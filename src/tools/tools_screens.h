@@ -1,0 +1,6 @@
+#pragma once
+
+class ScreenRegistry;
+
+// The screens of tools/: logo, flash memory, firmware read-out.
+void registerToolScreens(ScreenRegistry &registry);
