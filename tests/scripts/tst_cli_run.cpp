@@ -13,7 +13,7 @@ namespace {
 
 QString examples()
 {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../examples/");
+    return QStringLiteral(EXAMPLES_DIR "/");
 }
 
 } // namespace

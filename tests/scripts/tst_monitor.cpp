@@ -48,7 +48,7 @@ const QString kCodeRange = QStringLiteral("Неверный код команд�
 
 QString examples()
 {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../examples/");
+    return QStringLiteral(EXAMPLES_DIR "/");
 }
 
 // The application with the emulator behind its link on virtual time.

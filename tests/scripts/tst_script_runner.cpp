@@ -806,7 +806,7 @@ private slots:
     void exampleScriptsRunCleanly_data()
     {
         QTest::addColumn<QString>("path");
-        const QDir examples(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../examples"));
+        const QDir examples(QStringLiteral(EXAMPLES_DIR));
         const QStringList names = examples.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
         QVERIFY(names.size() >= 2);
         for (const QString &n : names)
