@@ -1,7 +1,9 @@
 #include "sales/sales_screens.h"
 
+#include "sales/fiscal_receipt_form.h"
 #include "ui/screen_host.h"
 
-void registerSalesScreens(ScreenRegistry &)
+void registerSalesScreens(ScreenRegistry &registry)
 {
+    registry.add<TForm21>();
 }
