@@ -11,7 +11,12 @@
 
 namespace emu {
 
-PtyServer::PtyServer(Registrar &registrar) : m_registrar(registrar) {}
+PtyServer::PtyServer(Registrar &registrar)
+    : m_respond([&registrar](const QByteArray &bytes) { return registrar.receive(bytes); })
+{
+}
+
+PtyServer::PtyServer(Responder responder) : m_respond(std::move(responder)) {}
 
 PtyServer::~PtyServer()
 {
@@ -81,7 +86,7 @@ void PtyServer::run(const std::atomic<bool> &stop)
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) {
-                send(m_registrar.receive(QByteArray(buffer, int(n))));
+                send(m_respond(QByteArray(buffer, int(n))));
                 continue;
             }
         }
