@@ -1,6 +1,11 @@
 #include "emulator/pty_server.h"
 
+#include <QFile>
+
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -10,6 +15,11 @@
 #include <unistd.h>
 
 namespace emu {
+
+namespace {
+std::atomic<bool> g_stop{false};
+void onSignal(int) { g_stop.store(true); }
+} // namespace
 
 PtyServer::PtyServer(Registrar &registrar)
     : m_respond([&registrar](const QByteArray &bytes) { return registrar.receive(bytes); })
@@ -95,6 +105,32 @@ void PtyServer::run(const std::atomic<bool> &stop)
             ::usleep(20000);
         }
     }
+}
+
+int serveUntilSignalled(PtyServer &server, const QString &linkPath, const char *program)
+{
+    if (!server.open()) {
+        std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", program, qPrintable(server.errorString()));
+        return 1;
+    }
+    if (!linkPath.isEmpty()) {
+        QFile::remove(linkPath);
+        if (!QFile::link(server.slavePath(), linkPath)) {
+            std::fprintf(stderr, "%s: cannot create the link %s\n", program, qPrintable(linkPath));
+            return 1;
+        }
+    }
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+    server.run(g_stop);
+
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+    return 0;
 }
 
 } // namespace emu

@@ -37,4 +37,9 @@ private:
     QString m_error;
 };
 
+// The emulator programs' main loop: prints the slave's path first (and links it at
+// `linkPath` when that is not empty), then serves until SIGINT, SIGTERM or SIGHUP.
+// Returns the program's exit status; failures are told on standard error after `program`.
+int serveUntilSignalled(PtyServer &server, const QString &linkPath, const char *program);
+
 } // namespace emu
