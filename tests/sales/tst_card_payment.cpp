@@ -42,12 +42,11 @@ QByteArray params(const QString &text)
     return code_page::toDevice(text);
 }
 
-QList<int> codes(const emu::Registrar &registrar)
+CardPaymentResult pay(EmulatedApp &env, const CardPaymentRequest &request)
 {
-    QList<int> out;
-    for (const emu::Executed &e : registrar.journal())
-        out << e.code;
-    return out;
+    CardPayment payment(env.app);
+    payment.setLimits(quickLimits());
+    return payment.pay(request);
 }
 
 // A receipt for the payment to go into: opened, one sale, its total.
@@ -79,9 +78,7 @@ private slots:
         openReceiptWithTotal(env);
         const int before = env.registrar.journal().size();
 
-        CardPayment payment(env.app);
-        payment.setLimits(quickLimits());
-        const CardPaymentResult r = payment.pay(request(terminal.path()));
+        const CardPaymentResult r = pay(env, request(terminal.path()));
 
         QCOMPARE(env.prompter.messages(), QStringList{CardPayment::kAttention});
         QVERIFY2(r.verdict.ok(), qPrintable(r.verdict.message));
@@ -105,6 +102,15 @@ private slots:
             QCOMPARE(sent[i].parameters, params(expected[i]));
             QVERIFY(sent[i].done());
         }
+        // On paper: the card lines, the payment with its identifier, the signature lines.
+        const QList<QByteArray> tape = env.registrar.paperTape();
+        const qsizetype card = tape.indexOf(params("VISA CARD"));
+        const qsizetype paid = tape.indexOf(params(QString::fromUtf8("ТРАНЗАКЦИЯ ") + kFirstTransaction));
+        QVERIFY(card >= 0 && paid > card);
+        QCOMPARE(tape.mid(tape.size() - 4), (QList<QByteArray>{params(expected[4].mid(7).chopped(1)),
+                                                               params(expected[5].mid(7).chopped(1)),
+                                                               params(expected[6].mid(7).chopped(1)),
+                                                               params(expected[7].mid(7).chopped(1))}));
     }
 
     // "Не выводить дополнительную информацию...": 0x78 alone, judged on its own reply.
@@ -117,9 +123,7 @@ private slots:
 
         CardPaymentRequest req = request(terminal.path());
         req.suppressCardLines = true;
-        CardPayment payment(env.app);
-        payment.setLimits(quickLimits());
-        const CardPaymentResult r = payment.pay(req);
+        const CardPaymentResult r = pay(env, req);
 
         QVERIFY(r.verdict.ok());
         const QList<emu::Executed> sent = env.registrar.journal().mid(before);
@@ -180,9 +184,7 @@ private slots:
         CardTerminalProcess terminal;
         CardPaymentRequest req = request(terminal.path(), typed);
         req.suppressCardLines = true;
-        CardPayment payment(env.app);
-        payment.setLimits(quickLimits());
-        const CardPaymentResult r = payment.pay(req);
+        const CardPaymentResult r = pay(env, req);
 
         if (terminalAmount.isEmpty()) {
             QCOMPARE(r.verdict.kind, Verdict::Kind::Refused);
@@ -220,9 +222,7 @@ private slots:
         QFETCH(bool, mayHaveCharged);
         EmulatedApp env;
         CardTerminalProcess terminal({QStringLiteral("--fault"), fault});
-        CardPayment payment(env.app);
-        payment.setLimits(quickLimits());
-        const CardPaymentResult r = payment.pay(request(terminal.path()));
+        const CardPaymentResult r = pay(env, request(terminal.path()));
 
         QCOMPARE(r.verdict.kind, Verdict::Kind::Refused);
         QVERIFY(!r.charged);
@@ -240,9 +240,7 @@ private slots:
         EmulatedApp env;
         CardTerminalProcess terminal({QStringLiteral("--ack-purchase")});
         openReceiptWithTotal(env);
-        CardPayment payment(env.app);
-        payment.setLimits(quickLimits());
-        const CardPaymentResult r = payment.pay(request(terminal.path()));
+        const CardPaymentResult r = pay(env, request(terminal.path()));
         QVERIFY(r.recorded);
         QCOMPARE(r.transactionId, kFirstTransaction);
     }
