@@ -343,6 +343,8 @@ void DesktopPrompter::beginWait(const QString &text, int limitMs)
     d->setAutoReset(false);
     // A wait that ends at once shows nothing.
     d->setMinimumDuration(500);
+    // Room around the longest waiting texts.
+    d->setMinimumWidth(480);
     d->setValue(0);
     m_wait = d;
 }
