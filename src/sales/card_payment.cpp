@@ -28,7 +28,7 @@ QString printable(const QByteArray &value)
 
 QString chargedNotRecorded(const QString &transactionId)
 {
-    return QStringLiteral("Сумма списана с карты, но регистратор оплату не записал.\n"
+    return QStringLiteral("Сумма списана с карты, но регистратор не подтвердил запись оплаты.\n"
                           "Идентификатор транзакции: %1\n"
                           "Не проводите оплату картой ещё раз: запишите её, отметив «%2» с этим идентификатором.")
         .arg(transactionId, CardPayment::kTypedTransactionBox);
@@ -124,7 +124,8 @@ bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, T
     const QByteArray ack(1, card_protocol::kAck);
 
     QByteArray payload;
-    terminal.send(QByteArray(1, card_protocol::kCardRequest));
+    if (!terminal.send(QByteArray(1, card_protocol::kCardRequest)))
+        return fail(CardTerminal::Read::PortError, false);
     CardTerminal::Read read =
         terminal.readMessage(payload, m_limits.acknowledgementMs, m_limits.restMs, kWaitAcknowledgement);
     if (read != CardTerminal::Read::Ok || payload != ack)
@@ -146,7 +147,9 @@ bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, T
     answer.tag02 = *t02;
     answer.tag04 = *t04;
 
-    terminal.send(card_protocol::purchaseRequest(answer.tag00, cents));
+    // A request that went out only in part may still have reached the terminal.
+    if (!terminal.send(card_protocol::purchaseRequest(answer.tag00, cents)))
+        return fail(CardTerminal::Read::PortError, true);
     read = terminal.readMessage(payload, m_limits.purchaseMs, m_limits.restMs, kWaitPurchase);
     // A terminal that acknowledges the request before it answers: the acknowledgement is
     // not the answer.
