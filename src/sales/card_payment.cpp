@@ -167,16 +167,33 @@ bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, T
     return true;
 }
 
+// Why the payment command could not go out, checked before the card is charged: 0 when
+// it can, else the command layer's refusal code.
+static int paymentRefusal(const CardPaymentRequest &request)
+{
+    if (request.paymentType < 0 || request.paymentType > 9)
+        return wrapper_codes::kPaymentType;
+    if (const int r = param_format::textRefusal(request.password))
+        return r;
+    if (request.useTypedTransaction)
+        return param_format::textRefusal(request.typedTransaction.left(CardPayment::kTypedTransactionLength));
+    return 0;
+}
+
 CardPaymentResult CardPayment::pay(const CardPaymentRequest &request)
 {
     Prompter &prompter = m_app.prompter();
-    const auto cents = card_protocol::amountCents(request.amountText);
-    if (!cents) {
-        prompter.showMessage(kBadAmount);
+    auto refuse = [&](int code, const QString &message) {
+        prompter.showMessage(message);
         CardPaymentResult refused;
-        refused.verdict = Verdict::refused(0, kBadAmount);
+        refused.verdict = Verdict::refused(code, message);
         return refused;
-    }
+    };
+    const auto cents = card_protocol::amountCents(request.amountText);
+    if (!cents)
+        return refuse(0, kBadAmount);
+    if (const int code = paymentRefusal(request))
+        return refuse(code, wrapper_codes::refusalMessage(code));
     prompter.showMessage(kAttention);
 
     if (request.useTypedTransaction) {

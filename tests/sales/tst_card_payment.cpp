@@ -1,6 +1,7 @@
 // The card payment end to end: card-terminal-emulator on a pseudo-terminal, the registrar
 // emulator behind the loopback link.
 #include "commands/command_codes.h"
+#include "commands/command_wrappers.h"
 #include "link/code_page.h"
 #include "sales/card_payment.h"
 #include "support/card_terminal_process.h"
@@ -195,6 +196,23 @@ private slots:
         QVERIFY(received[2].split(0x1C).contains(terminalAmount));
         QVERIFY(!env.registrar.journal().isEmpty());
         QVERIFY(env.registrar.journal().last().parameters.contains(registrarAmount));
+    }
+
+    // What the payment command would refuse is refused before the card is charged.
+    void refusedBeforeTheTerminal()
+    {
+        EmulatedApp env;
+        CardTerminalProcess terminal;
+        CardPaymentRequest req = request(terminal.path());
+        req.paymentType = 10;
+        QCOMPARE(pay(env, req).verdict.refusalCode, wrapper_codes::kPaymentType);
+        req.paymentType = 1;
+        req.password = QStringLiteral("48;2913");
+        QCOMPARE(pay(env, req).verdict.refusalCode, wrapper_codes::kTextSeparator);
+        QCOMPARE(env.prompter.messages(), (QStringList{wrapper_codes::refusalMessage(wrapper_codes::kPaymentType),
+                                                       wrapper_codes::refusalMessage(wrapper_codes::kTextSeparator)}));
+        QVERIFY(terminal.received().isEmpty());
+        QVERIFY(env.line->framesSent.isEmpty());
     }
 
     // Whatever goes wrong on the terminal's side ends with the system's message and nothing
