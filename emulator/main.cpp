@@ -6,15 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
-
-namespace {
-std::atomic<bool> g_stop{false};
-void onSignal(int) { g_stop.store(true); }
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -113,27 +105,5 @@ int main(int argc, char **argv)
     }
 
     emu::PtyServer server(registrar);
-    if (!server.open()) {
-        std::fprintf(stderr, "registrar-emulator: cannot create a pseudo-terminal: %s\n", qPrintable(server.errorString()));
-        return 1;
-    }
-    const QString linkPath = cl.value(link);
-    if (!linkPath.isEmpty()) {
-        QFile::remove(linkPath);
-        if (!QFile::link(server.slavePath(), linkPath)) {
-            std::fprintf(stderr, "registrar-emulator: cannot create the link %s\n", qPrintable(linkPath));
-            return 1;
-        }
-    }
-    std::printf("%s\n", qPrintable(server.slavePath()));
-    std::fflush(stdout);
-
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGHUP, onSignal);
-    server.run(g_stop);
-
-    if (!linkPath.isEmpty())
-        QFile::remove(linkPath);
-    return 0;
+    return emu::serveUntilSignalled(server, cl.value(link), "registrar-emulator");
 }

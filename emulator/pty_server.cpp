@@ -1,6 +1,11 @@
 #include "emulator/pty_server.h"
 
+#include <QFile>
+
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +16,17 @@
 
 namespace emu {
 
-PtyServer::PtyServer(Registrar &registrar) : m_registrar(registrar) {}
+namespace {
+std::atomic<bool> g_stop{false};
+void onSignal(int) { g_stop.store(true); }
+} // namespace
+
+PtyServer::PtyServer(Registrar &registrar)
+    : m_respond([&registrar](const QByteArray &bytes) { return registrar.receive(bytes); })
+{
+}
+
+PtyServer::PtyServer(Responder responder) : m_respond(std::move(responder)) {}
 
 PtyServer::~PtyServer()
 {
@@ -81,7 +96,7 @@ void PtyServer::run(const std::atomic<bool> &stop)
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) {
-                send(m_registrar.receive(QByteArray(buffer, int(n))));
+                send(m_respond(QByteArray(buffer, int(n))));
                 continue;
             }
         }
@@ -90,6 +105,32 @@ void PtyServer::run(const std::atomic<bool> &stop)
             ::usleep(20000);
         }
     }
+}
+
+int serveUntilSignalled(PtyServer &server, const QString &linkPath, const char *program)
+{
+    if (!server.open()) {
+        std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", program, qPrintable(server.errorString()));
+        return 1;
+    }
+    if (!linkPath.isEmpty()) {
+        QFile::remove(linkPath);
+        if (!QFile::link(server.slavePath(), linkPath)) {
+            std::fprintf(stderr, "%s: cannot create the link %s\n", program, qPrintable(linkPath));
+            return 1;
+        }
+    }
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+    server.run(g_stop);
+
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+    return 0;
 }
 
 } // namespace emu

@@ -5,14 +5,18 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 namespace emu {
 
-// Serves a Registrar on a pseudo-terminal: the program opens the slave side like any
-// serial port.
+// Serves a Registrar (or any peer that answers bytes with chunks, such as the card
+// terminal) on a pseudo-terminal: the program opens the slave side like any serial port.
 class PtyServer {
 public:
+    using Responder = std::function<QList<Chunk>(const QByteArray &bytes)>;
+
     explicit PtyServer(Registrar &registrar);
+    explicit PtyServer(Responder responder);
     ~PtyServer();
 
     // Creates the pseudo-terminal. Returns false with errorString() set on failure.
@@ -26,11 +30,16 @@ public:
 private:
     void send(const QList<Chunk> &chunks);
 
-    Registrar &m_registrar;
+    Responder m_respond;
     int m_master = -1;
     int m_slaveKeep = -1; // kept open so the master never sees a hang-up between clients
     QString m_slavePath;
     QString m_error;
 };
+
+// The emulator programs' main loop: prints the slave's path first (and links it at
+// `linkPath` when that is not empty), then serves until SIGINT, SIGTERM or SIGHUP.
+// Returns the program's exit status; failures are told on standard error after `program`.
+int serveUntilSignalled(PtyServer &server, const QString &linkPath, const char *program);
 
 } // namespace emu
