@@ -76,9 +76,11 @@ TForm10::TForm10(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
         m_values[size_t(i)] = kit::display(QLatin1String(valueNames[i]), this, 12);
         values->addRow(captions[size_t(ResourceInfo::kPermissionCount + i)], m_values[size_t(i)]);
     }
+    // The inputs apart from what the registrar reported.
+    auto *inputs = new QFormLayout;
     m_password = kit::passwordEdit(this);
-    values->addRow(u"Пароль:"_s, m_password);
-    m_errorWord = kit::addErrorWordRow(values, this);
+    inputs->addRow(u"Пароль:"_s, m_password);
+    m_errorWord = kit::addErrorWordRow(inputs, this);
 
     auto *reportButton = kit::button(u"Сделать отчет"_s, u"makeReportButton"_s, this);
     m_state = kit::button(u"Состояние регистратора"_s, u"registrarStateButton"_s, this);
@@ -88,6 +90,8 @@ TForm10::TForm10(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(permissions);
     layout->addLayout(values);
+    layout->addSpacing(8);
+    layout->addLayout(inputs);
     layout->addLayout(kit::buttonRow({reportButton, m_state, closeButton}));
 
     connect(reportButton, &QPushButton::clicked, this, &TForm10::makeReport);
