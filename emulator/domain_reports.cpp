@@ -133,6 +133,7 @@ Outcome zReport(State &s)
     s.fiscalMemory.append(z);
     s.daySales.clear();
     s.dayPaymentsCents.clear();
+    s.dayReturnPaymentsCents = 0;
     s.dayDepositsCents = 0;
     s.dayWithdrawalsCents = 0;
     s.receiptsAtLastZ = s.lastReceiptNumber;

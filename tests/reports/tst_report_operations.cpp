@@ -149,6 +149,47 @@ private slots:
                             [&](const QByteArray &line) { return line.startsWith(listed); }));
     }
 
+    // A day with a sale: the goods report and the Z report count it, the next periodic
+    // report finds the Z report by its number, and the shift's opening goes with it.
+    void reportsCountTheDaysSales()
+    {
+        Bench b;
+        b.registrar.setHostTime(QDateTime(QDate(2026, 12, 9), QTime(9, 30)));
+        for (const auto &[code, parameters] : Sent{{cmd::AddGoods, cp1251(QStringLiteral("482913;1001;Хлеб;12.50;1;3;"))},
+                                                   {cmd::OpenFiscalReceipt, "482913;1;1;0;"},
+                                                   {cmd::SellItem, "482913;1001;2.000;12.50;"},
+                                                   {cmd::Payment, "482913;0;25.00;"},
+                                                   {cmd::CloseFiscalReceipt, "482913;0;"}})
+            QVERIFY(Verdict::of(*b.app.execute(code, parameters)).ok());
+        const QList<QByteArray> &tape = b.registrar.paperTape();
+        auto printed = [&](const QString &text, qsizetype from) {
+            return std::any_of(tape.cbegin() + from, tape.cend(),
+                               [&](const QByteArray &line) { return code_page::fromDevice(line).simplified() == text; });
+        };
+        const QString pw = QStringLiteral("482913");
+
+        qsizetype from = tape.size();
+        QVERIFY(GoodsReport(b.app).print(pw, QStringLiteral("1000"), QStringLiteral("1001")).ok());
+        QVERIFY(printed(QStringLiteral("1001 Хлеб"), from));
+        QVERIFY(printed(QStringLiteral("ПРОДАНО 2.000 / 25.00"), from));
+        from = tape.size();
+        QVERIFY(AdditionalReports(b.app).print(pw, AdditionalReports::Departments).ok());
+        QVERIFY(printed(QStringLiteral("ОТДЕЛ 3"), from));
+
+        const Outcome<ResourceInfo::Resources> open = ResourceInfo(b.app).read(pw);
+        QCOMPARE(open.shown.values[2], QStringLiteral("091226"));
+        QCOMPARE(open.shown.values[3], QStringLiteral("0930"));
+
+        QVERIFY(DailyReports(b.app).printReport(pw, DailyReports::ZReport).ok());
+        from = tape.size();
+        QVERIFY(PeriodicReport(b.app).byNumbers(pw, QStringLiteral("1"), QStringLiteral("1"), false).ok());
+        QVERIFY(printed(QStringLiteral("ИТОГО ПРОДАЖИ 25.00"), from));
+        from = tape.size();
+        QVERIFY(GoodsReport(b.app).print(pw, QStringLiteral("0"), QStringLiteral("999999999")).ok());
+        QVERIFY(!printed(QStringLiteral("1001 Хлеб"), from)); // a new day
+        QVERIFY(ResourceInfo(b.app).read(pw).shown.values[2].isEmpty());
+    }
+
     void controlTapeIsPrintedInsideItsReceipt()
     {
         Bench b;
