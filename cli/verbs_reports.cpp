@@ -94,6 +94,22 @@ Outcome<QString> runReport(Application &app, const Options &o, const ReportReque
     return {};
 }
 
+// Runs one verb on the connection the options ask for, after checking them: the
+// application with the command-line prompter, the port opened and closed around `body`.
+template <class Body>
+int withApplication(const Options &o, FILE *err, Body body)
+{
+    if (const Exit e = checkCommon(o, err); e != Success)
+        return e;
+    CliPrompter prompter(err);
+    Application app(prompter, SystemClock::instance());
+    if (!openConnection(app.link(), o, err))
+        return Usage;
+    const int status = body(app);
+    app.link().CloseSerial();
+    return status;
+}
+
 int report(const Options &o, FILE *out, FILE *err)
 {
     ReportRequest req;
@@ -102,31 +118,24 @@ int report(const Options &o, FILE *out, FILE *err)
         std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
         return e;
     }
-    if (const Exit e = checkCommon(o, err); e != Success)
-        return e;
-
-    CliPrompter prompter(err);
-    Application app(prompter, SystemClock::instance());
-    if (!openConnection(app.link(), o, err))
-        return Usage;
-    app.state().priorityLevel = app.config().level();
-    // The goods report's last code follows the software version, which the program
-    // otherwise learns at connection.
-    if (req.kind == ReportRequest::Goods && req.last.isNull() && app.state().priorityLevel != QLatin1String("high")) {
-        Exit failure = Success;
-        if (!readVersion(app, failure)) {
-            app.link().CloseSerial();
-            return failure;
+    return withApplication(o, err, [&](Application &app) -> int {
+        app.state().priorityLevel = app.config().level();
+        // The goods report's last code follows the software version, which the program
+        // otherwise learns at connection.
+        if (req.kind == ReportRequest::Goods && req.last.isNull()
+            && app.state().priorityLevel != QLatin1String("high")) {
+            Exit failure = Success;
+            if (!readVersion(app, failure))
+                return failure;
         }
-    }
-    const Outcome<QString> outcome = runReport(app, o, req);
-    app.link().CloseSerial();
-    if (outcome.sent()) {
-        print(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
-        if (!outcome.shown.isEmpty())
-            print(out, QStringLiteral("error=") + outcome.shown);
-    }
-    return exitOf(outcome.verdict);
+        const Outcome<QString> outcome = runReport(app, o, req);
+        if (outcome.sent()) {
+            print(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
+            if (!outcome.shown.isEmpty())
+                print(out, QStringLiteral("error=") + outcome.shown);
+        }
+        return exitOf(outcome.verdict);
+    });
 }
 
 // One line a field: its caption without the closing colon and blanks, and the field as
@@ -137,26 +146,21 @@ int resources(const Options &o, FILE *out, FILE *err)
         std::fprintf(err, "dizivu-cli: resources takes no arguments\n");
         return Usage;
     }
-    if (const Exit e = checkCommon(o, err); e != Success)
-        return e;
-    CliPrompter prompter(err);
-    Application app(prompter, SystemClock::instance());
-    if (!openConnection(app.link(), o, err))
-        return Usage;
-    const Outcome<ResourceInfo::Resources> outcome = ResourceInfo(app).read(o.password);
-    app.link().CloseSerial();
-    if (!outcome.ok())
-        return exitOf(outcome.verdict);
-    // A reply without every field is a reply that did not arrive as it must.
-    if (!outcome.shown.read)
-        return LinkFault;
-    for (int i = 0; i < ResourceInfo::kFieldCount; ++i) {
-        QString caption = ResourceInfo::captions()[size_t(i)].trimmed();
-        if (caption.endsWith(QLatin1Char(':')))
-            caption.chop(1);
-        print(out, caption + QLatin1Char('=') + outcome.shown.fields[size_t(i)]);
-    }
-    return Success;
+    return withApplication(o, err, [&](Application &app) -> int {
+        const Outcome<ResourceInfo::Resources> outcome = ResourceInfo(app).read(o.password);
+        if (!outcome.ok())
+            return exitOf(outcome.verdict);
+        // A reply without every field is a reply that did not arrive as it must.
+        if (!outcome.shown.read)
+            return LinkFault;
+        for (int i = 0; i < ResourceInfo::kFieldCount; ++i) {
+            QString caption = ResourceInfo::captions()[size_t(i)].trimmed();
+            if (caption.endsWith(QLatin1Char(':')))
+                caption.chop(1);
+            print(out, caption + QLatin1Char('=') + outcome.shown.fields[size_t(i)]);
+        }
+        return Success;
+    });
 }
 
 } // namespace

@@ -15,16 +15,7 @@ QStringList AdditionalReports::typeNames()
 
 Outcome<QString> AdditionalReports::print(const QString &password, ReportType type)
 {
-    ReportSteps steps(m_app);
-    if (const QString refusal = report_input::passwordRefusal(password); !refusal.isEmpty()) {
-        steps.refuse(kReportHeading, refusal);
-        return steps.outcome();
-    }
-    const QString fixed = QString::fromLatin1(cmd::kDefaultPassword);
-    int code = 0;
-    if (!steps.judge(m_app.execute(OpenNonFiscalReceipt, fixed, code), code, kReceiptHeading))
-        return steps.outcome();
-    steps.judge(m_app.execute(printAdditionalReport, password, int(type), code), code, kReportHeading);
-    steps.judge(m_app.execute(closeReceipt, fixed, code), code, kReceiptHeading);
-    return steps.outcome();
+    return printInReceipt(m_app, password, {kReceiptHeading, kReportHeading, false}, [&](int &code) {
+        return m_app.execute(printAdditionalReport, password, int(type), code);
+    });
 }

@@ -30,18 +30,9 @@ Outcome<QString> GoodsReport::print(const QString &password, const QString &firs
         steps.refuse(kHeading, report_input::notAnInteger(firstCode));
         return steps.outcome();
     }
-    if (const QString refusal = report_input::passwordRefusal(password); !refusal.isEmpty()) {
-        steps.refuse(kHeading, refusal);
-        return steps.outcome();
-    }
-    const QString fixed = QString::fromLatin1(cmd::kDefaultPassword);
-    int code = 0;
-    if (!steps.judge(m_app.execute(OpenNonFiscalReceipt, fixed, code), code, kHeading))
-        return steps.outcome();
-    steps.judge(m_app.execute(printGoodsReport, password, first, last, code), code, kHeading);
-    if (steps.judge(m_app.execute(closeReceipt, fixed, code), code, kHeading) && !steps.failed())
-        m_app.state().sharedMark = true;
-    return steps.outcome();
+    return printInReceipt(m_app, password, {kHeading, kHeading}, [&](int &code) {
+        return m_app.execute(printGoodsReport, password, first, last, code);
+    });
 }
 
 Outcome<QString> GoodsReport::refreshStatus()

@@ -7,25 +7,6 @@
 
 PeriodicReport::PeriodicReport(Application &app) : m_app(app) {}
 
-template <class Report>
-Outcome<QString> PeriodicReport::inReceipt(const QString &password, Report report)
-{
-    ReportSteps steps(m_app);
-    if (const QString refusal = report_input::passwordRefusal(password); !refusal.isEmpty()) {
-        steps.refuse(kHeading, refusal);
-        return steps.outcome();
-    }
-    const QString fixed = QString::fromLatin1(cmd::kDefaultPassword);
-    int code = 0;
-    if (!steps.judge(m_app.execute(OpenNonFiscalReceipt, fixed, code), code, kHeading))
-        return steps.outcome();
-    const CommandResult *r = report(code);
-    steps.judge(r, code, kHeading);
-    if (steps.judge(m_app.execute(closeReceipt, fixed, code), code, kHeading) && !steps.failed())
-        m_app.state().sharedMark = true;
-    return steps.outcome();
-}
-
 Outcome<QString> PeriodicReport::byDates(const QString &password, const QString &firstDate, const QString &lastDate,
                                          bool full)
 {
@@ -36,7 +17,7 @@ Outcome<QString> PeriodicReport::byDates(const QString &password, const QString 
             return steps.outcome();
         }
     }
-    return inReceipt(password, [&](int &code) {
+    return printInReceipt(m_app, password, {kHeading, kHeading}, [&](int &code) {
         return m_app.execute(printPeriodicReportByDate, password, firstDate, lastDate, full ? 1 : 0, code);
     });
 }
@@ -52,7 +33,7 @@ Outcome<QString> PeriodicReport::byNumbers(const QString &password, const QStrin
             return steps.outcome();
         }
     }
-    return inReceipt(password, [&](int &code) {
+    return printInReceipt(m_app, password, {kHeading, kHeading}, [&](int &code) {
         return m_app.execute(printPeriodicReportByNumber, password, first, last, full ? 1 : 0, code);
     });
 }

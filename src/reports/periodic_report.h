@@ -32,10 +32,5 @@ public:
     static QString notADate(const QString &text);
 
 private:
-    // The receipt (fixed password), `report`, the closing (fixed password), which follows
-    // even a failed report.
-    template <class Report>
-    Outcome<QString> inReceipt(const QString &password, Report report);
-
     Application &m_app;
 };

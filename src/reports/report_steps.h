@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/application.h"
+#include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "commands/verdict.h"
 
 #include <QString>
 
-class Application;
-struct CommandResult;
 
 // What the report screens share: each step of a sequence judged once, its message shown
 // after the operation's heading, the first failure kept as the operation's verdict, and
@@ -53,3 +53,35 @@ bool readInt(const QString &text, int &out);
 QString passwordRefusal(const QString &password);
 
 } // namespace report_input
+
+// How a report goes inside its non-fiscal receipt: the headings of the receipt's steps
+// and of the report's, and whether a success marks a reply for the status screen.
+struct ReceiptReport {
+    QString receiptHeading;
+    QString reportHeading;
+    bool marksReply = true;
+};
+
+// A report printed inside a non-fiscal receipt opened and closed with the fixed password.
+// The password input is checked before anything is sent. `report(code)` runs the report
+// command; the closing follows even a failed report, so the receipt never blocks sales,
+// and the first failure is the outcome.
+template <class Report>
+Outcome<QString> printInReceipt(Application &app, const QString &password, const ReceiptReport &how, Report report)
+{
+    ReportSteps steps(app);
+    if (const QString refusal = report_input::passwordRefusal(password); !refusal.isEmpty()) {
+        steps.refuse(how.reportHeading, refusal);
+        return steps.outcome();
+    }
+    const QString fixed = QString::fromLatin1(cmd::kDefaultPassword);
+    int code = 0;
+    if (!steps.judge(app.execute(OpenNonFiscalReceipt, fixed, code), code, how.receiptHeading))
+        return steps.outcome();
+    const CommandResult *r = report(code);
+    steps.judge(r, code, how.reportHeading);
+    if (steps.judge(app.execute(closeReceipt, fixed, code), code, how.receiptHeading) && !steps.failed()
+        && how.marksReply)
+        app.state().sharedMark = true;
+    return steps.outcome();
+}
