@@ -44,8 +44,8 @@ DailyScreenParts DailyScreenParts::build(ScreenDialog &screen, DailyReports &ops
     layout->addWidget(group);
     layout->addLayout(kit::buttonRow({p.state, closeButton}));
 
-    for (auto [button, type] : {std::pair{xButton, DailyReports::XReport}, std::pair{zButton, DailyReports::ZReport}})
-        QObject::connect(button, &QPushButton::clicked, &screen, [p, &ops, type] {
+    for (const auto &report : {std::pair{xButton, DailyReports::XReport}, std::pair{zButton, DailyReports::ZReport}})
+        QObject::connect(report.first, &QPushButton::clicked, &screen, [p, &ops, type = report.second] {
             p.starting();
             p.errorWord->setText(ops.printReport(p.password->text(), type).shown);
         });
