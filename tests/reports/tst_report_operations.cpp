@@ -388,20 +388,6 @@ private slots:
     {
         QFETCH(int, type);
         QFETCH(bool, reportFails);
-        emu::RegistrarOptions options;
-        options.password = "55";
-        Bench b(options);
-        if (reportFails)
-            b.refuseNext(cmd::AdditionalReport);
-        const Outcome<QString> out =
-            AdditionalReports(b.app).print(QStringLiteral("55"), AdditionalReports::ReportType(type));
-        // The receipt is opened and closed with the fixed password, which this registrar
-        // refuses; the report itself goes with the password input.
-        QCOMPARE(b.sent(), (Sent{{cmd::OpenNonFiscalReceipt, "482913;"}}));
-        QVERIFY(!out.ok());
-
-        b.line->framesSent.clear();
-        b.prompter.clear();
         Bench d;
         if (reportFails)
             d.refuseNext(cmd::AdditionalReport);
@@ -447,19 +433,6 @@ private slots:
         QCOMPARE(b.prompter.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
         // The mark is set when the sequence starts, whatever follows.
         QVERIFY(b.app.state().sharedMark);
-    }
-
-    void rgt9UnloadOfferedOnVersion302OrHighLevel()
-    {
-        AppState s;
-        s.softwareVersion = QStringLiteral("3.01");
-        s.priorityLevel = QStringLiteral("medium");
-        QVERIFY(!DailyReports::unloadOffered(s));
-        s.softwareVersion = QStringLiteral("3.02");
-        QVERIFY(DailyReports::unloadOffered(s));
-        s.softwareVersion = QStringLiteral("3.01");
-        s.priorityLevel = QStringLiteral("high");
-        QVERIFY(DailyReports::unloadOffered(s));
     }
 
     void resourcesAreTakenFromACompleteReply_data()
