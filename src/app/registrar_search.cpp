@@ -99,6 +99,7 @@ bool sendRequest(Line &line, qint32 speed, SequenceCounter &seq, qint64 now)
     line.port->clear(QSerialPort::AllDirections);
     line.port->readAll();
     line.rx.resetForExchange();
+    line.rx.clearFrameComplete();
     line.rx.returnToIdle();
     line.seqByte = seq.next();
     const QByteArray request = frame::buildRequest(line.seqByte, quint8(cmd::Diagnostics), fixedParameters());
