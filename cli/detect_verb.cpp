@@ -30,6 +30,8 @@ bool splitList(const QString &value, QStringList &items)
     return true;
 }
 
+} // namespace
+
 bool parseDetectArguments(const QStringList &args, QStringList &ports, QList<qint32> &speeds, QString &error)
 {
     for (int i = 0; i < args.size(); ++i) {
@@ -63,8 +65,6 @@ bool parseDetectArguments(const QStringList &args, QStringList &ports, QList<qin
     }
     return true;
 }
-
-} // namespace
 
 int detect(const Options &o, FILE *out, FILE *err)
 {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
+
 #include <cstdio>
 
 namespace cli {
@@ -11,5 +14,10 @@ struct Options;
 // the most common first) and prints port=, speed=, model=, version=, serial=. Ports that
 // cannot be opened are listed with the reason on standard error. Exit 0 found, 2 none.
 int detect(const Options &options, FILE *out, FILE *err);
+
+// detect's own arguments: --ports and --speeds, each a comma-separated list without empty
+// items; the speeds from the program's speed list. `speeds` is left as given when
+// --speeds is absent. False with `error` set on bad input.
+bool parseDetectArguments(const QStringList &args, QStringList &ports, QList<qint32> &speeds, QString &error);
 
 } // namespace cli
