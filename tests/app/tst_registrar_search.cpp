@@ -1,42 +1,17 @@
 // The registrar search against registrar-emulator children and silent pseudo-terminals.
 #include "app/registrar_search.h"
 #include "support/emulator_process.h"
+#include "support/silent_port.h"
 
 #include <QFile>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <memory>
 #include <vector>
 
 namespace {
-
-// A pseudo-terminal with nothing answering on it: the port of a machine's serial socket
-// with no cable.
-class SilentPort {
-public:
-    SilentPort()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-            m_path = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~SilentPort()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    QString path() const { return m_path; }
-
-private:
-    int m_master = -1;
-    QString m_path;
-};
 
 // What the emulator carried out, one line per command.
 QStringList journal(const QString &path)

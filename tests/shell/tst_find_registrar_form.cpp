@@ -7,6 +7,7 @@
 #include "support/pty_clock.h"
 #include "support/recording_prompter.h"
 #include "support/screen_rig.h"
+#include "support/silent_port.h"
 #include "ui/ui_screens.h"
 
 #include <QComboBox>
@@ -16,32 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 namespace {
-
-// A serial socket with no cable: nothing ever answers.
-class SilentPort {
-public:
-    SilentPort()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-            m_path = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~SilentPort()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    QString path() const { return m_path; }
-
-private:
-    int m_master = -1;
-    QString m_path;
-};
 
 struct Rig {
     QTemporaryDir dir;
