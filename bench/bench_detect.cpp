@@ -1,7 +1,8 @@
 // The registrar search: how long ten serial ports with nothing attached take (target:
 // under 10 s), and how soon a registrar at 115200 on the first of ten ports is found
 // (target: under 0.5 s). Pseudo-terminals stand in for the ports, registrar-emulator
-// for the registrar. Prints figures; never fails.
+// for the registrar; a port that streams noise stands for a chatty device (a scanner, a
+// GPS) on one of them. Prints figures; never fails.
 #include "bench_support.h"
 #include "app/registrar_search.h"
 
@@ -10,6 +11,9 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
+#include <random>
+#include <thread>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -109,6 +113,29 @@ int main(int argc, char **argv)
     const RegistrarSearch::Result r = search.run(lastPort, RegistrarSearch::defaultSpeeds());
     std::printf("registrar at 9600 on the last of ten ports: %s in %lld ms\n", r.found ? "found" : "NOT found",
                 t.elapsed());
+
+    // A device that never stops talking, on one of the ten ports.
+    {
+        std::atomic<bool> stop{false};
+        const int master = silent[4]->master;
+        std::thread noise([&] {
+            std::mt19937 random(7);
+            char bytes[10];
+            while (!stop.load()) {
+                for (char &b : bytes)
+                    b = char(random() & 0xFF);
+                [[maybe_unused]] const ssize_t n = ::write(master, bytes, sizeof bytes);
+                ::usleep(5000);
+            }
+        });
+        QElapsedTimer t;
+        t.start();
+        const RegistrarSearch::Result r = search.run(ports, RegistrarSearch::defaultSpeeds());
+        std::printf("ten ports, one of them streaming noise (2000 bytes/s): whole search %lld ms%s\n", t.elapsed(),
+                    r.found ? " (a registrar was \"found\"!)" : "");
+        stop.store(true);
+        noise.join();
+    }
 
     emulator.terminate();
     slow.terminate();

@@ -27,6 +27,8 @@ namespace {
 
 // The reply to 0x80 is the longest frame the registrar may send: LEN is one byte.
 constexpr int kLongestReplyBytes = 0xFF + 6;
+// After this many bytes of noise a SYN is taken for noise too.
+constexpr int kNoiseBytes = 16;
 
 // Milliseconds one byte takes on the line: ten bits (8N1).
 double byteMs(qint32 speed)
@@ -55,6 +57,7 @@ struct Line {
     qint64 deadline = 0; // silence until then: nothing attached at this speed
     qint64 limit = 0;    // not waited for beyond this, whatever keeps coming
     State state = State::Done;
+    int noise = 0; // bytes at this speed that were no part of this request's reply
 
     bool belongs() const
     {
@@ -98,6 +101,7 @@ bool sendRequest(Line &line, qint32 speed, SequenceCounter &seq, qint64 now)
     // speed's reply.
     line.port->clear(QSerialPort::AllDirections);
     line.port->readAll();
+    line.noise = 0;
     line.rx.resetForExchange();
     line.rx.clearFrameComplete();
     line.rx.returnToIdle();
@@ -138,8 +142,25 @@ void takeBytes(Line &line, qint32 speed, qint64 now)
     const qint64 gap = RegistrarSearch::kByteGapMarginMs + wireMs(2, speed);
     for (const char c : bytes) {
         ByteReceiver &rx = line.rx;
-        rx.dispatch(quint8(c));
-        line.deadline = qMax(line.deadline, now + gap);
+        const quint8 b = quint8(c);
+        rx.dispatch(b);
+        // Only a frame of this request under way, or a registrar's SYN while it works,
+        // keeps the wait alive: a chatty device on the port (or a speed that turns its
+        // words into noise) does not hold the search. Once the line has been noisy, only
+        // a frame whose header names this request does.
+        const bool quiet = line.noise < kNoiseBytes;
+        const bool inFrame = rx.state() != ByteReceiver::Idle;
+        bool alive = false;
+        if (b == frame::SYN)
+            alive = quiet;
+        else if (rx.frameHeaderSeen())
+            alive = inFrame && line.belongs();
+        else
+            alive = inFrame && quiet;
+        if (alive)
+            line.deadline = qMax(line.deadline, now + gap);
+        else if (b != frame::SYN)
+            ++line.noise;
         if (rx.nakReceived()) {
             // A NAK here may be the late answer to an earlier speed's garbled request.
             rx.dropFrame();
