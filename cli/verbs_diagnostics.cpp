@@ -1,10 +1,14 @@
 #include "cli/verbs.h"
 
+#include "cli/detect_verb.h"
+
 namespace cli {
 
 QList<Verb> diagnosticVerbs()
 {
-    return {};
+    return {
+        {"detect", "detect [--ports P1,P2...] [--speeds S1,S2...]", detect},
+    };
 }
 
 } // namespace cli

@@ -33,7 +33,11 @@ int main(int argc, char **argv)
     const QCommandLineOption journal(QStringLiteral("journal"),
         QStringLiteral("Append every command carried out to FILE, one line each: code, error word and parameters in hexadecimal, tab-separated (a repeat answered from the cache is not carried out again)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption lineSpeed(QStringLiteral("line-speed"),
+        QStringLiteral("Answer only while the line is set to this speed (baud), as a registrar set to one speed does."),
+        QStringLiteral("BAUD"));
     cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal});
+    cl.addOption(lineSpeed);
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -105,5 +109,14 @@ int main(int argc, char **argv)
     }
 
     emu::PtyServer server(registrar);
+    if (cl.isSet(lineSpeed)) {
+        bool ok = false;
+        const int baud = cl.value(lineSpeed).toInt(&ok);
+        if (!ok || baud <= 0) {
+            std::fprintf(stderr, "registrar-emulator: --line-speed takes a positive number\n");
+            return 2;
+        }
+        server.setLineSpeed(baud);
+    }
     return emu::serveUntilSignalled(server, cl.value(link), "registrar-emulator");
 }

@@ -85,6 +85,25 @@ void PtyServer::send(const QList<Chunk> &chunks)
     }
 }
 
+bool PtyServer::lineSpeedMatches() const
+{
+    if (m_lineSpeed <= 0)
+        return true;
+    termios t{};
+    if (::tcgetattr(m_slaveKeep >= 0 ? m_slaveKeep : m_master, &t) != 0)
+        return true;
+    static const struct {
+        speed_t code;
+        qint32 baud;
+    } speeds[] = {{B110, 110},     {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},  {B4800, 4800},
+                  {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    const speed_t code = ::cfgetospeed(&t);
+    for (const auto &s : speeds)
+        if (s.code == code)
+            return s.baud == m_lineSpeed;
+    return false;
+}
+
 void PtyServer::run(const std::atomic<bool> &stop)
 {
     char buffer[4096];
@@ -96,7 +115,8 @@ void PtyServer::run(const std::atomic<bool> &stop)
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) {
-                send(m_respond(QByteArray(buffer, int(n))));
+                if (lineSpeedMatches())
+                    send(m_respond(QByteArray(buffer, int(n))));
                 continue;
             }
         }

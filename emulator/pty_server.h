@@ -27,14 +27,20 @@ public:
     // Answers requests until `stop` becomes true.
     void run(const std::atomic<bool> &stop);
 
+    // A registrar set to one line speed: while the program's side of the line is set to
+    // another, what it sends is noise and gets no answer. 0 (the default) answers at any.
+    void setLineSpeed(qint32 baud) { m_lineSpeed = baud; }
+
 private:
     void send(const QList<Chunk> &chunks);
+    bool lineSpeedMatches() const;
 
     Responder m_respond;
     int m_master = -1;
     int m_slaveKeep = -1; // kept open so the master never sees a hang-up between clients
     QString m_slavePath;
     QString m_error;
+    qint32 m_lineSpeed = 0;
 };
 
 // The emulator programs' main loop: prints the slave's path first (and links it at

@@ -102,7 +102,16 @@ void MainWindow::buildWidgets()
     m_portCombo->setObjectName(QStringLiteral("portCombo"));
     m_portCombo->setMinimumContentsLength(18);
     m_speedCombo = makeSpeeds(QStringLiteral("speedCombo"));
-    serialForm->addRow(QStringLiteral("Последовательный порт:"), m_portCombo);
+    m_searchButton = kit::button(QStringLiteral("Найти регистратор"), QStringLiteral("findRegistrarButton"), serialGroup);
+    // Wide enough for either caption: the row does not jump when the search starts.
+    m_searchButton->setText(QStringLiteral("Остановить поиск"));
+    const int stopWidth = m_searchButton->sizeHint().width();
+    m_searchButton->setText(QStringLiteral("Найти регистратор"));
+    m_searchButton->setMinimumWidth(qMax(stopWidth, m_searchButton->sizeHint().width()));
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(m_portCombo, 1);
+    portRow->addWidget(m_searchButton);
+    serialForm->addRow(QStringLiteral("Последовательный порт:"), portRow);
     serialForm->addRow(QStringLiteral("Скорость порта (бод):"), m_speedCombo);
     m_serialLamp = makeLamp(QStringLiteral("serialLamp"));
     m_serialButton = kit::button(QStringLiteral("Подключить"), QStringLiteral("serialConnectButton"), serialGroup);
@@ -194,6 +203,18 @@ void MainWindow::buildWidgets()
     });
     connect(m_terminalButton, &QPushButton::clicked, this, [this] {
         m_ops.terminalButton();
+        render();
+    });
+    connect(m_searchButton, &QPushButton::clicked, this, [this] {
+        if (m_ops.searching()) {
+            m_ops.stopSearch();
+            return;
+        }
+        // The window keeps answering while the ports are tried: the button stops the search.
+        m_ops.findRegistrar([this] {
+            render();
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        });
         render();
     });
     connect(m_statusButton, &QPushButton::clicked, this, [this] { openStatus(); });
@@ -350,6 +371,8 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A search under way ends with the window.
+    m_ops.stopSearch();
     if (m_app.state().serialConnected)
         m_ops.serialButton();
     if (m_app.state().usbConnected)
@@ -381,6 +404,8 @@ void MainWindow::render()
     paintLamp(m_serialLamp, m.serialLamp);
     m_serialButton->setText(m.serialButtonText);
     m_serialButton->setEnabled(m.serialButtonEnabled);
+    m_searchButton->setText(m.searchButtonText);
+    m_searchButton->setEnabled(m_ops.searchAvailable());
     m_restoreUsbButton->setVisible(m.restoreUsbVisible);
     m_restoreUsbButton->setEnabled(m.restoreUsbEnabled);
 
