@@ -1,10 +1,12 @@
 #include "cli/verbs.h"
 
+#include "cli/log_verb.h"
+
 namespace cli {
 
 QList<Verb> diagnosticVerbs()
 {
-    return {};
+    return {logVerb()};
 }
 
 } // namespace cli

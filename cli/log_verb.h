@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cli/verbs.h"
+
+#include <QByteArray>
+
+struct LoggedExchange;
+
+namespace cli {
+
+// `log FILE [--errors]`: an exchange log decoded, one line per exchange.
+Verb logVerb();
+
+// One exchange as a line of tab-separated key=value pairs (UTF-8, no line break):
+// line, time, seq, code, name, params, outcome, error, message, status, stage, syn,
+// field1..fieldN, note. Tabs, line breaks and backslashes in values are written \t, \n, \\.
+QByteArray describeLoggedExchange(const LoggedExchange &exchange);
+
+} // namespace cli
