@@ -6,6 +6,7 @@
 #include "link/byte_receiver.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
+#include "link/device_link.h"
 #include "link/frame.h"
 
 #include <QIODevice>
@@ -522,8 +523,17 @@ bool ExchangeLogReader::next(LoggedExchange &out)
                 break;
             }
             if (!replied) {
-                x.outcome = Outcome::Damaged;
-                x.message = QStringLiteral("Нет записи ответа");
+                // The start-up frame's answer is thrown away unread, so its request stands
+                // alone; any other request stands alone only where the log was cut off.
+                const bool startup = x.code == DeviceLink::kStartupCommand && x.parameters == DeviceLink::kStartupParameters;
+                if (startup || !m_device.atEnd() || m_haveUnread) {
+                    x.outcome = Outcome::Unlogged;
+                    if (!startup)
+                        x.notes << QStringLiteral("Нет записи ответа");
+                } else {
+                    x.outcome = Outcome::Damaged;
+                    x.message = QStringLiteral("Журнал обрывается: нет записи ответа");
+                }
             }
             x.repeat = x.code == m_lastCode && x.sequence == m_lastSequence && x.parameters == m_lastParameters;
             m_lastCode = x.code;

@@ -57,9 +57,14 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     m_table->setWordWrap(false);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    const QList<int> widths = {19, 9, 4, 30, 22, 28, 17, 22, 30, 20};
-    for (int c = 0; c < widths.size(); ++c)
-        m_table->setColumnWidth(c, m_table->fontMetrics().averageCharWidth() * widths[c]);
+    // Each column as wide as a typical text of it; the rest of a longer one is in the
+    // row's tool tip and in the details below.
+    const QStringList samples = {u"00.00.0000 00:00:00"_s, u"00 повтор"_s, u"Код"_s,
+                                 u"Команда 00h: Получение параметров"_s, u"482913;0000000000"_s,
+                                 u"0000 Неверный пароль доступа!"_s, u"00 00 00 00 00 00"_s,
+                                 u"5. Произвольный текстовый"_s, u"0000; 00; 00; 00; 00; 00"_s};
+    for (int c = 0; c < samples.size(); ++c)
+        m_table->setColumnWidth(c, m_table->fontMetrics().horizontalAdvance(samples[c]) + 14);
 
     m_details = new QPlainTextEdit(this);
     m_details->setObjectName(u"detailsEdit"_s);
@@ -89,8 +94,9 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     auto *split = new QSplitter(Qt::Vertical, this);
     split->addWidget(m_table);
     split->addWidget(m_details);
-    split->setStretchFactor(0, 4);
+    split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    m_details->setMinimumHeight(m_details->fontMetrics().lineSpacing() * 8);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fileRow);
@@ -98,7 +104,7 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     layout->addWidget(split, 1);
     layout->addLayout(kit::buttonRow({closeButton}));
     layout->addWidget(kit::statusBar(this, QString(), &m_countsPanel));
-    resize(kit::charsWidth(m_table, 110), m_table->fontMetrics().height() * 36);
+    resize(kit::charsWidth(m_table, 100), m_table->fontMetrics().height() * 40);
 
     connect(openButton, &QPushButton::clicked, this, &ExchangeLogViewer::chooseFile);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -161,8 +167,6 @@ bool ExchangeLogViewer::openLog(const QString &path)
     showCounts();
     if (!ok)
         app().prompter().showMessage(u"Не удается открыть журнал обмена %1:\n  %2"_s.arg(path, error));
-    else if (m_model.rowCount() > 0)
-        m_table->selectRow(0);
     return ok;
 }
 
@@ -198,6 +202,11 @@ void ExchangeLogViewer::showCounts()
 
 void ExchangeLogViewer::showDetails()
 {
+    // After a filter the first exchange shown is the one described.
+    if (!m_table->selectionModel()->currentIndex().isValid() && m_model.rowCount() > 0) {
+        m_table->selectRow(0);
+        return; // the row change comes back here
+    }
     const QModelIndex current = m_table->selectionModel()->currentIndex();
     m_details->setPlainText(current.isValid() ? ExchangeLogModel::details(m_model.exchange(current.row())) : QString());
 }

@@ -183,9 +183,28 @@ private slots:
         QCOMPARE(xs[0].outcome, Outcome::Damaged);
         QCOMPARE(xs[0].message, QStringLiteral("Ответ без запроса"));
         QCOMPARE(xs[0].fields.size(), 7); // still decoded
-        QCOMPARE(xs[1].outcome, Outcome::Damaged);
-        QCOMPARE(xs[1].message, QStringLiteral("Нет записи ответа"));
+        QCOMPARE(xs[1].outcome, Outcome::Unlogged);
+        QCOMPARE(xs[1].notes, QStringList{QStringLiteral("Нет записи ответа")});
         QCOMPARE(xs[2].outcome, Outcome::Nak);
+
+        // A request that ends the file lost its reply with the rest of the log.
+        const QList<LoggedExchange> cut = readAll(lines.mid(0, 5).join('\n') + '\n');
+        QCOMPARE(cut.last().outcome, Outcome::Damaged);
+        QCOMPARE(cut.last().message, QStringLiteral("Журнал обрывается: нет записи ответа"));
+    }
+
+    void startupFrameStandsAloneWithoutFailing()
+    {
+        // Its answer is purged unread, so the log holds only its request.
+        Rig rig;
+        rig.link.SendStartupFrame();
+        rig.link.ExecuteCommand(0x21, "482913;");
+        const QList<LoggedExchange> xs = readAll(rig.log());
+        QCOMPARE(xs.size(), 2);
+        QCOMPARE(xs[0].code, 0x88);
+        QCOMPARE(xs[0].outcome, Outcome::Unlogged);
+        QVERIFY(xs[0].notes.isEmpty());
+        QCOMPARE(xs[1].outcome, Outcome::Success);
     }
 
     void seekReadsTheSameRecordAgain()
