@@ -170,7 +170,9 @@ QDateTime parseStamp(const QByteArray &stamp)
     const QTime time(num(11, 2, true), num(14, 2, false), num(17, 2, false));
     if (!date.isValid() || !time.isValid())
         return QDateTime();
-    return QDateTime(date, time);
+    // A wall-clock reading as the log holds it: kept without a time zone (no zone lookup
+    // per line) and shown back as written.
+    return QDateTime(date, time, Qt::UTC);
 }
 
 } // namespace exchange_log_reading

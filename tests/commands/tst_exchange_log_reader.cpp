@@ -233,8 +233,8 @@ private slots:
     void stamps()
     {
         using exchange_log_reading::parseStamp;
-        QCOMPARE(parseStamp(" 9-12-2026  4:05:07"), QDateTime(QDate(2026, 12, 9), QTime(4, 5, 7)));
-        QCOMPARE(parseStamp("31-01-2025 23:59:59"), QDateTime(QDate(2025, 1, 31), QTime(23, 59, 59)));
+        QCOMPARE(parseStamp(" 9-12-2026  4:05:07"), QDateTime(QDate(2026, 12, 9), QTime(4, 5, 7), Qt::UTC));
+        QCOMPARE(parseStamp("31-01-2025 23:59:59"), QDateTime(QDate(2025, 1, 31), QTime(23, 59, 59), Qt::UTC));
         QVERIFY(!parseStamp("31-02-2025 23:59:59").isValid());
         QVERIFY(!parseStamp(" 9-12-2026 24:05:07").isValid());
         QVERIFY(!parseStamp("x9-12-2026 14:05:07").isValid());
