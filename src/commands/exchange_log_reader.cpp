@@ -342,19 +342,23 @@ bool ExchangeLogReader::readRequestText(LoggedExchange &x, const Line &comment)
         return false;
     }
     // Parameters that held a line feed go on over the next lines, up to the next record.
-    bool cut = t.cut;
+    if (continueText(x.parameters, t.cut, [&] { return x.parameters.size() < frame::kMaxParameterLength; }))
+        x.notes << QStringLiteral("Строка запроса оборвана");
+    return true;
+}
+
+bool ExchangeLogReader::continueText(QByteArray &text, bool cut, const std::function<bool()> &wantsMore)
+{
     Line more;
-    while (x.parameters.size() < frame::kMaxParameterLength && readLine(more)) {
+    while (wantsMore() && readLine(more)) {
         if (startsRecord(more.text)) {
             unread(more);
             break;
         }
-        x.parameters += '\n' + more.text;
+        text += '\n' + more.text;
         cut = more.cut;
     }
-    if (cut)
-        x.notes << QStringLiteral("Строка запроса оборвана");
-    return true;
+    return cut;
 }
 
 void ExchangeLogReader::readReplyText(LoggedExchange &x, const QByteArray &labelRest)
@@ -383,17 +387,7 @@ void ExchangeLogReader::readReplyText(LoggedExchange &x, const QByteArray &label
     }
     if (!missing) {
         x.reply = t.text;
-        bool cut = t.cut;
-        Line more;
-        while (frameWantsMore(x.reply) && x.reply.size() < kMaxReply && readLine(more)) {
-            if (startsRecord(more.text)) {
-                unread(more);
-                break;
-            }
-            x.reply += '\n' + more.text;
-            cut = more.cut;
-        }
-        if (cut)
+        if (continueText(x.reply, t.cut, [&] { return frameWantsMore(x.reply) && x.reply.size() < kMaxReply; }))
             x.notes << QStringLiteral("Строка ответа оборвана");
     }
 

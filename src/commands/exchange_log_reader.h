@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class QIODevice;
 
@@ -91,6 +92,9 @@ private:
     void unread(const Line &line);
     bool readRequestText(LoggedExchange &x, const Line &comment);
     void readReplyText(LoggedExchange &x, const QByteArray &labelRest);
+    // Lines that carry `text` on (it held a line feed) up to the next record, while
+    // `wantsMore`; returns whether the last line read was cut.
+    bool continueText(QByteArray &text, bool cut, const std::function<bool()> &wantsMore);
     void emitDamaged(LoggedExchange &out, const Line &first, const QString &why);
 
     QIODevice &m_device;

@@ -22,15 +22,7 @@ ExchangeLogModel::~ExchangeLogModel() = default;
 bool ExchangeLogModel::open(const QString &path, QString &error)
 {
     beginResetModel();
-    m_reader.reset();
-    m_file.close();
-    m_entries.clear();
-    m_rows.clear();
-    m_sessions.clear();
-    m_cache.clear();
-    m_failed = m_damaged = 0;
-    m_path.clear();
-    m_nextEntry = -1;
+    forget();
     m_file.setFileName(path);
     if (QFileInfo(path).isDir() || !m_file.open(QIODevice::ReadOnly)) {
         error = QFileInfo(path).isDir() ? QStringLiteral("Это папка, а не файл.") : m_file.errorString();
@@ -63,6 +55,12 @@ bool ExchangeLogModel::open(const QString &path, QString &error)
 void ExchangeLogModel::close()
 {
     beginResetModel();
+    forget();
+    endResetModel();
+}
+
+void ExchangeLogModel::forget()
+{
     m_reader.reset();
     m_file.close();
     m_entries.clear();
@@ -72,7 +70,6 @@ void ExchangeLogModel::close()
     m_failed = m_damaged = 0;
     m_path.clear();
     m_nextEntry = -1;
-    endResetModel();
 }
 
 void ExchangeLogModel::setCommandFilter(int code)

@@ -62,6 +62,8 @@ private:
         bool repeat = false;
     };
     void refilter();
+    // Drops the file and everything read of it (inside a model reset).
+    void forget();
     const LoggedExchange *entryExchange(int entry) const;
 
     QString m_path;
