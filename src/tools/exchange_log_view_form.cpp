@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -27,6 +28,12 @@ using namespace Qt::StringLiterals;
 namespace {
 // Typing in the search box filters once the user pauses.
 constexpr int kSearchPauseMs = 300;
+
+// The wait cursor while a large log is read.
+struct BusyCursor {
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+};
 } // namespace
 
 ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent)
@@ -36,6 +43,8 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
 
     m_fileEdit = kit::display(u"fileEdit"_s, this);
     auto *openButton = kit::button(u"Открыть файл..."_s, u"openFileButton"_s, this);
+    m_reloadButton = kit::button(u"Перечитать"_s, u"reloadButton"_s, this);
+    m_reloadButton->setEnabled(false);
     m_commandCombo = new QComboBox(this);
     m_commandCombo->setObjectName(u"commandCombo"_s);
     m_commandCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -77,6 +86,7 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     fileRow->addWidget(new QLabel(u"Файл:"_s, this));
     fileRow->addWidget(m_fileEdit, 1);
     fileRow->addWidget(openButton);
+    fileRow->addWidget(m_reloadButton);
 
     auto *filterRow = new QHBoxLayout;
     auto *commandLabel = new QLabel(u"Команда:"_s, this);
@@ -107,6 +117,8 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     resize(kit::charsWidth(m_table, 100), m_table->fontMetrics().height() * 40);
 
     connect(openButton, &QPushButton::clicked, this, &ExchangeLogViewer::chooseFile);
+    // The program may still be writing the log: read it again to its new end.
+    connect(m_reloadButton, &QPushButton::clicked, this, [this] { openLog(m_model.path()); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_commandCombo, &QComboBox::currentIndexChanged, this, [this] {
         m_model.setCommandFilter(m_commandCombo->currentData().toInt());
@@ -119,13 +131,9 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     connect(m_searchEdit, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
     connect(m_searchEdit, &QLineEdit::returnPressed, m_searchTimer, [this] {
         m_searchTimer->stop();
-        m_model.setSearchText(m_searchEdit->text());
-        showCounts();
+        search();
     });
-    connect(m_searchTimer, &QTimer::timeout, this, [this] {
-        m_model.setSearchText(m_searchEdit->text());
-        showCounts();
-    });
+    connect(m_searchTimer, &QTimer::timeout, this, &ExchangeLogViewer::search);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &ExchangeLogViewer::showDetails);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &ExchangeLogViewer::showDetails);
 }
@@ -136,6 +144,7 @@ void ExchangeLogViewer::opened()
     const QString requested = property(kLogFileProperty).toString();
     setProperty(kLogFileProperty, QVariant());
     m_model.close();
+    m_reloadButton->setEnabled(false);
     m_fileEdit->clear();
     m_searchEdit->clear();
     m_errorsOnlyCheck->setChecked(false);
@@ -158,10 +167,23 @@ void ExchangeLogViewer::chooseFile()
         openLog(path);
 }
 
+void ExchangeLogViewer::search()
+{
+    // A search reads the whole log again.
+    const BusyCursor busy;
+    m_model.setSearchText(m_searchEdit->text());
+    showCounts();
+}
+
 bool ExchangeLogViewer::openLog(const QString &path)
 {
     QString error;
-    const bool ok = m_model.open(path, error);
+    bool ok = false;
+    {
+        const BusyCursor busy;
+        ok = m_model.open(path, error);
+    }
+    m_reloadButton->setEnabled(ok);
     m_fileEdit->setText(ok ? QDir::toNativeSeparators(path) : QString());
     fillCommandList();
     showCounts();

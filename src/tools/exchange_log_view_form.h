@@ -8,6 +8,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QTableView;
 class QTimer;
 
@@ -36,9 +37,11 @@ private:
     void fillCommandList();
     void showCounts();
     void showDetails();
+    void search();
 
     ExchangeLogModel m_model;
     QLineEdit *m_fileEdit = nullptr;
+    QPushButton *m_reloadButton = nullptr;
     QComboBox *m_commandCombo = nullptr;
     QCheckBox *m_errorsOnlyCheck = nullptr;
     QLineEdit *m_searchEdit = nullptr;

@@ -171,6 +171,11 @@ private slots:
         QCOMPARE(widget<QLineEdit>(*v.form, QStringLiteral("fileEdit"))->text(), v.dir.filePath(QStringLiteral("dizivu.log")));
         QCOMPARE(v.form->model().exchangeCount(), 2);
         QCOMPARE(v.form->model().failedCount(), 1);
+
+        // The log goes on; read again, it shows the new exchanges.
+        v.app.execute(0x21, "482913;");
+        widget<QPushButton>(*v.form, QStringLiteral("reloadButton"))->click();
+        QCOMPARE(v.form->model().exchangeCount(), 3);
     }
 };
 
