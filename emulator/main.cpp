@@ -1,6 +1,7 @@
 // registrar-emulator: a registrar in software on a pseudo-terminal.
 #include "emulator/pty_server.h"
 #include "emulator/registrar.h"
+#include "emulator/tape_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,8 +37,10 @@ int main(int argc, char **argv)
     const QCommandLineOption lineSpeed(QStringLiteral("line-speed"),
         QStringLiteral("Answer only while the line is set to this speed (baud), as a registrar set to one speed does."),
         QStringLiteral("BAUD"));
-    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal});
-    cl.addOption(lineSpeed);
+    const QCommandLineOption tape(QStringLiteral("tape"),
+        QStringLiteral("Append everything the registrar prints to FILE as UTF-8 text, as it prints, with a separator line after every document."),
+        QStringLiteral("FILE"));
+    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal, lineSpeed, tape});
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -106,6 +109,17 @@ int main(int argc, char **argv)
                               + e.parameters.toHex() + '\n');
             journalFile.flush();
         });
+    }
+
+    emu::TapeFile tapeFile;
+    if (cl.isSet(tape)) {
+        QString error;
+        if (!tapeFile.open(cl.value(tape), error)) {
+            std::fprintf(stderr, "registrar-emulator: cannot write the tape %s: %s\n", qPrintable(cl.value(tape)),
+                         qPrintable(error));
+            return 2;
+        }
+        tapeFile.attach(registrar);
     }
 
     emu::PtyServer server(registrar);

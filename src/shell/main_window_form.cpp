@@ -289,6 +289,18 @@ void MainWindow::openScreen(const QString &className)
     QDialog *dialog = screen(className);
     if (!dialog)
         return;
+    // A screen that stays open beside the others (the emulator's tape) is shown without
+    // holding the window; a second choice of it brings it to the front.
+    if (dialog->property("modeless").toBool()) {
+        if (!dialog->isVisible()) {
+            dialog->adjustSize();
+            dialog->move(frameGeometry().topRight() - QPoint(dialog->frameGeometry().width(), 0));
+        }
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
     // Centred on the main window, never at the screen's corner over its menu bar.
     dialog->adjustSize();
     QRect frame = dialog->frameGeometry();
