@@ -1,7 +1,13 @@
 #include "tools/tools_screens.h"
 
+#include "tools/firmware_readout_form.h"
+#include "tools/flash_memory_form.h"
+#include "tools/logo_programming_form.h"
 #include "ui/screen_host.h"
 
-void registerToolScreens(ScreenRegistry &)
+void registerToolScreens(ScreenRegistry &registry)
 {
+    registry.add<TForm6>();
+    registry.add<TForm7>();
+    registry.add<TForm45>();
 }

@@ -35,6 +35,12 @@ public:
                 return b;
         return Cancel;
     }
+    Button askWithDefault(const QString &text, const QString &caption, int buttons, Button defaultButton,
+                          Icon icon) override
+    {
+        defaults.append(defaultButton);
+        return ask(text, caption, buttons, icon);
+    }
     QString openFile(const FileRequest &r) override { return file(Shown::OpenFile, r); }
     QString saveFile(const FileRequest &r) override { return file(Shown::SaveFile, r); }
     QString chooseFolder(const QString &caption, const QString &) override
@@ -65,6 +71,7 @@ public:
     QList<Shown> shown;
     std::deque<Button> answers;
     std::deque<QString> files; // answers of file and folder dialogs; empty text = cancel
+    QList<Button> defaults;    // the default answers of the questions asked with one
 
 private:
     QString file(Shown::Kind kind, const FileRequest &r)
