@@ -108,13 +108,15 @@ bool PtyServer::writeAll(const char *p, qsizetype left)
 qint64 PtyServer::sendPaced(const QByteArray &bytes, qint64 start, qint64 byteNs)
 {
     // A byte is on the far side one byte time after it started; whatever is due by now
-    // goes out in one write, then the server sleeps until the next byte is due.
+    // goes out in one write, never a byte early. Between writes the server sleeps until a
+    // few bytes are due, so neither side wakes for every byte.
+    constexpr qsizetype kSlice = 8;
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const qint64 now = monotonicNs();
         qsizetype due = qsizetype((now - start) / byteNs);
         if (due <= sent) {
-            sleepUntilNs(start + (sent + 1) * byteNs);
+            sleepUntilNs(start + qMin(sent + kSlice, bytes.size()) * byteNs);
             continue;
         }
         due = qMin(due, bytes.size());

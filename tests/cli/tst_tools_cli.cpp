@@ -1,4 +1,5 @@
 // dizivu-cli's memory and firmware verbs against registrar-emulator on a pseudo-terminal.
+#include "cli/transfer_progress.h"
 #include "support/cli_run.h"
 #include "support/emulator_process.h"
 
@@ -6,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -41,6 +44,29 @@ struct Line {
 class ToolsCliTest : public QObject {
     Q_OBJECT
 private slots:
+    void progressOnATerminalIsOneBarLine()
+    {
+        FILE *f = std::tmpfile();
+        QVERIFY(f);
+        {
+            cli::ProgressReporter p(f, QStringLiteral("flash-read"), true);
+            p.update(0, 200);
+            p.update(50, 200); // within the redraw interval: not drawn
+            cli::TransferPrompter prompter(f, QString());
+            prompter.setProgress(&p);
+            prompter.showMessage(QStringLiteral("Чтение данных остановлено пользователем."));
+        }
+        std::rewind(f);
+        char buffer[512] = {};
+        const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+        std::fclose(f);
+        // The bar is redrawn in place; a message first brings it up to date and ends its line.
+        QCOMPARE(QString::fromUtf8(buffer, qsizetype(n)),
+                 QStringLiteral("\r[------------------------------] flash-read: 0% (0 of 200 bytes)"
+                                "\r[#######-----------------------] flash-read: 25% (50 of 200 bytes)\n"
+                                "Чтение данных остановлено пользователем.\n"));
+    }
+
     void flashReadWriteRoundTrip()
     {
         QTemporaryDir dir;
