@@ -219,8 +219,7 @@ int flashWrite(const Options &o, FILE *out, FILE *err)
     FlashMemory ops(s.app());
     FlashProgress view(s.progress(), first, n);
     // Given bounds stand; without them the operation takes them from the name.
-    const transfer::Result r = given == 2 ? ops.write(o.password, address, count, view)
-                                          : ops.write(o.password, QString(), QString(), view);
+    const transfer::Result r = ops.write(o.password, address, count, view, given == 0);
     return s.report(out, file, r);
 }
 

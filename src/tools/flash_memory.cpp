@@ -193,13 +193,14 @@ Result FlashMemory::read(const QString &password, const QString &addressText, co
     return stop(End::Done, kReadDone, {}, received);
 }
 
-Result FlashMemory::write(const QString &password, const QString &addressText, const QString &countText, View &view)
+Result FlashMemory::write(const QString &password, const QString &addressText, const QString &countText, View &view,
+                          bool boundsFromTheName)
 {
     const QString path = m_app.prompter().openFile(dumpFileRequest(QStringLiteral("Открыть дамп флеш-памяти")));
     if (path.isEmpty())
         return {End::Cancelled, {}, 0};
     QString addressField = addressText, countField = countText;
-    if (boundsFromName(path, addressField, countField))
+    if (boundsFromTheName && boundsFromName(path, addressField, countField))
         view.bounds(addressField, countField);
     if (addressField.isEmpty() || countField.isEmpty())
         return stop(End::Refused, kNoBounds, Verdict::refused(0, kNoBounds));

@@ -72,9 +72,11 @@ public:
 
     // "Записать флеш-память": the file chosen in an open dialog, from its first byte, to
     // `address`, `count` bytes. A dump file's name (name_A_N.bin) gives both bounds before
-    // the question, which names the range; a file shorter than the count is refused
+    // the question, which names the range (unless `boundsFromTheName` is false: bounds
+    // given on dizivu-cli's command line stand); a file shorter than the count is refused
     // before anything is written.
-    transfer::Result write(const QString &password, const QString &address, const QString &count, View &view);
+    transfer::Result write(const QString &password, const QString &address, const QString &count, View &view,
+                           bool boundsFromTheName = true);
 
     // The dump-file name rule: "name_A_N.ext" (folders left aside) gives the address A
     // and the count N, both decimal. False, and nothing set, for any other name.

@@ -90,6 +90,10 @@ private slots:
         const QString again = dir.filePath(QStringLiteral("again.bin"));
         QCOMPARE(line.run({"flash-read", "--address", "1000", "--count", "120", again}).exitCode, 0);
         QCOMPARE(readAll(again), changed);
+        // Bounds given on the command line stand whatever the name says.
+        QCOMPARE(line.run({"flash-write", "--address", "5000", "--count", "120", first}).exitCode, 0);
+        QCOMPARE(line.run({"flash-read", "--address", "5000", "--count", "120", again}).exitCode, 0);
+        QCOMPARE(readAll(again), changed);
 
         // The end of the memory ends a read successfully.
         const QString tail = dir.filePath(QStringLiteral("tail.bin"));

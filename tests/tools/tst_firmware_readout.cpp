@@ -146,6 +146,16 @@ private slots:
         QCOMPARE(got, image.left(got.size()));
     }
 
+    void aFailedFileWriteStops()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        Bench b(everyByte(1000));
+        b.prompter.files.push_back(QStringLiteral("/dev/full"));
+        QCOMPARE(b.ops.read(QStringLiteral("482913"), b.view).end, transfer::End::FileFailed);
+        QCOMPARE(b.prompter.messages(), QStringList{FirmwareReadout::kFileWrite.arg(QStringLiteral("/dev/full"))});
+    }
+
     void sourceFailuresAndNoData()
     {
         Bench b(everyByte(100));

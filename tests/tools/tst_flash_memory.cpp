@@ -171,6 +171,17 @@ private slots:
         QCOMPARE(b.fileBytes(), b.flash().mid(1000, 50));
     }
 
+    void aFailedFileWriteStops()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        Bench b;
+        const transfer::Result r = b.read(QStringLiteral("0"), QStringLiteral("120"), 2, QStringLiteral("/dev/full"));
+        QCOMPARE(r.end, transfer::End::FileFailed);
+        QCOMPARE(b.sent(0xF1).size(), 1);
+        QCOMPARE(b.prompter.messages(), QStringList{FlashMemory::kFileWrite.arg(QStringLiteral("/dev/full"))});
+    }
+
     void stopBetweenBlocks()
     {
         Bench b;
