@@ -32,9 +32,7 @@ FirmwareReadout::Decoded FirmwareReadout::decodePacket(const QByteArray &text, Q
 
 Result FirmwareReadout::stop(End end, const QString &message, const Verdict &verdict, qint64 bytes)
 {
-    if (!message.isEmpty())
-        m_app.prompter().showMessage(message);
-    return {end, verdict, bytes};
+    return transfer::finish(m_app.prompter(), end, message, verdict, bytes);
 }
 
 Result FirmwareReadout::read(const QString &password, transfer::View &view)

@@ -40,9 +40,7 @@ FlashMemory::FlashMemory(Application &app) : m_app(app) {}
 
 Result FlashMemory::stop(End end, const QString &message, const Verdict &verdict, qint64 bytes)
 {
-    if (!message.isEmpty())
-        m_app.prompter().showMessage(message);
-    return {end, verdict, bytes};
+    return transfer::finish(m_app.prompter(), end, message, verdict, bytes);
 }
 
 bool FlashMemory::checkBounds(const QString &address, const QString &count, qint64 &a, qint64 &n)

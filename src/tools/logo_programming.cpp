@@ -15,8 +15,7 @@ LogoProgramming::LogoProgramming(Application &app) : m_app(app) {}
 
 Result LogoProgramming::fail(End end, const QString &message, const Verdict &verdict)
 {
-    m_app.prompter().showMessage(message);
-    return {end, verdict, 0};
+    return transfer::finish(m_app.prompter(), end, message, verdict);
 }
 
 Outcome<LogoProgramming::Maxima> LogoProgramming::readMaxima(const QString &password)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/prompter.h"
 #include "commands/verdict.h"
 
 #include <QString>
@@ -43,6 +44,15 @@ public:
     // The progress bar: `value` of `maximum`.
     virtual void progress(qint64 value, qint64 maximum) { Q_UNUSED(value); Q_UNUSED(maximum); }
 };
+
+// How a transfer ends: its message shown (when it has one), and the result handed back.
+inline Result finish(Prompter &prompter, End end, const QString &message, const Verdict &verdict = {},
+                     qint64 bytes = 0)
+{
+    if (!message.isEmpty())
+        prompter.showMessage(message);
+    return {end, verdict, bytes};
+}
 
 // Per cent of `done` out of `total`, 0 to 100; an empty transfer is complete.
 inline int percent(qint64 done, qint64 total)

@@ -3,6 +3,7 @@
 #include "link/frame.h"
 #include "tools/flash_memory.h"
 
+#include "sent_frames.h"
 #include "support/emulated_app.h"
 
 #include <QFile>
@@ -46,15 +47,7 @@ struct Bench : EmulatedApp {
 
     QString path(const QString &name) const { return dir.filePath(name); }
     QByteArray flash() const { return registrar.state().flash; }
-    // The codes and parameters of the frames sent, the start-up frame left aside.
-    QList<QByteArray> sent(int code) const
-    {
-        QList<QByteArray> out;
-        for (const QByteArray &f : line->framesSent)
-            if (quint8(f.at(3)) == code)
-                out << f.mid(4, f.size() - 10);
-        return out;
-    }
+    QList<QByteArray> sent(int code) const { return parametersSent(*line, code); }
     transfer::Result read(const QString &a, const QString &n, int retries = 2, const QString &file = {})
     {
         prompter.files.push_back(file.isEmpty() ? path(QStringLiteral("dump.bin")) : file);

@@ -3,6 +3,7 @@
 #include "emulator/registrar.h"
 #include "tools/logo_programming.h"
 
+#include "sent_frames.h"
 #include "support/emulated_app.h"
 
 #include <QImage>
@@ -34,14 +35,7 @@ struct Bench : EmulatedApp {
         const QString path = dir.filePath(QStringLiteral("logo.bmp"));
         return p.save(path, "BMP") && ops.loadPicture(path);
     }
-    QList<QByteArray> sent(int code) const
-    {
-        QList<QByteArray> out;
-        for (const QByteArray &f : line->framesSent)
-            if (quint8(f.at(3)) == code)
-                out << f.mid(4, f.size() - 10);
-        return out;
-    }
+    QList<QByteArray> sent(int code) const { return parametersSent(*line, code); }
     transfer::Result program(int w, int h, QSize &sent)
     {
         return ops.program(QStringLiteral("482913"), QString::number(w), QString::number(h), sent, view);

@@ -9,6 +9,7 @@
 #include "tools/logo_programming_form.h"
 #include "tools/tools_screens.h"
 
+#include "sent_frames.h"
 #include "support/emulated_app.h"
 #include "support/screen_rig.h"
 
@@ -55,13 +56,7 @@ struct Bench : EmulatedApp {
         w(name)->clear();
         QTest::keyClicks(w(name), text);
     }
-    int sent(int code) const
-    {
-        int n = 0;
-        for (const QByteArray &f : line->framesSent)
-            n += quint8(f.at(3)) == code;
-        return n;
-    }
+    int sent(int code) const { return int(parametersSent(*line, code).size()); }
     // Clicks `name` at the first pause the running transfer makes, and notes the buttons'
     // state at that moment.
     void clickWhileBusy(const char *name, QList<bool> *enabled = nullptr, QStringList buttons = {})
