@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <atomic>
+#include <type_traits>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -34,7 +35,7 @@ bool memoryOptions(const QCommandLineParser &cl, const QList<QOption> &o, emu::R
         const qint64 v = cl.value(opt).toLongLong(&ok);
         if (!ok || v < low || v > high)
             return fail("out of range", QStringLiteral("--%1 %2").arg(opt.names().first(), cl.value(opt)));
-        target = decltype(target + 0)(v);
+        target = std::remove_reference_t<decltype(target)>(v);
         return true;
     };
     emu::RegistrarOptions::Memory &m = options.memory;

@@ -15,6 +15,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 class TForm6::View final : public transfer::View {
@@ -23,7 +25,8 @@ public:
     void processEvents() override { QCoreApplication::processEvents(); }
     void progress(qint64 value, qint64 maximum) override
     {
-        m_form.m_progress->setMaximum(int(qMin<qint64>(maximum, INT_MAX)));
+        // A maximum of 0 would turn the bar into a busy indicator.
+        m_form.m_progress->setMaximum(int(std::clamp<qint64>(maximum, 1, INT_MAX)));
         m_form.m_progress->setValue(int(qMin<qint64>(value, INT_MAX)));
         m_form.m_progress->repaint();
     }
