@@ -99,8 +99,6 @@ public:
     int framesReceived() const { return m_framesReceived; }
     int repeatsAnswered() const { return m_repeatsAnswered; }
     const Options &options() const { return m_state.options; }
-    // What the registrar remembers, for tests to look at (the flash memory, the logo).
-    const State &state() const { return m_state; }
 
     // The registrar's clock: the computer's clock plus an offset set by command 0x20.
     QDateTime now() const { return m_state.now(); }
