@@ -153,6 +153,10 @@ void MainWindowOps::findRegistrar(const std::function<void()> &idle)
         return;
     QStringList ports = m_model.ports;
     ports.removeAll(kEmulatorEntry);
+    // The bank terminal's port is not the registrar's: a registrar frame sent to the
+    // terminal could be taken for one of its own messages.
+    if (m_model.terminalGroupVisible && m_model.terminalPortIndex >= 0)
+        ports.removeAll(m_model.terminalPorts.value(m_model.terminalPortIndex));
     ports = RegistrarSearch::registrarFirst(ports, m_app.state().virtualPortName);
 
     // Nothing else to press while the ports are tried, but the way to stop.

@@ -11,6 +11,7 @@
 #include "ui/ui_screens.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -27,9 +28,11 @@ struct Rig {
     std::unique_ptr<DesktopPlatform> platform;
     std::unique_ptr<MainWindow> window;
 
-    explicit Rig(const QStringList &ports)
+    explicit Rig(const QStringList &ports, bool bankTerminal = false)
     {
         IniFile(dir.filePath(QStringLiteral("dizivu.ini"))).writeString(QStringLiteral("Fiscal Printer"), QStringLiteral("Reply"), QStringLiteral("0"));
+        if (bankTerminal)
+            IniFile(dir.filePath(QStringLiteral("dizivu.ini"))).writeString(QStringLiteral("Communication"), QStringLiteral("Terminal"), QStringLiteral("1"));
         app = std::make_unique<Application>(prompter, clock, dir.filePath(QStringLiteral("dizivu.ini")));
         platform = std::make_unique<DesktopPlatform>(*app);
         MainWindowPlatform p = platform->make();
@@ -130,6 +133,23 @@ private slots:
         QVERIFY(rig.find<QPushButton>(QStringLiteral("serialConnectButton"))->isEnabled());
         QVERIFY(rig.find<QPushButton>(QStringLiteral("closeButton"))->isEnabled());
         QCOMPARE(rig.find<QComboBox>(QStringLiteral("speedCombo"))->currentIndex(), speedBefore);
+    }
+
+    void theBankTerminalsPortIsNotSearched()
+    {
+        // The only port is the one chosen for the bank terminal: no registrar frame goes
+        // there, so nothing is found even though a registrar would answer on it.
+        QTemporaryDir journalDir;
+        const QString journal = journalDir.filePath(QStringLiteral("journal"));
+        EmulatorProcess registrar({QStringLiteral("--journal"), journal});
+        QVERIFY(!registrar.path().isEmpty());
+        Rig rig({registrar.path()}, true);
+        QCOMPARE(rig.find<QComboBox>(QStringLiteral("terminalPortCombo"))->currentText(), registrar.path());
+        QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("findRegistrarButton")), Qt::LeftButton);
+        QVERIFY(rig.prompter.questions().isEmpty());
+        registrar.stop();
+        QFile carriedOut(journal);
+        QVERIFY(!carriedOut.open(QIODevice::ReadOnly) || carriedOut.readAll().isEmpty());
     }
 
     void portsThatCannotBeOpenedAreNamedWhenNothingIsFound()
