@@ -97,6 +97,10 @@ struct State {
         QList<QByteArray> lines; // as printed
     };
     QList<StoredReceipt> receiptJournal; // closed fiscal receipts, for copies
+    // Cash in and out, receipt copies (the cash domain): the operators a cash movement
+    // may name, and the most copies one command prints.
+    static constexpr int kOperators = 16;
+    static constexpr int kMaxCopiesAtOnce = 500;
     int lastZReportNumber = 0;
     struct ZReport {
         int number = 0;
