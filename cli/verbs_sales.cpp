@@ -1,10 +1,12 @@
 #include "cli/verbs.h"
 
+#include "cli/load_goods_verb.h"
+
 namespace cli {
 
 QList<Verb> salesVerbs()
 {
-    return {};
+    return {loadGoodsVerb()};
 }
 
 } // namespace cli
