@@ -27,6 +27,7 @@ Outcome closeNonFiscalReceipt(State &s, const Fields &)
     if (s.receiptState != State::kNonFiscalOpen)
         return refuse(errorClass::sales);
     s.receiptState = State::kReceiptClosed;
+    s.endDocument();
     return {};
 }
 

@@ -16,8 +16,8 @@
 // handler per command, declare it below and call it in registerAllDomains(). The state
 // the domain needs goes into its own group of State (state.h). Domains still to come and
 // their commands: reports (0xA1-0xA6), fiscal setup (0x40-0x48), memory (logo 0x29 and
-// 0x31, flash, firmware 0xE7/0xE8), network (servers, events, WiFi, modem). The display
-// (0x81) and the drawer (0x83) belong with the identity domain.
+// 0x31, flash, firmware 0xE7/0xE8), network (servers, events, WiFi, modem). The drawer
+// (0x83) belongs with the identity domain, the customer display (0x81) with sales.
 namespace emu {
 
 // What a command comes back with: the error word ("0000": done) and the reply's data.

@@ -99,8 +99,10 @@ std::array<quint8, 6> Registrar::status() const
             b |= 0x80;
         return s;
     }
-    // Every status byte goes out with bit 7 set; byte 2 carries the receipt state.
-    return {0x80, 0x80, quint8(0x80 | (m_state.receiptState & 0x0F)), 0x80, 0x80, 0x80};
+    // Every status byte goes out with bit 7 set; byte 2 carries the receipt state and
+    // the return-receipt bit.
+    const quint8 receipt = quint8((m_state.receiptState & 0x0F) | (m_state.receiptIsReturn ? 0x10 : 0));
+    return {0x80, 0x80, quint8(0x80 | receipt), 0x80, 0x80, 0x80};
 }
 
 Outcome Registrar::execute(const Request &r)

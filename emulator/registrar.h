@@ -86,6 +86,9 @@ public:
     const QList<QByteArray> &paperTape() const { return m_state.paperTape; }
     // The receipt state reported in bits 0-3 of status byte 2 (0 closed, 5 non-fiscal open).
     int receiptState() const { return m_state.receiptState; }
+    // Everything the registrar remembers, for tests that check what a sequence left.
+    const State &state() const { return m_state; }
+    State &state() { return m_state; }
     int framesReceived() const { return m_framesReceived; }
     int repeatsAnswered() const { return m_repeatsAnswered; }
     const Options &options() const { return m_state.options; }

@@ -48,8 +48,17 @@ struct State {
 
     // Receipts: the state reported in bits 0-3 of status byte 2.
     static constexpr int kReceiptClosed = 0;
+    static constexpr int kReceiptHeader = 1;   // a fiscal receipt opened, nothing sold yet
+    static constexpr int kReceiptSale = 2;     // at least one sale
+    static constexpr int kReceiptPayment = 3;  // paid in part
+    static constexpr int kReceiptComplete = 4; // paid in full, waiting for the close
     static constexpr int kNonFiscalOpen = 5;
+    static constexpr int kReceiptSubtotal = 6; // a discount or surcharge on the sum given
+    static constexpr int kCashReceiptOpen = 7; // a cash deposit or withdrawal receipt
+    static constexpr int kReceiptVoiding = 9;  // between the start and the end of a void
     int receiptState = kReceiptClosed;
+    // Bit 0x10 of status byte 2: the open receipt is a return receipt.
+    bool receiptIsReturn = false;
 
     // The paper tape: every line the registrar prints, in its code page, in order. Every
     // domain prints through print() and ends each document (a receipt, a report, a copy)
@@ -110,6 +119,49 @@ struct State {
         int receipts = 0;
     };
     QList<ZReport> fiscalMemory; // every Z report, in order
+
+    // The open fiscal receipt, kept by the sales domain. Amounts in hundredths.
+    struct ReceiptItem {
+        qint64 goodsCode = 0;
+        qint64 quantityMilli = 0;
+        qint64 priceCents = 0;
+        qint64 sumCents = 0;      // quantity times price
+        qint64 discountCents = 0; // the item's own discount (<0) or surcharge (>0)
+        int discountCommand = 0;  // the command that gave it (0: none) and its value as sent
+        qint64 discountValue = 0;
+        qint64 recipient = -1;    // the recipient of a sale with its own recipient number
+        int voidStep = 0;         // while voiding: 1 the sale named again, 2 its discount too
+    };
+    struct OpenReceipt {
+        int operatorNumber = 1;
+        QList<ReceiptItem> items;
+        qint64 subtotalDiscountCents = 0;
+        bool lastWasSale = false;        // an item discount applies to the sale just made
+        int stageBeforeVoiding = 0;
+        int voidLast = -1;               // the item named last while voiding
+        qint64 paidCents = 0;
+        QMap<int, qint64> paymentsCents; // by payment type
+        qint64 changeCents = 0;
+        qsizetype tapeStart = 0;         // where its lines begin on the paper tape
+        qint64 itemsTotalCents() const
+        {
+            qint64 t = 0;
+            for (const ReceiptItem &i : items)
+                t += i.sumCents + i.discountCents;
+            return t;
+        }
+        qint64 totalCents() const { return itemsTotalCents() + subtotalDiscountCents; }
+    };
+    OpenReceipt receipt;
+    qint64 dayReturnPaymentsCents = 0; // paid back in return receipts, all types
+    struct CardRecord {
+        int paymentType = 0;
+        qint64 amountCents = 0;
+        QByteArray transactionId;
+    };
+    QList<CardRecord> cardPayments; // every card payment recorded with 0x78
+    // The customer display's two lines.
+    QByteArray displayTop, displayBottom;
 };
 
 } // namespace emu
