@@ -29,8 +29,8 @@ QByteArray money(qint64 cents)
     return (cents < 0 ? "-" : "") + QByteArray::number(a / 100) + '.' + QByteArray::number(a % 100).rightJustified(2, '0');
 }
 
-// A whole number from 1 up; false when the field is not one.
-bool positiveNumber(const QByteArray &text, int &n)
+// A whole number of up to nine digits; false when the field is not one.
+bool wholeNumber(const QByteArray &text, int &n)
 {
     if (text.isEmpty() || text.size() > 9)
         return false;
@@ -41,22 +41,35 @@ bool positiveNumber(const QByteArray &text, int &n)
     return true;
 }
 
-// The movement itself, once its fields are checked: into or out of the drawer, onto the
-// day's totals and the tape. Money taken out must be in the drawer.
-Outcome moveCash(State &s, qint64 cents)
+// Money taken out must be in the drawer.
+bool coveredByDrawer(const State &s, qint64 cents)
 {
-    if (cents < 0 && -cents > s.cashInDrawerCents)
-        return refuse(errorClass::sales, 8);
+    return cents >= 0 || -cents <= s.cashInDrawerCents;
+}
+
+// The movement's lines, with what the drawer holds after it.
+void printMovement(State &s, qint64 cents)
+{
+    s.print(cents > 0 ? toCp1251(QStringLiteral("СЛУЖЕБНЫЙ ВНОС")) : toCp1251(QStringLiteral("СЛУЖЕБНОЕ ИЗЪЯТИЕ")));
+    s.print(toCp1251(QStringLiteral("СУММА ")) + money(cents < 0 ? -cents : cents));
+    s.print(toCp1251(QStringLiteral("В КАССЕ ")) + money(s.cashInDrawerCents + cents));
+}
+
+// Into or out of the drawer, onto the day's totals.
+void applyMovement(State &s, qint64 cents)
+{
     s.cashInDrawerCents += cents;
     if (cents > 0)
         s.dayDepositsCents += cents;
     else
         s.dayWithdrawalsCents -= cents;
-    s.print(cents > 0 ? toCp1251(QStringLiteral("СЛУЖЕБНЫЙ ВНОС")) : toCp1251(QStringLiteral("СЛУЖЕБНОЕ ИЗЪЯТИЕ")));
-    s.print(toCp1251(QStringLiteral("СУММА ")) + money(cents < 0 ? -cents : cents));
-    s.print(toCp1251(QStringLiteral("В КАССЕ ")) + money(s.cashInDrawerCents));
+}
+
+// The reply of a movement: the cash in the drawer once it is done.
+Outcome drawerAfter(const State &s, qint64 cents)
+{
     Outcome o;
-    o.data = money(s.cashInDrawerCents) + ';';
+    o.data = money(s.cashInDrawerCents + cents) + ';';
     return o;
 }
 
@@ -79,7 +92,7 @@ bool amountField(const Fields &f, qint64 &cents, Outcome &refusal)
 Outcome cashInOut(State &s, const Fields &f)
 {
     int operatorNumber = 0;
-    if (!positiveNumber(f.value(1), operatorNumber))
+    if (!wholeNumber(f.value(1), operatorNumber))
         return refuse(errorClass::fieldFormat, 2);
     if (operatorNumber < 1 || operatorNumber > State::kOperators)
         return refuse(errorClass::fieldRange, 2);
@@ -89,11 +102,46 @@ Outcome cashInOut(State &s, const Fields &f)
         return refusal;
     if (s.receiptState != State::kReceiptClosed)
         return refuse(errorClass::sales, 0);
-    const Outcome o = moveCash(s, cents);
-    if (o.errorWord == "0000")
-        s.endDocument();
+    if (!coveredByDrawer(s, cents))
+        return refuse(errorClass::sales, 8);
+    const Outcome o = drawerAfter(s, cents);
+    printMovement(s, cents);
+    applyMovement(s, cents);
+    s.endDocument();
     return o;
 }
+
+// 0x77: the one movement of an open cash receipt (field 2 is 0); it takes effect when the
+// receipt closes.
+Outcome cashInOutInReceipt(State &s, const Fields &f)
+{
+    int field = 0;
+    if (!wholeNumber(f.value(1), field))
+        return refuse(errorClass::fieldFormat, 2);
+    if (field != 0)
+        return refuse(errorClass::fieldRange, 2);
+    qint64 cents = 0;
+    Outcome refusal;
+    if (!amountField(f, cents, refusal))
+        return refusal;
+    if (s.receiptState != State::kCashReceiptOpen || s.receipt.cashMoveCents != 0)
+        return refuse(errorClass::sales, 0);
+    if (!coveredByDrawer(s, cents))
+        return refuse(errorClass::sales, 8);
+    printMovement(s, cents);
+    s.receipt.cashMoveCents = cents;
+    return drawerAfter(s, cents);
+}
+
+} // namespace
+
+void settleCashReceipt(State &s)
+{
+    applyMovement(s, s.receipt.cashMoveCents);
+    s.receipt.cashMoveCents = 0;
+}
+
+namespace {
 
 // The receipts of the journal with running numbers first to last, all of them or none.
 bool journalRange(const State &s, int first, int last, QList<const State::StoredReceipt *> &out)
@@ -125,9 +173,9 @@ void printCopies(State &s, const QList<const State::StoredReceipt *> &receipts)
 Outcome copies(State &s, const Fields &f)
 {
     int first = 0, last = 0;
-    if (!positiveNumber(f.value(1), first))
+    if (!wholeNumber(f.value(1), first))
         return refuse(errorClass::fieldFormat, 2);
-    if (!positiveNumber(f.value(2), last))
+    if (!wholeNumber(f.value(2), last))
         return refuse(errorClass::fieldFormat, 3);
     if (first < 1)
         return refuse(errorClass::fieldRange, 2);
@@ -218,6 +266,7 @@ Outcome searchControlTape(State &s, const Fields &f)
 void registerCash(HandlerTable &table)
 {
     table.add(cmd::CashInOut, cashInOut);
+    table.add(cmd::CashInOutVariant, cashInOutInReceipt);
     table.add(cmd::CopiesByRunningNumber, copiesByRunningNumber);
     table.add(cmd::CopiesByDocumentNumber, copiesByDocumentNumber);
     table.add(cmd::SearchControlTape, searchControlTape);

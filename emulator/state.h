@@ -143,6 +143,9 @@ struct State {
         QMap<int, qint64> paymentsCents; // by payment type
         qint64 changeCents = 0;
         qsizetype tapeStart = 0;         // where its lines begin on the paper tape
+        // A cash receipt's deposit (>0) or withdrawal (<0), given with 0x77; it reaches the
+        // drawer when the receipt closes, and never when it is voided.
+        qint64 cashMoveCents = 0;
         qint64 itemsTotalCents() const
         {
             qint64 t = 0;

@@ -86,6 +86,38 @@ private slots:
         QCOMPARE(c.state.cashInDrawerCents, 0);
     }
 
+    void receiptMovementTakesEffectAtTheClose()
+    {
+        emu::HandlerTable all;
+        emu::registerAllDomains(all);
+        emu::State s;
+        s.cashInDrawerCents = 500;
+        const auto run = [&](cmd::Code code, const QByteArray &p) { return all.find(code)(s, emu::fieldsOf(p)); };
+
+        // Only inside a cash receipt, and only once in it.
+        QCOMPARE(run(cmd::CashInOutVariant, "482913;0;1.00;").errorWord, QByteArray("000B"));
+        QCOMPARE(run(cmd::OpenFiscalReceipt, "482913;1;0;2;").errorWord, QByteArray("0000"));
+        QCOMPARE(run(cmd::CashInOutVariant, "482913;0;-5.01;").errorWord, QByteArray("080B"));
+        QCOMPARE(run(cmd::CashInOutVariant, "482913;1;-1.00;").errorWord, QByteArray("0204"));
+        const emu::Outcome o = run(cmd::CashInOutVariant, "482913;0;-1.00;");
+        QCOMPARE(o.errorWord, QByteArray("0000"));
+        QCOMPARE(o.data, QByteArray("4.00;"));
+        QCOMPARE(run(cmd::CashInOutVariant, "482913;0;-1.00;").errorWord, QByteArray("000B"));
+        QCOMPARE(s.cashInDrawerCents, 500);
+        QCOMPARE(run(cmd::CloseFiscalReceipt, "482913;0;").errorWord, QByteArray("0000"));
+        QCOMPARE(s.cashInDrawerCents, 400);
+        QCOMPARE(s.dayWithdrawalsCents, 100);
+
+        // A voided cash receipt moves nothing.
+        QCOMPARE(run(cmd::OpenFiscalReceipt, "482913;1;0;2;").errorWord, QByteArray("0000"));
+        QCOMPARE(run(cmd::CashInOutVariant, "482913;0;2.50;").errorWord, QByteArray("0000"));
+        QCOMPARE(run(cmd::VoidOperation, "482913;0;").errorWord, QByteArray("0000"));
+        QCOMPARE(s.cashInDrawerCents, 400);
+        QCOMPARE(s.dayDepositsCents, 0);
+        QCOMPARE(run(cmd::OpenFiscalReceipt, "482913;1;0;2;").errorWord, QByteArray("0000"));
+        QCOMPARE(run(cmd::CashInOutVariant, "482913;0;2.50;").errorWord, QByteArray("0000"));
+    }
+
     void copiesByNumber()
     {
         Cash c;
