@@ -57,14 +57,19 @@ bool GoodsLoader::readFile(const QString &path, QStringList &lines, QString &err
         error = u"Не удалось прочитать файл "_s + path + u": "_s + file.errorString();
         return false;
     }
+    lines = linesOfFile(bytes);
+    return true;
+}
+
+QStringList GoodsLoader::linesOfFile(const QByteArray &bytes)
+{
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         text = code_page::fromDevice(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    lines = linesOf(text);
-    return true;
+    return linesOf(text);
 }
 
 namespace {

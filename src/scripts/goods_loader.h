@@ -51,6 +51,8 @@ public:
     // CR LF, and a final line end does not make an empty line of its own. False, with the
     // reason in `error`, when the file cannot be read.
     static bool readFile(const QString &path, QStringList &lines, QString &error);
+    // The lines of a goods list file's content, by the rule above.
+    static QStringList linesOfFile(const QByteArray &bytes);
     // The lines of the screen's text, by the same rule as a file.
     static QStringList linesOf(const QString &text);
 
