@@ -14,11 +14,11 @@ TForm9::TForm9(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
 {
     setWindowTitle(CashOperations::kCaption);
     m_password = kit::passwordEdit(this);
-    m_amount = kit::edit(u"amountEdit"_s, this, 14);
+    m_amount = kit::edit(u"amountEdit"_s, this, 10);
     m_amount->setText(u"1.00"_s);
-    m_operator = kit::edit(u"operatorEdit"_s, this, 14);
+    m_operator = kit::edit(u"operatorEdit"_s, this, 10);
     m_operator->setText(u"1"_s);
-    m_cash = kit::display(u"cashEdit"_s, this, 14);
+    m_cash = kit::display(u"cashEdit"_s, this, 10);
     auto *depositButton = kit::button(u"Служебный внос"_s, u"depositButton"_s, this);
     auto *withdrawButton = kit::button(u"Служебное изъятие"_s, u"withdrawButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);

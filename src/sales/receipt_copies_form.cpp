@@ -21,9 +21,9 @@ TForm41::TForm41(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
 {
     setWindowTitle(ReceiptCopies::kCaption);
     m_password = kit::passwordEdit(this);
-    m_first = kit::edit(u"firstNumberEdit"_s, this, 10);
+    m_first = kit::edit(u"firstNumberEdit"_s, this, 6);
     m_first->setText(u"1"_s);
-    m_last = kit::edit(u"lastNumberEdit"_s, this, 10);
+    m_last = kit::edit(u"lastNumberEdit"_s, this, 6);
     m_last->setText(u"1"_s);
     auto *copyButton = kit::button(u"Копия чека"_s, u"copyButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
@@ -75,6 +75,9 @@ NumberLabel *numberLabel(const QString &name, QWidget *parent)
     auto *label = new NumberLabel(parent);
     label->setObjectName(name);
     label->setMinimumWidth(kit::charsWidth(label, 8));
+    // A box even when blank, so the place to click is seen before the first search.
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setFrameShadow(QFrame::Sunken);
     label->setCursor(Qt::PointingHandCursor);
     return label;
 }
@@ -103,9 +106,9 @@ TForm54::TForm54(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_print->setObjectName(u"printDocumentsCheckBox"_s);
     m_firstFound = numberLabel(u"firstFoundLabel"_s, this);
     m_lastFound = numberLabel(u"lastFoundLabel"_s, this);
-    m_startNumber = kit::edit(u"startNumberEdit"_s, this, 10);
+    m_startNumber = kit::edit(u"startNumberEdit"_s, this, 6);
     m_startNumber->setText(u"1"_s);
-    m_endNumber = kit::edit(u"endNumberEdit"_s, this, 10);
+    m_endNumber = kit::edit(u"endNumberEdit"_s, this, 6);
     m_endNumber->setText(u"1"_s);
     auto *searchButton = kit::button(u"Выполнить"_s, u"searchButton"_s, this);
     auto *copyButton = kit::button(u"Выполнить"_s, u"copyByNumbersButton"_s, this);
