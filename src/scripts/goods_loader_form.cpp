@@ -60,7 +60,7 @@ TForm20::TForm20(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     connect(exitButton, &QPushButton::clicked, this, &TForm20::reject);
 }
 
-QString TForm20::fileName() const
+QString TForm20::goodsFileName() const
 {
     return m_fileName->text();
 }
@@ -70,11 +70,15 @@ QStringList TForm20::goodsLines() const
     return GoodsLoader::linesOf(m_lines->toPlainText());
 }
 
-bool TForm20::loadChosenFile()
+void TForm20::loadChosenFile()
 {
     const QString path = m_ops.chooseFile();
-    if (path.isEmpty())
-        return false;
+    if (!path.isEmpty())
+        loadGoodsFile(path);
+}
+
+bool TForm20::loadGoodsFile(const QString &path)
+{
     QStringList lines;
     QString error;
     if (!GoodsLoader::readFile(path, lines, error)) {
