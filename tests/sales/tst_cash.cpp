@@ -6,6 +6,7 @@
 #include "sales/sales_screens.h"
 
 #include "support/emulated_app.h"
+#include "support/executed_text.h"
 #include "support/screen_rig.h"
 
 #include <QLineEdit>
@@ -39,16 +40,7 @@ struct Bench : EmulatedApp {
         app.state().modelName = model;
         app.state().softwareVersion = version;
     }
-    // The commands the registrar carried out, as "CC parameters", and what it answered.
-    QStringList executed() const
-    {
-        QStringList out;
-        for (const emu::Executed &e : registrar.journal())
-            out << QStringLiteral("%1 %2 %3")
-                       .arg(e.code, 2, 16, QLatin1Char('0'))
-                       .arg(QString::fromLatin1(e.parameters), QString::fromLatin1(e.errorWord));
-        return out;
-    }
+    QStringList executed() const { return executedText(registrar); }
     qint64 drawer() const { return registrar.state().cashInDrawerCents; }
 };
 

@@ -5,6 +5,7 @@
 #include "sales/sales_screens.h"
 
 #include "support/emulated_app.h"
+#include "support/executed_text.h"
 #include "support/screen_rig.h"
 
 #include <QCheckBox>
@@ -30,15 +31,7 @@ struct Bench : EmulatedApp {
         journal.append({1, kNoon, {"ЧЕК 1"}});
         journal.append({2, kNoon.addSecs(300), {"ЧЕК 2"}});
     }
-    QStringList executed() const
-    {
-        QStringList out;
-        for (const emu::Executed &e : registrar.journal())
-            out << QStringLiteral("%1 %2 %3")
-                       .arg(e.code, 2, 16, QLatin1Char('0'))
-                       .arg(QString::fromLatin1(e.parameters), QString::fromLatin1(e.errorWord));
-        return out;
-    }
+    QStringList executed() const { return executedText(registrar); }
     void silence()
     {
         for (int i = 0; i < 10; ++i)

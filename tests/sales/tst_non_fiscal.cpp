@@ -6,6 +6,7 @@
 #include "sales/sales_screens.h"
 
 #include "support/emulated_app.h"
+#include "support/executed_text.h"
 #include "support/screen_rig.h"
 
 #include <QLineEdit>
@@ -29,15 +30,7 @@ struct Bench : EmulatedApp {
             out << QStringLiteral("%1 %2").arg(quint8(f.at(3)), 2, 16, QLatin1Char('0')).arg(QString::fromLatin1(f.mid(4, f.size() - 10)));
         return out;
     }
-    QStringList executed() const
-    {
-        QStringList out;
-        for (const emu::Executed &e : registrar.journal())
-            out << QStringLiteral("%1 %2 %3")
-                       .arg(e.code, 2, 16, QLatin1Char('0'))
-                       .arg(QString::fromLatin1(e.parameters), QString::fromLatin1(e.errorWord));
-        return out;
-    }
+    QStringList executed() const { return executedText(registrar); }
 };
 
 } // namespace
