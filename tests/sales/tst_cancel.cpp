@@ -74,12 +74,9 @@ private slots:
         QTest::newRow("none") << 0x00 << false << false << kNoReceipt;
         QTest::newRow("none, return bit") << 0x10 << false << false << kNoReceipt;
         QTest::newRow("non-fiscal") << 0x05 << true << false << QStringLiteral("Открыт нефискальный чек");
-        QTest::newRow("non-fiscal, return bit") << 0x15 << true << false << QStringLiteral("Открыт нефискальный чек");
         QTest::newRow("return, stage 4") << 0x14 << true << true << kOpenReturn;
-        QTest::newRow("return, stage 6") << 0x16 << true << true << kOpenReturn;
         QTest::newRow("return, stage 2") << 0x12 << false << true << kOpenReturn;
         QTest::newRow("fiscal, stage 4") << 0x04 << true << true << kOpenFiscal;
-        QTest::newRow("fiscal, stage 7") << 0x07 << true << true << kOpenFiscal;
         QTest::newRow("fiscal, stage 1") << 0x01 << false << true << kOpenFiscal;
         QTest::newRow("fiscal, stage 9") << 0x09 << false << true << kOpenFiscal;
     }
