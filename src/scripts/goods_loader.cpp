@@ -115,6 +115,12 @@ GoodsLoader::Tally GoodsLoader::write(const QString &password, const QStringList
             break;
         case Verdict::Kind::NoReply:
             ++t.timedOut;
+            // Without a device every further line would only fail the same way, each
+            // with its own message.
+            if (!m_app.link().activeTransport()) {
+                t.notSent = int(lines.size()) - i - 1;
+                t.timedOut += t.notSent;
+            }
             break;
         case Verdict::Kind::Nak:
         case Verdict::Kind::ChecksumMismatch:
@@ -130,6 +136,8 @@ GoodsLoader::Tally GoodsLoader::write(const QString &password, const QStringList
         }
         if (progress)
             progress(i + 1, v, t);
+        if (t.notSent > 0)
+            break;
     }
     return t;
 }
@@ -143,6 +151,8 @@ QString GoodsLoader::summary(const Tally &t)
         if (!t.firstRefusal.isEmpty())
             text += u"\n"_s + t.firstRefusal;
     }
+    if (t.notSent > 0)
+        text += u"\n\nНет связи с регистратором: не отправлено строк: "_s + QString::number(t.notSent) + u"."_s;
     if (t.linkFaults > 0)
         text += u"\n\nСтрок без подтверждения регистратора (NAK или ошибка контрольной суммы): "_s
               + QString::number(t.linkFaults) + u"."_s;

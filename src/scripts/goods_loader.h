@@ -28,6 +28,9 @@ public:
         int refused = 0;    // refused by the registrar, or not sent because the line cannot go out
         int timedOut = 0;   // no reply
         int linkFaults = 0; // NAK or check mismatch
+        // Lines left unsent because the link lost its device (the link has said so once);
+        // counted among the timed out as well.
+        int notSent = 0;
         // The first refused line (counted from 1) and why, for the closing report.
         int firstRefusedLine = 0;
         QString firstRefusal;
@@ -60,7 +63,8 @@ public:
     // password + ";" + the line. A line the registrar refuses or that gets no reply does
     // not stop the loading. A line that cannot go out as one parameter string (a control
     // character, a character Windows-1251 lacks, longer than a frame holds) is not sent
-    // and counts as refused. A password that cannot go out refuses the whole run before
+    // and counts as refused. When the link has no device (the connection was lost) the
+    // loading stops there. A password that cannot go out refuses the whole run before
     // anything is sent, with its message shown (`runRefusal`).
     Tally write(const QString &password, const QStringList &lines, const Progress &progress = {});
     // The closing message of a run: "Завершено", and what was refused, when anything was.

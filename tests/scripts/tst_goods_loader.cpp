@@ -148,6 +148,21 @@ private slots:
         QVERIFY(b.prompter.messages().last().startsWith(QStringLiteral("Завершено\n\nНе записано строк: 1 (первая - строка 3).")));
     }
 
+    // Without a device the loading stops at the first line sent, with the link's one
+    // message, instead of a message for every line.
+    void noDeviceStopsTheLoading()
+    {
+        EmulatedApp e({}, false);
+        GoodsLoader loader(e.app);
+        const GoodsLoader::Tally t = loader.write("482913", {"\x01bad", kBread, kMilk, kBread});
+        QCOMPARE(t.refused, 1);
+        QCOMPARE(t.sent, 1);
+        QCOMPARE(t.timedOut, 3);
+        QCOMPARE(t.notSent, 2);
+        QCOMPARE(e.prompter.messages().size(), 1);
+        QVERIFY(GoodsLoader::summary(t).contains(QStringLiteral("не отправлено строк: 2.")));
+    }
+
     void unreadableFileChangesNothing()
     {
         Bench b;
