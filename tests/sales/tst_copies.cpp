@@ -1,4 +1,6 @@
 // Receipt copies: by running numbers (TForm41) and from the electronic journal (TForm54).
+#include "commands/command_codes.h"
+#include "commands/command_wrappers.h"
 #include "emulator/registrar.h"
 #include "sales/receipt_copies.h"
 #include "sales/receipt_copies_form.h"
@@ -68,6 +70,29 @@ private slots:
         QVERIFY(b.registrar.paperTape().contains("ЧЕК 2"));
         QCOMPARE(w(form, "errorWordEdit")->text(), QStringLiteral("0000"));
         QVERIFY(b.prompter.messages().isEmpty());
+    }
+
+    // A receipt the registrar itself stored when it closed.
+    void copyOfASoldReceipt()
+    {
+        Bench b;
+        b.registrar.state().receiptJournal.clear();
+        int code = 0;
+        const QString pw = QStringLiteral("482913");
+        b.app.execute(cmd::AddGoods, "482913;101;Bread;12.50;1;1;");
+        b.app.execute(OpenFiscalReceipt, pw, 1, 0, 0, code);
+        b.app.execute(SellItem, pw, qint64(101), 2.0, 12.5, code);
+        b.app.execute(printTotal, pw, false, code);
+        b.app.execute(payReceipt, pw, 0, 30.0, code);
+        b.app.execute(closeReceipt, pw, code);
+        QCOMPARE(b.executed().last(), QStringLiteral("65 482913;0; 0000"));
+        const QList<QByteArray> receipt = b.registrar.state().receiptJournal.value(0).lines;
+        QVERIFY(!receipt.isEmpty());
+
+        b.registrar.state().paperTape.clear();
+        QVERIFY(b.ops.copyByRunningNumbers(pw, "1", "1").ok());
+        for (const QByteArray &line : receipt)
+            QVERIFY(b.registrar.paperTape().contains(line));
     }
 
     // The copy failed with the non-fiscal receipt open: it is closed again, and the
