@@ -40,6 +40,78 @@ QByteArray usage()
     return text;
 }
 
+// dizivu-cli --help: every global option and every verb, the groups' verbs included.
+// The manual page is made from this text: a line "Heading:" at the left margin opens a
+// section, and the first line is "NAME - what it is".
+QByteArray help()
+{
+    QByteArray text =
+        "dizivu-cli - the fiscal registrar's command link without a window\n"
+        "\n"
+        "Usage:\n"
+        "  dizivu-cli [OPTIONS] VERB [ARGUMENTS]\n"
+        "  dizivu-cli --help\n"
+        "\n"
+        "Options:\n"
+        "  --port PATH         the registrar's serial port: a name (ttyUSB0, ttyACM0) or a path\n"
+        "  --usb               the registrar's USB bulk endpoints instead of a serial port\n"
+        "  --usb-library PATH  the libusb-0.1 library to load (default: the system's)\n"
+        "  --speed N           baud rate of the serial port (default 9600)\n"
+        "  --reply N           how often a failed exchange is repeated (default 1)\n"
+        "  --password P        the password the operations' password input takes (default 482913);\n"
+        "                      an operation's fixed passwords stay fixed\n"
+        "  --log NAME          write the exchange log to NAME\n"
+        "  --no-comments       only the frames in the exchange log, no comment lines\n"
+        "  --no-startup        no start-up frame when the serial port opens\n"
+        "  --startup           the start-up frame when the serial port opens (the default)\n"
+        "  -h, --help          this text\n"
+        "\n"
+        "Verbs:\n"
+        "  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
+        "                      send commands; CODE is two hexadecimal digits from 20 to FF,\n"
+        "                      PARAMS the parameter string (\"482913;\"); one key=value block each\n"
+        "  run SCRIPT [--quiet] [--from N] [--step]\n"
+        "                      run a script file of commands\n"
+        "  ports               list the serial ports, the registrar's virtual COM port marked\n"
+        "  commands            list the command catalogue\n"
+        "  decode WORD         the message of an error word (four hexadecimal digits, as 0F03)\n";
+    for (const Verb &v : extraVerbs())
+        for (const QByteArray &line : QByteArray(v.usage).split('\n'))
+            text += "  " + line + "\n";
+    text +=
+        "\n"
+        "Output:\n"
+        "  Results go to standard output as key=value lines, blocks separated by an empty\n"
+        "  line; messages, progress and warnings go to standard error.\n"
+        "\n"
+        "Exit status:\n"
+        "  0    success\n"
+        "  1    the registrar answered with an error word\n"
+        "  2    no reply (detect: no registrar found)\n"
+        "  3    NAK or check-character mismatch\n"
+        "  4    bad arguments, a port or a file that cannot be opened\n"
+        "  5    input refused before anything was sent\n"
+        "  130  interrupted (Ctrl-C, SIGTERM)\n";
+    return text;
+}
+
+// Whether the global options, before the verb, ask for the help text.
+bool helpAsked(const QStringList &args)
+{
+    static const QStringList withValue = {QStringLiteral("--port"), QStringLiteral("--speed"), QStringLiteral("--reply"),
+                                          QStringLiteral("--usb-library"), QStringLiteral("--log"),
+                                          QStringLiteral("--password")};
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h"))
+            return true;
+        if (withValue.contains(args[i]))
+            ++i;
+        else if (!args[i].startsWith(QLatin1Char('-')))
+            return false;
+    }
+    return false;
+}
+
 bool isHexDigits(const QString &s)
 {
     if (s.isEmpty())
@@ -266,6 +338,10 @@ int send(const Options &o, FILE *out, FILE *err)
 
 int run(const QStringList &args, FILE *out, FILE *err)
 {
+    if (helpAsked(args)) {
+        print(out, help());
+        return Success;
+    }
     Options o;
     QString error;
     if (!parseOptions(args, o, error)) {

@@ -1,10 +1,182 @@
+// dizivu-cli's reports: the daily, goods, periodic and additional reports and the free
+// resources, through the same operations as their screens.
 #include "cli/verbs.h"
+
+#include "app/application.h"
+#include "cli/cli_prompter.h"
+#include "cli/connection.h"
+#include "cli/report_args.h"
+#include "cli/send_command.h"
+#include "commands/command_codes.h"
+#include "commands/command_wrappers.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
+#include "reports/additional_reports.h"
+#include "reports/daily_reports.h"
+#include "reports/goods_report.h"
+#include "reports/periodic_report.h"
+#include "reports/report_steps.h"
+#include "reports/resource_info.h"
 
 namespace cli {
 
+namespace {
+
+void print(FILE *f, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+}
+
+// Checks the connection options and the password before anything is sent; Success when
+// the verb may go on.
+Exit checkCommon(const Options &o, FILE *err)
+{
+    if (o.port.isEmpty() && !o.usb) {
+        std::fprintf(err, "dizivu-cli: --port is required\n");
+        return Usage;
+    }
+    if (!o.port.isEmpty() && o.usb) {
+        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n");
+        return Usage;
+    }
+    if (const QString refusal = report_input::passwordRefusal(o.password); !refusal.isEmpty()) {
+        print(err, refusal);
+        return Refused;
+    }
+    return Success;
+}
+
+// The registrar's software version, as the main window learns it at connection: the
+// second field of the 0x80 reply. Empty, with the failure shown, when it did not come.
+bool readVersion(Application &app, Exit &failure)
+{
+    int code = 0;
+    const CommandResult *r = app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
+    const Verdict v = code < 0 ? Verdict::refused(code) : Verdict::of(*r);
+    if (!v.ok()) {
+        app.prompter().showMessage(GoodsReport::kStatusHeading + v.message);
+        failure = exitOf(v);
+        return false;
+    }
+    app.state().softwareVersion = code_page::fromDevice(r->field(1));
+    return true;
+}
+
+Outcome<QString> runReport(Application &app, const Options &o, const ReportRequest &req)
+{
+    DailyReports daily(app);
+    AdditionalReports additional(app);
+    PeriodicReport periodic(app);
+    switch (req.kind) {
+    case ReportRequest::XReport:
+        return daily.printReport(o.password, DailyReports::XReport);
+    case ReportRequest::ZReport:
+        return daily.printReport(o.password, DailyReports::ZReport);
+    case ReportRequest::ClearTape:
+        return daily.printReport(o.password, DailyReports::ClearControlTape);
+    case ReportRequest::ControlTape:
+        return daily.printControlTape(o.password);
+    case ReportRequest::Goods:
+        return GoodsReport(app).print(o.password, req.first.isNull() ? GoodsReport::kFirstCodeDefault : req.first,
+                                      req.last.isNull() ? GoodsReport::defaultLastCode(app.state()) : req.last);
+    case ReportRequest::PeriodicByDates:
+        return periodic.byDates(o.password, req.first, req.last, req.full);
+    case ReportRequest::PeriodicByNumbers:
+        return periodic.byNumbers(o.password, req.first, req.last, req.full);
+    case ReportRequest::Departments:
+        return additional.print(o.password, AdditionalReports::Departments);
+    case ReportRequest::Operators:
+        return additional.print(o.password, AdditionalReports::Operators);
+    case ReportRequest::Tape:
+        return additional.print(o.password, AdditionalReports::ControlTape);
+    }
+    return {};
+}
+
+// Runs one verb on the connection the options ask for, after checking them: the
+// application with the command-line prompter, the port opened and closed around `body`.
+template <class Body>
+int withApplication(const Options &o, FILE *err, Body body)
+{
+    if (const Exit e = checkCommon(o, err); e != Success)
+        return e;
+    CliPrompter prompter(err);
+    Application app(prompter, SystemClock::instance());
+    if (!openConnection(app.link(), o, err))
+        return Usage;
+    const int status = body(app);
+    app.link().CloseSerial();
+    return status;
+}
+
+int report(const Options &o, FILE *out, FILE *err)
+{
+    ReportRequest req;
+    QString error;
+    if (const Exit e = parseReportArguments(o.verbArgs, req, error); e != Success) {
+        std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
+        return e;
+    }
+    return withApplication(o, err, [&](Application &app) -> int {
+        app.state().priorityLevel = app.config().level();
+        // The goods report's last code follows the software version, which the program
+        // otherwise learns at connection.
+        if (req.kind == ReportRequest::Goods && req.last.isNull()
+            && app.state().priorityLevel != QLatin1String("high")) {
+            Exit failure = Success;
+            if (!readVersion(app, failure))
+                return failure;
+        }
+        const Outcome<QString> outcome = runReport(app, o, req);
+        if (outcome.sent()) {
+            print(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
+            if (!outcome.shown.isEmpty())
+                print(out, QStringLiteral("error=") + outcome.shown);
+        }
+        return exitOf(outcome.verdict);
+    });
+}
+
+// One line a field: its caption without the closing colon and blanks, and the field as
+// the registrar sent it.
+int resources(const Options &o, FILE *out, FILE *err)
+{
+    if (!o.verbArgs.isEmpty()) {
+        std::fprintf(err, "dizivu-cli: resources takes no arguments\n");
+        return Usage;
+    }
+    return withApplication(o, err, [&](Application &app) -> int {
+        const Outcome<ResourceInfo::Resources> outcome = ResourceInfo(app).read(o.password);
+        if (!outcome.ok())
+            return exitOf(outcome.verdict);
+        // A reply without every field is a reply that did not arrive as it must.
+        if (!outcome.shown.read)
+            return LinkFault;
+        for (int i = 0; i < ResourceInfo::kFieldCount; ++i) {
+            QString caption = ResourceInfo::captions()[size_t(i)].trimmed();
+            if (caption.endsWith(QLatin1Char(':')))
+                caption.chop(1);
+            print(out, caption + QLatin1Char('=') + outcome.shown.fields[size_t(i)]);
+        }
+        return Success;
+    });
+}
+
+} // namespace
+
 QList<Verb> reportVerbs()
 {
-    return {};
+    return {
+        {"report",
+         "report x|z|clear-tape|control-tape\n"
+         "report goods [--first N] [--last N]   (without --last the software version is read first, 0x80)\n"
+         "report periodic --dates DDMMYY DDMMYY [--full]\n"
+         "report periodic --numbers N M [--full]\n"
+         "report departments|operators|tape",
+         report},
+        {"resources", "resources", resources},
+    };
 }
 
 } // namespace cli

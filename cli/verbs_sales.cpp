@@ -1,12 +1,16 @@
 #include "cli/verbs.h"
 
 #include "cli/load_goods_verb.h"
+#include "cli/receipt_verb.h"
 
 namespace cli {
 
 QList<Verb> salesVerbs()
 {
-    return {loadGoodsVerb()};
+    return {
+        {"receipt", "receipt [--terminal PORT] FILE.json", runReceipt},
+        loadGoodsVerb(),
+    };
 }
 
 } // namespace cli

@@ -1,20 +1,13 @@
 // registrar-emulator: a registrar in software on a pseudo-terminal.
 #include "emulator/pty_server.h"
 #include "emulator/registrar.h"
+#include "emulator/tape_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
-
-namespace {
-std::atomic<bool> g_stop{false};
-void onSignal(int) { g_stop.store(true); }
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -41,7 +34,13 @@ int main(int argc, char **argv)
     const QCommandLineOption journal(QStringLiteral("journal"),
         QStringLiteral("Append every command carried out to FILE, one line each: code, error word and parameters in hexadecimal, tab-separated (a repeat answered from the cache is not carried out again)."),
         QStringLiteral("FILE"));
-    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal});
+    const QCommandLineOption lineSpeed(QStringLiteral("line-speed"),
+        QStringLiteral("Answer only while the line is set to this speed (baud), as a registrar set to one speed does."),
+        QStringLiteral("BAUD"));
+    const QCommandLineOption tape(QStringLiteral("tape"),
+        QStringLiteral("Append everything the registrar prints to FILE as UTF-8 text, as it prints, with a separator line after every document."),
+        QStringLiteral("FILE"));
+    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal, lineSpeed, tape});
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -112,28 +111,26 @@ int main(int argc, char **argv)
         });
     }
 
-    emu::PtyServer server(registrar);
-    if (!server.open()) {
-        std::fprintf(stderr, "registrar-emulator: cannot create a pseudo-terminal: %s\n", qPrintable(server.errorString()));
-        return 1;
-    }
-    const QString linkPath = cl.value(link);
-    if (!linkPath.isEmpty()) {
-        QFile::remove(linkPath);
-        if (!QFile::link(server.slavePath(), linkPath)) {
-            std::fprintf(stderr, "registrar-emulator: cannot create the link %s\n", qPrintable(linkPath));
-            return 1;
+    emu::TapeFile tapeFile;
+    if (cl.isSet(tape)) {
+        QString error;
+        if (!tapeFile.open(cl.value(tape), error)) {
+            std::fprintf(stderr, "registrar-emulator: cannot write the tape %s: %s\n", qPrintable(cl.value(tape)),
+                         qPrintable(error));
+            return 2;
         }
+        tapeFile.attach(registrar);
     }
-    std::printf("%s\n", qPrintable(server.slavePath()));
-    std::fflush(stdout);
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGHUP, onSignal);
-    server.run(g_stop);
-
-    if (!linkPath.isEmpty())
-        QFile::remove(linkPath);
-    return 0;
+    emu::PtyServer server(registrar);
+    if (cl.isSet(lineSpeed)) {
+        bool ok = false;
+        const int baud = cl.value(lineSpeed).toInt(&ok);
+        if (!ok || baud <= 0) {
+            std::fprintf(stderr, "registrar-emulator: --line-speed takes a positive number\n");
+            return 2;
+        }
+        server.setLineSpeed(baud);
+    }
+    return emu::serveUntilSignalled(server, cl.value(link), "registrar-emulator");
 }

@@ -1,6 +1,11 @@
 #include "emulator/pty_server.h"
 
+#include <QFile>
+
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +16,17 @@
 
 namespace emu {
 
-PtyServer::PtyServer(Registrar &registrar) : m_registrar(registrar) {}
+namespace {
+std::atomic<bool> g_stop{false};
+void onSignal(int) { g_stop.store(true); }
+} // namespace
+
+PtyServer::PtyServer(Registrar &registrar)
+    : m_respond([&registrar](const QByteArray &bytes) { return registrar.receive(bytes); })
+{
+}
+
+PtyServer::PtyServer(Responder responder) : m_respond(std::move(responder)) {}
 
 PtyServer::~PtyServer()
 {
@@ -70,6 +85,25 @@ void PtyServer::send(const QList<Chunk> &chunks)
     }
 }
 
+bool PtyServer::lineSpeedMatches() const
+{
+    if (m_lineSpeed <= 0)
+        return true;
+    termios t{};
+    if (::tcgetattr(m_slaveKeep >= 0 ? m_slaveKeep : m_master, &t) != 0)
+        return true;
+    static const struct {
+        speed_t code;
+        qint32 baud;
+    } speeds[] = {{B110, 110},     {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},  {B4800, 4800},
+                  {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    const speed_t code = ::cfgetospeed(&t);
+    for (const auto &s : speeds)
+        if (s.code == code)
+            return s.baud == m_lineSpeed;
+    return false;
+}
+
 void PtyServer::run(const std::atomic<bool> &stop)
 {
     char buffer[4096];
@@ -81,7 +115,8 @@ void PtyServer::run(const std::atomic<bool> &stop)
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) {
-                send(m_registrar.receive(QByteArray(buffer, int(n))));
+                if (lineSpeedMatches())
+                    send(m_respond(QByteArray(buffer, int(n))));
                 continue;
             }
         }
@@ -90,6 +125,32 @@ void PtyServer::run(const std::atomic<bool> &stop)
             ::usleep(20000);
         }
     }
+}
+
+int serveUntilSignalled(PtyServer &server, const QString &linkPath, const char *program)
+{
+    if (!server.open()) {
+        std::fprintf(stderr, "%s: cannot create a pseudo-terminal: %s\n", program, qPrintable(server.errorString()));
+        return 1;
+    }
+    if (!linkPath.isEmpty()) {
+        QFile::remove(linkPath);
+        if (!QFile::link(server.slavePath(), linkPath)) {
+            std::fprintf(stderr, "%s: cannot create the link %s\n", program, qPrintable(linkPath));
+            return 1;
+        }
+    }
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+    server.run(g_stop);
+
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+    return 0;
 }
 
 } // namespace emu

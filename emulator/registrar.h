@@ -84,6 +84,13 @@ public:
     void setJournalHook(std::function<void(const Executed &)> hook) { m_journalHook = std::move(hook); }
     // Every text line printed (command 0x61), in order.
     const QList<QByteArray> &paperTape() const { return m_state.paperTape; }
+    // What is printed, as it prints: every line (in the registrar's code page) and the end
+    // of every document. Either may be empty.
+    void setPrintHooks(std::function<void(const QByteArray &line)> onPrint, std::function<void()> onDocumentEnd)
+    {
+        m_state.onPrint = std::move(onPrint);
+        m_state.onDocumentEnd = std::move(onDocumentEnd);
+    }
     // The receipt state reported in bits 0-3 of status byte 2 (0 closed, 5 non-fiscal open).
     int receiptState() const { return m_state.receiptState; }
     // Everything the registrar remembers, for tests that check what a sequence left.

@@ -120,6 +120,18 @@ struct State {
     };
     QList<ZReport> fiscalMemory; // every Z report, in order
 
+    // Reports. The control tape is the paper tape from controlTapeStart on (clearing it
+    // moves the start); the shift opens with the first receipt after the last Z report.
+    static constexpr int kFiscalMemoryCapacity = 2190; // Z reports the fiscal memory holds
+    static constexpr int kGoodsCapacity = 10000;       // records of the goods base
+    static constexpr int kReceiptCapacity = 5000;      // receipts the journal holds
+    int controlTapeStart = 0;
+    int receiptsAtLastZ = 0; // lastReceiptNumber when the last Z report was taken
+    // What the fiscal memory still allows: fiscalization, the serial, fiscal and tax
+    // numbers, the tax rates, the fiscal memory's password.
+    std::array<bool, 6> fiscalPermissions{true, true, true, true, true, true};
+    int emergencyResets = 0;
+
     // The open fiscal receipt, kept by the sales domain. Amounts in hundredths.
     struct ReceiptItem {
         qint64 goodsCode = 0;

@@ -37,6 +37,9 @@ struct AppState {
     // Which transport the current connection uses.
     bool serialConnected = false;
     bool usbConnected = false;
+    // The paper-tape file of the built-in emulator while the program uses it; empty
+    // otherwise.
+    QString emulatorTapePath;
 
     bool connected() const { return serialConnected || usbConnected; }
 };

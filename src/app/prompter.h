@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Every message box, question and file dialog of the program goes through a Prompter:
 // the desktop program shows real dialogs, tests answer from a script and keep every text
@@ -30,4 +31,21 @@ public:
     virtual QString openFile(const FileRequest &request) = 0;
     virtual QString saveFile(const FileRequest &request) = 0;
     virtual QString chooseFolder(const QString &caption, const QString &initialFolder) = 0;
+
+    // A wait on a device that the operator may end early: from beginWait() to endWait()
+    // the desktop shows `text` with a bar over `limitMs` and an "Отмена" button. The
+    // waiting operation calls waitCancelled() often; it lets the window process events and
+    // says whether "Отмена" was pressed. Without a window nothing is shown and a wait runs
+    // to its end or its limit.
+    virtual void beginWait(const QString &text, int limitMs)
+    {
+        Q_UNUSED(text);
+        Q_UNUSED(limitMs);
+    }
+    virtual bool waitCancelled(int elapsedMs)
+    {
+        Q_UNUSED(elapsedMs);
+        return false;
+    }
+    virtual void endWait() {}
 };

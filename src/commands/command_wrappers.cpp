@@ -630,3 +630,16 @@ CommandResult *ReadDataFromBuf(DeviceLink &link, const QString &password)
 {
     return run(link, cmd::ReadDataFromBuf, Params(password));
 }
+
+// ---- Card payment ------------------------------------------------------------------
+
+CommandResult *recordCardPayment(DeviceLink &link, const QString &password, int paymentType,
+                                 qint64 amountCents, const QString &transactionId, int &code)
+{
+    if (paymentType < 0 || paymentType > 9)
+        return refuse(link, wrapper_codes::kPaymentType, code);
+    const QByteArray amount = QByteArray::number(amountCents / 100) + '.'
+                              + QByteArray::number(amountCents % 100).rightJustified(2, '0');
+    return run(link, cmd::CardPayment,
+               Params(password).dec(paymentType).literal(amount.constData()).text(transactionId), code);
+}

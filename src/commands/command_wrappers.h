@@ -197,6 +197,13 @@ CommandResult *moveCashInReceipt(DeviceLink &link, const QString &password, int 
 CommandResult *showOnDisplay(DeviceLink &link, const QString &password, int function,
                              int option, const QString &text, int &code);
 
+// ---- Card payment ------------------------------------------------------------------
+
+// 0x78: records a card payment; type 0 to 9, the amount in hundredths goes out with two
+// decimals, the terminal's transaction identifier last.
+CommandResult *recordCardPayment(DeviceLink &link, const QString &password, int paymentType,
+                                 qint64 amountCents, const QString &transactionId, int &code);
+
 // ---- Diagnostics and resources -----------------------------------------------------
 
 // 0x80

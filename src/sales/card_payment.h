@@ -3,8 +3,10 @@
 #include "commands/verdict.h"
 
 #include <QString>
+#include <QStringList>
 
 class Application;
+struct CommandResult;
 
 // What the fiscal receipt screen (and dizivu-cli's receipt) hands to a bank-card payment.
 struct CardPaymentRequest {
@@ -21,10 +23,14 @@ struct CardPaymentRequest {
 // the customer has paid and the registrar does not know it; `transactionId` then holds
 // the terminal's identifier to record the payment with by hand.
 struct CardPaymentResult {
-    Verdict verdict;         // the last registrar reply's; Refused when nothing reached the registrar
+    // Refused when nothing reached the registrar; once the card was charged, the verdict of
+    // command 0x78 (a signature line that fails after it leaves the payment recorded);
+    // otherwise the last registrar reply's.
+    Verdict verdict;
     ReplyTexts shown;        // for "Код ошибки:", from the last reply that came
     bool charged = false;    // the terminal accepted the purchase (tag 58 came)
     QString transactionId;   // tag 58, or the typed identifier
+    bool recorded = false;   // command 0x78 succeeded
 };
 
 // The card payment: the terminal's length-prefixed exchange on its own port, the card
@@ -32,9 +38,45 @@ struct CardPaymentResult {
 // prompter; the waits on the terminal are bounded and can be cancelled.
 class CardPayment {
 public:
+    static inline const QString kAttention = QStringLiteral("Внимание! Банковский терминал!");
+    static inline const QString kTerminalFailed = QStringLiteral("Ошибка оплаты банковской картой!");
+    static inline const QString kTimeout = QStringLiteral("Таймаут устройства! Ошибка оплаты банковской картой!");
+    static inline const QString kRegistrarFailed = QStringLiteral("Ошибка оплаты чека банковской картой");
+    static inline const QString kBadAmount =
+        QStringLiteral("Сумма оплаты должна быть больше 0, не более двух знаков после точки: оплата не проведена.");
+    // After the purchase request went out the terminal may have charged the card even
+    // though its answer was lost.
+    static inline const QString kCheckTerminal =
+        QStringLiteral("Ответ терминала на запрос оплаты не получен. Прежде чем повторять оплату, "
+                       "проверьте на терминале, не списана ли сумма с карты.");
+    static inline const QString kTypedTransactionBox = QStringLiteral("Использовать указанный идентификатор транзакций");
+    static constexpr int kTypedTransactionLength = 20;
+
+    // How long the terminal may take. The first bytes of the card reply and of the purchase
+    // reply wait for the customer; the rest of any message and the acknowledgement come at
+    // once or not at all.
+    struct Limits {
+        int acknowledgementMs = 20000;
+        int cardMs = 120000;
+        int purchaseMs = 120000;
+        int restMs = 20000;
+    };
+
     explicit CardPayment(Application &app) : m_app(app) {}
+    void setLimits(const Limits &limits) { m_limits = limits; }
     CardPaymentResult pay(const CardPaymentRequest &request);
 
+    // The card lines printed before the payment and the signature lines after it.
+    static QStringList cardLines(const QByteArray &tag04, const QByteArray &tag01, const QByteArray &tag02);
+    static const QStringList &signatureLines();
+
 private:
+    struct TerminalAnswer;
+    bool askTerminal(const CardPaymentRequest &request, qint64 cents, TerminalAnswer &answer);
+    CardPaymentResult record(const CardPaymentRequest &request, qint64 cents, const QString &transactionId);
+    const CommandResult *print(const QString &password, const QString &line, CardPaymentResult &result);
+    void noteReply(const CommandResult &reply, CardPaymentResult &result);
+
     Application &m_app;
+    Limits m_limits;
 };

@@ -83,6 +83,16 @@ void TForm28::buildWidgets()
     switches->addWidget(m_noRepaintCheck);
     switches->addWidget(m_quietCheck);
     switches->addStretch();
+    // The decoded exchange log, in its own screen: the program's current log when it
+    // writes one.
+    auto *exchangeLogButton = kit::button(QStringLiteral("Журнал обмена..."), QStringLiteral("exchangeLogButton"), this);
+    connect(exchangeLogButton, &QPushButton::clicked, this, [this] {
+        const QString viewer = QStringLiteral("ExchangeLogViewer");
+        if (QDialog *screen = host().screen(viewer))
+            screen->setProperty("logFile", app().link().Log().logFilePath());
+        host().openScreen(viewer);
+    });
+    switches->addWidget(exchangeLogButton);
     switches->addWidget(m_clearLogButton);
 
     // Manual console.

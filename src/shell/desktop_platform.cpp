@@ -25,8 +25,18 @@ MainWindowPlatform DesktopPlatform::make()
     p.usbLibraryPresent = [] { return UsbTransport::libraryLoadable(); };
     p.openUsb = [this]() -> std::unique_ptr<Transport> { return openUsbTransport(m_app.clock()); };
     p.closeUsb = [](Transport &t) { static_cast<UsbTransport &>(t).UsbDisconnect(); };
-    p.startEmulator = [this](QString &error) { return m_emulator.start(error); };
-    p.stopEmulator = [this] { m_emulator.stop(); };
+    p.startEmulator = [this](QString &error) {
+        // The emulator prints its tape into a file the tape window follows.
+        if (m_emulator.tapePath().isEmpty())
+            m_emulator.setTapePath(m_emulator.temporaryTapePath());
+        const QString device = m_emulator.start(error);
+        m_app.state().emulatorTapePath = device.isEmpty() ? QString() : m_emulator.tapePath();
+        return device;
+    };
+    p.stopEmulator = [this] {
+        m_emulator.stop();
+        m_app.state().emulatorTapePath.clear();
+    };
     p.watchEmulatorExit = [this](std::function<void()> onExit) { m_emulator.setExitHandler(std::move(onExit)); };
     p.tryTerminalPort = [](const QString &port, qint32 speed, QString &reason) {
         QSerialPort serial;

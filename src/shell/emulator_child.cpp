@@ -4,8 +4,10 @@
 #include <sys/prctl.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 EmulatorChild::EmulatorChild()
 {
@@ -32,6 +34,15 @@ QString EmulatorChild::locate()
     return QStandardPaths::findExecutable(QStringLiteral("registrar-emulator"));
 }
 
+QString EmulatorChild::temporaryTapePath()
+{
+    if (!m_tapeDir)
+        m_tapeDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/dizivu-tape-XXXXXX"));
+    if (!m_tapeDir->isValid())
+        return QString();
+    return m_tapeDir->filePath(QStringLiteral("lenta.txt"));
+}
+
 QString EmulatorChild::start(QString &error)
 {
     if (running() && !m_path.isEmpty())
@@ -42,7 +53,10 @@ QString EmulatorChild::start(QString &error)
         return QString();
     }
     m_process.setProgram(program);
-    m_process.setArguments(m_arguments);
+    QStringList arguments = m_arguments;
+    if (!m_tapePath.isEmpty())
+        arguments << QStringLiteral("--tape") << m_tapePath;
+    m_process.setArguments(arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     // The emulator ends with the program, however the program ends (a signal, a crash):
     // the kernel sends it SIGTERM when its parent dies.

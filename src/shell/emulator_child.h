@@ -4,6 +4,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QTemporaryDir;
 
 // The built-in emulator: registrar-emulator started as a child process on a
 // pseudo-terminal, for trying the program without hardware.
@@ -22,6 +25,12 @@ public:
     static QString locate();
     void setProgram(const QString &path) { m_program = path; }
     void setArguments(const QStringList &arguments) { m_arguments = arguments; }
+    // The file the emulator prints its paper tape into (its --tape option) from the next
+    // start on; empty: none.
+    void setTapePath(const QString &path) { m_tapePath = path; }
+    QString tapePath() const { return m_tapePath; }
+    // A tape file in a temporary folder of its own, removed with this object.
+    QString temporaryTapePath();
     // Called when the emulator ends by itself (not through stop()).
     void setExitHandler(std::function<void()> handler) { m_exitHandler = std::move(handler); }
 
@@ -29,6 +38,8 @@ private:
     QProcess m_process;
     QString m_program;
     QStringList m_arguments;
+    QString m_tapePath;
+    std::unique_ptr<QTemporaryDir> m_tapeDir;
     QString m_path;
     std::function<void()> m_exitHandler;
     bool m_stopping = false;

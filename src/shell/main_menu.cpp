@@ -28,6 +28,8 @@ const QList<MenuEntry> &menuEntries()
         {Menu::Utilities, MenuItem::Maintenance, QStringLiteral("Техническое обслуживание"), QStringLiteral("TForm38")},
         {Menu::Utilities, MenuItem::ServiceCounters, QStringLiteral("Служебные счетчики"), QStringLiteral("TForm39")},
         {Menu::Utilities, MenuItem::DrawerTest, QStringLiteral("Тест денежного ящика"), QStringLiteral("TForm47")},
+        {Menu::Utilities, MenuItem::ExchangeLogViewer, QStringLiteral("Просмотр журнала обмена"), QStringLiteral("ExchangeLogViewer")},
+        {Menu::Utilities, MenuItem::EmulatorTape, QStringLiteral("Лента эмулятора"), QStringLiteral("EmulatorTapeWindow")},
         {Menu::Fiscal, MenuItem::SetSerialNumber, QStringLiteral("Установить заводской номер"), QStringLiteral("TForm15")},
         {Menu::Fiscal, MenuItem::FiscalParameters, QStringLiteral("Чтение и программирование"), QStringLiteral("TForm37")},
         {Menu::Fiscal, MenuItem::RegistrarParameters, QStringLiteral("Параметры регистратора"), QStringLiteral("TForm26")},

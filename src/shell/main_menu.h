@@ -16,6 +16,7 @@ enum class MenuItem {
     SetSerialNumber, FiscalParameters, RegistrarParameters, AcquirerServer, RemoteAccessServer,
     ControlTapeServer, WiFi, Gals, Vekr, DecimalPoint, Fiscalization, IdDev, ModemState,
     LastAcquirerSession,
+    ExchangeLogViewer, EmulatorTape,
 };
 
 struct MenuEntry {

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "app/identification.h"
+#include "app/registrar_search.h"
 
 #include "link/code_page.h"
 #include "commands/command_wrappers.h"
@@ -60,7 +61,7 @@ void MainWindowOps::activate()
 {
     // While a connection is being made or stands, the lists are the connection's own: a
     // scan now would re-select the port under the user's feet.
-    if (m_connecting || m_app.state().connected())
+    if (m_connecting || m_searching || m_app.state().connected())
         return;
 
     // Nothing to press while the ports are looked at.
@@ -124,6 +125,90 @@ void MainWindowOps::activate()
     m_model.usbButtonEnabled = !m_app.state().serialConnected;
     m_model.terminalSpeedIndex = 10;
     m_model.aboutEnabled = true;
+}
+
+bool MainWindowOps::searchAvailable() const
+{
+    return m_searching
+        || (!m_connecting && !m_app.state().connected() && m_model.serialButtonEnabled);
+}
+
+void MainWindowOps::selectFound(const QString &port, qint32 speed)
+{
+    if (!m_model.ports.contains(port))
+        m_model.ports.insert(qMax(qsizetype(0), m_model.ports.size() - 1), port);
+    const QString speedName = QString::number(speed);
+    m_model.portIndex = int(m_model.ports.indexOf(port));
+    m_model.speedIndex = int(AppConfig::speeds().indexOf(speedName));
+    // The user's choice from now on, and the next start's.
+    m_chosenPort = port;
+    m_chosenSpeed = speedName;
+    m_app.config().setPort(port);
+    m_app.config().setSpeed(speedName);
+}
+
+void MainWindowOps::findRegistrar(const std::function<void()> &idle)
+{
+    if (m_searching || !searchAvailable())
+        return;
+    QStringList ports = m_model.ports;
+    ports.removeAll(kEmulatorEntry);
+    ports = RegistrarSearch::registrarFirst(ports, m_app.state().virtualPortName);
+
+    // Nothing else to press while the ports are tried, but the way to stop.
+    m_searching = true;
+    m_stopSearch.store(false);
+    const MainWindowModel before = m_model;
+    m_model.serialButtonEnabled = false;
+    m_model.usbButtonEnabled = false;
+    m_model.serialListsEnabled = false;
+    m_model.closeEnabled = false;
+    m_model.aboutEnabled = false;
+    m_model.searchButtonText = QStringLiteral("Остановить поиск");
+
+    RegistrarSearch search;
+    search.setCancelFlag(&m_stopSearch);
+    search.setProgress([this](const RegistrarSearch::Step &step) {
+        m_model.statusText = QStringLiteral("Поиск регистратора: %1 бод (%2 из %3)...")
+                                 .arg(step.speed).arg(step.index).arg(step.count);
+    });
+    search.setIdle(idle);
+    const RegistrarSearch::Result result = search.run(ports, RegistrarSearch::defaultSpeeds());
+
+    m_searching = false;
+    m_model.serialButtonEnabled = before.serialButtonEnabled;
+    m_model.usbButtonEnabled = before.usbButtonEnabled;
+    m_model.serialListsEnabled = before.serialListsEnabled;
+    m_model.closeEnabled = before.closeEnabled;
+    m_model.aboutEnabled = before.aboutEnabled;
+    m_model.searchButtonText = before.searchButtonText;
+
+    if (result.cancelled) {
+        m_model.statusText = QStringLiteral("Поиск регистратора прерван.");
+        return;
+    }
+    if (!result.found) {
+        m_model.statusText = QStringLiteral("Регистратор не найден.");
+        QString text = ports.isEmpty() ? QStringLiteral("Регистратор не найден: последовательных портов нет.")
+                                       : QStringLiteral("Регистратор не найден ни на одном порту ни на одной скорости.");
+        if (!result.unopened.isEmpty()) {
+            text += QStringLiteral("\nНе открылись:");
+            for (const RegistrarSearch::Unopened &u : result.unopened)
+                text += QStringLiteral("\n  ") + u.reason;
+        }
+        m_app.prompter().showMessage(text);
+        return;
+    }
+
+    const RegistrarSearch::Found &f = result.registrar;
+    selectFound(f.port, f.speed);
+    m_model.statusText = QStringLiteral("Регистратор найден: порт %1, скорость %2 бод.").arg(f.port).arg(f.speed);
+    const QString question = QStringLiteral("Регистратор найден:\n  порт %1, скорость %2 бод,\n  модель %3, версия %4, %5.\n"
+                                            "Подключиться?")
+                                 .arg(f.port).arg(f.speed).arg(f.model, f.version, f.serial);
+    if (m_app.prompter().ask(question, QStringLiteral("Найти регистратор"), Prompter::Yes | Prompter::No)
+        == Prompter::Yes)
+        connectSerial();
 }
 
 void MainWindowOps::choosePort(int index)
@@ -327,14 +412,12 @@ void MainWindowOps::connectSerial()
         QString reason;
         switch (SerialTransport::OpenFailure(link.lastOpenFailure())) {
         case SerialTransport::OpenFailure::NotFound:
-            reason = QStringLiteral("Порт %1 не найден.").arg(port);
+            reason = RegistrarSearch::openFailureText(device, QSerialPort::DeviceNotFoundError, link.lastOpenError());
             break;
         case SerialTransport::OpenFailure::Permission:
-            reason = QStringLiteral("Нет прав доступа к порту %1: пользователь должен входить в группу, "
-                                    "которой принадлежит порт (обычно dialout).").arg(port);
-            break;
         case SerialTransport::OpenFailure::Busy:
-            reason = QStringLiteral("Порт %1 занят другой программой.").arg(port);
+            // Busy or not allowed: the device file itself tells which, and the group to join.
+            reason = RegistrarSearch::openFailureText(device, QSerialPort::PermissionError, link.lastOpenError());
             break;
         case SerialTransport::OpenFailure::Settings:
             reason = QStringLiteral("Порт %1 не принимает скорость %2 бод.").arg(port).arg(speed);

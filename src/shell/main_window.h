@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -40,6 +41,9 @@ struct MainWindowModel {
     Lamp terminalLamp = Lamp::Red;
     QString terminalButtonText = QStringLiteral("Подключить");
     bool terminalListsEnabled = true;
+
+    // "Найти регистратор", and while the search runs the way to stop it.
+    QString searchButtonText = QStringLiteral("Найти регистратор");
 
     bool statusButtonEnabled = false;
     bool closeEnabled = false;
@@ -124,6 +128,17 @@ public:
     // A connection is being made (the registrar is being identified).
     bool connecting() const { return m_connecting; }
 
+    // "Найти регистратор": searches the listed ports (the registrar's virtual COM port
+    // first) at every speed; `idle` runs while it waits, so the window stays responsive.
+    // When the registrar is found its port and speed are selected and stored, and the
+    // user is asked whether to connect.
+    void findRegistrar(const std::function<void()> &idle = {});
+    bool searching() const { return m_searching; }
+    // The search ends at its next look at the flag.
+    void stopSearch() { m_stopSearch.store(true); }
+    // The button can start a search (nothing connected or connecting), or stop one.
+    bool searchAvailable() const;
+
     // Which screen a menu item opens, for the registrar now connected, and what the
     // screen's caption gets appended while it is open.
     struct Route {
@@ -167,6 +182,7 @@ private:
     void wait(int ms);
     QString selectedPort() const;
     QString openFailureText(const QString &reason) const;
+    void selectFound(const QString &port, qint32 speed);
 
     Application &m_app;
     MainWindowPlatform m_platform;
@@ -178,4 +194,6 @@ private:
     QString m_chosenPort;
     QString m_chosenSpeed;
     Transport *m_usb = nullptr;
+    bool m_searching = false;
+    std::atomic<bool> m_stopSearch{false};
 };

@@ -102,7 +102,16 @@ void MainWindow::buildWidgets()
     m_portCombo->setObjectName(QStringLiteral("portCombo"));
     m_portCombo->setMinimumContentsLength(18);
     m_speedCombo = makeSpeeds(QStringLiteral("speedCombo"));
-    serialForm->addRow(QStringLiteral("Последовательный порт:"), m_portCombo);
+    m_searchButton = kit::button(QStringLiteral("Найти регистратор"), QStringLiteral("findRegistrarButton"), serialGroup);
+    // Wide enough for either caption: the row does not jump when the search starts.
+    m_searchButton->setText(QStringLiteral("Остановить поиск"));
+    const int stopWidth = m_searchButton->sizeHint().width();
+    m_searchButton->setText(QStringLiteral("Найти регистратор"));
+    m_searchButton->setMinimumWidth(qMax(stopWidth, m_searchButton->sizeHint().width()));
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(m_portCombo, 1);
+    portRow->addWidget(m_searchButton);
+    serialForm->addRow(QStringLiteral("Последовательный порт:"), portRow);
     serialForm->addRow(QStringLiteral("Скорость порта (бод):"), m_speedCombo);
     m_serialLamp = makeLamp(QStringLiteral("serialLamp"));
     m_serialButton = kit::button(QStringLiteral("Подключить"), QStringLiteral("serialConnectButton"), serialGroup);
@@ -196,6 +205,18 @@ void MainWindow::buildWidgets()
         m_ops.terminalButton();
         render();
     });
+    connect(m_searchButton, &QPushButton::clicked, this, [this] {
+        if (m_ops.searching()) {
+            m_ops.stopSearch();
+            return;
+        }
+        // The window keeps answering while the ports are tried: the button stops the search.
+        m_ops.findRegistrar([this] {
+            render();
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        });
+        render();
+    });
     connect(m_statusButton, &QPushButton::clicked, this, [this] { openStatus(); });
     connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -268,6 +289,18 @@ void MainWindow::openScreen(const QString &className)
     QDialog *dialog = screen(className);
     if (!dialog)
         return;
+    // A screen that stays open beside the others (the emulator's tape) is shown without
+    // holding the window; a second choice of it brings it to the front.
+    if (dialog->property("modeless").toBool()) {
+        if (!dialog->isVisible()) {
+            dialog->adjustSize();
+            dialog->move(frameGeometry().topRight() - QPoint(dialog->frameGeometry().width(), 0));
+        }
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
     // Centred on the main window, never at the screen's corner over its menu bar.
     dialog->adjustSize();
     QRect frame = dialog->frameGeometry();
@@ -350,6 +383,8 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A search under way ends with the window.
+    m_ops.stopSearch();
     if (m_app.state().serialConnected)
         m_ops.serialButton();
     if (m_app.state().usbConnected)
@@ -381,6 +416,8 @@ void MainWindow::render()
     paintLamp(m_serialLamp, m.serialLamp);
     m_serialButton->setText(m.serialButtonText);
     m_serialButton->setEnabled(m.serialButtonEnabled);
+    m_searchButton->setText(m.searchButtonText);
+    m_searchButton->setEnabled(m_ops.searchAvailable());
     m_restoreUsbButton->setVisible(m.restoreUsbVisible);
     m_restoreUsbButton->setEnabled(m.restoreUsbEnabled);
 

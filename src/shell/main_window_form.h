@@ -65,6 +65,7 @@ private:
     QComboBox *m_speedCombo = nullptr;
     QLabel *m_serialLamp = nullptr;
     QPushButton *m_serialButton = nullptr;
+    QPushButton *m_searchButton = nullptr;
     QPushButton *m_restoreUsbButton = nullptr;
     QLabel *m_usbLamp = nullptr;
     QLabel *m_usbLabel = nullptr;

@@ -1,7 +1,11 @@
 #include "tools/tools_screens.h"
 
+#include "tools/emulator_tape_form.h"
+#include "tools/exchange_log_view_form.h"
 #include "ui/screen_host.h"
 
-void registerToolScreens(ScreenRegistry &)
+void registerToolScreens(ScreenRegistry &registry)
 {
+    registry.add<ExchangeLogViewer>();
+    registry.add<EmulatorTapeWindow>();
 }

@@ -2,5 +2,6 @@
 
 class ScreenRegistry;
 
-// The screens of tools/: logo, flash memory, firmware read-out.
+// The screens of tools/: logo, flash memory, firmware read-out, the exchange-log viewer,
+// the emulator's tape.
 void registerToolScreens(ScreenRegistry &registry);

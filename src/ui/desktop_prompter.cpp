@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTranslator>
@@ -328,4 +329,37 @@ bool installRussianQtTranslation(QCoreApplication &app)
     }
     delete translator;
     return false;
+}
+
+void DesktopPrompter::beginWait(const QString &text, int limitMs)
+{
+    endWait();
+    auto *d = new QProgressDialog(text, QStringLiteral("Отмена"), 0, qMax(limitMs, 0), parentWidget());
+    d->setWindowTitle(desktop_prompter::kProgramTitle);
+    // Application-modal: while the window processes events during the wait, no other
+    // button of the program can start a second operation.
+    d->setWindowModality(Qt::ApplicationModal);
+    d->setAutoClose(false);
+    d->setAutoReset(false);
+    // A wait that ends at once shows nothing.
+    d->setMinimumDuration(500);
+    // Room around the longest waiting texts.
+    d->setMinimumWidth(480);
+    d->setValue(0);
+    m_wait = d;
+}
+
+bool DesktopPrompter::waitCancelled(int elapsedMs)
+{
+    if (!m_wait)
+        return false;
+    if (m_wait->maximum() > 0)
+        m_wait->setValue(qMin(elapsedMs, m_wait->maximum()));
+    QCoreApplication::processEvents();
+    return m_wait && m_wait->wasCanceled();
+}
+
+void DesktopPrompter::endWait()
+{
+    delete m_wait.data();
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QCoreApplication;
+class QProgressDialog;
 class QWidget;
 
 // The desktop program's prompter: real message boxes and file dialogs, with Russian
@@ -24,12 +25,16 @@ public:
     QString openFile(const FileRequest &request) override;
     QString saveFile(const FileRequest &request) override;
     QString chooseFolder(const QString &caption, const QString &initialFolder) override;
+    void beginWait(const QString &text, int limitMs) override;
+    bool waitCancelled(int elapsedMs) override;
+    void endWait() override;
 
 private:
     QWidget *parentWidget() const;
     QString runFileDialog(const FileRequest &request, bool save);
 
     QPointer<QWidget> m_parent;
+    QPointer<QProgressDialog> m_wait;
 };
 
 // The pure pieces of the file dialogs, kept apart so they can be checked without a window.

@@ -7,6 +7,8 @@
 #include "scripts/script_screens.h"
 #include "support/recording_prompter.h"
 #include "support/screen_rig.h"
+#include "tools/emulator_tape_form.h"
+#include "tools/tools_screens.h"
 #include "ui/status_screen_form.h"
 #include "ui/ui_screens.h"
 
@@ -18,6 +20,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -49,6 +52,7 @@ class MainWindowFormTest : public QObject {
             ScreenRegistry screens;
             registerUiScreens(screens);
             registerScriptScreens(screens);
+            registerToolScreens(screens);
             window = std::make_unique<MainWindow>(*app, platform->make(), screens);
             window->show();
             window->activateNow();
@@ -68,7 +72,7 @@ private slots:
         QCOMPARE(captions, (QStringList{QStringLiteral("Продажа"), QStringLiteral("Команды"), QStringLiteral("Отчеты"),
                                         QStringLiteral("Утилиты"), QStringLiteral("Фискальные параметры")}));
         QCOMPARE(rig.window->menu(Menu::Fiscal)->actions().size(), 14);
-        QCOMPARE(rig.window->menu(Menu::Utilities)->actions().size(), 11);
+        QCOMPARE(rig.window->menu(Menu::Utilities)->actions().size(), 13);
         for (const MenuEntry &e : menuEntries())
             QVERIFY(!rig.window->menuAction(e.item)->isEnabled());
         QVERIFY(!rig.find<QPushButton>(QStringLiteral("statusButton"))->isEnabled());
@@ -148,6 +152,32 @@ private slots:
         QCOMPARE(rig.find<QLabel>(QStringLiteral("serialLamp"))->property("lamp").toString(), QStringLiteral("red"));
         QVERIFY(!rig.window->menu(Menu::Sales)->menuAction()->isEnabled());
         QVERIFY(!rig.platform->emulator().running());
+    }
+
+    void tapeWindowFollowsTheBuiltInEmulator()
+    {
+        Rig rig(QStringLiteral("[Communication]\nPort=Эмулятор регистратора\nSpeed=115200\n[Fiscal Printer]\nReply=0\n"));
+        auto *connect = rig.find<QPushButton>(QStringLiteral("serialConnectButton"));
+        QTest::mouseClick(connect, Qt::LeftButton);
+        QVERIFY(!rig.app->state().emulatorTapePath.isEmpty());
+
+        // The tape window opens beside the main window without holding it.
+        rig.window->menuAction(MenuItem::EmulatorTape)->trigger();
+        QDialog *tape = rig.window->screen(QStringLiteral("EmulatorTapeWindow"));
+        QVERIFY(tape->isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+
+        // What the program has the emulator print shows there.
+        QVERIFY(rig.app->execute(0x60, "482913;")->errorWord == "0000");
+        rig.app->execute(0x61, code_page::toDevice(QStringLiteral("482913;Проба ленты;")));
+        rig.app->execute(0x62, "482913;");
+        auto *text = widget<QPlainTextEdit>(*tape, QStringLiteral("tapeEdit"));
+        QTRY_VERIFY(text->toPlainText().startsWith(QStringLiteral("Проба ленты\n")));
+
+        QTest::mouseClick(connect, Qt::LeftButton);
+        QVERIFY(rig.app->state().emulatorTapePath.isEmpty());
+        QTRY_COMPARE(widget<QLabel>(*tape, QStringLiteral("stateLabel"))->text(), EmulatorTapeWindow::kNotConnected);
+        tape->close();
     }
 
     void killedEmulatorTurnsTheLampRed()

@@ -43,6 +43,15 @@ public:
         return next();
     }
 
+    // Waits: the texts begun, in order; with cancelWaitAfter set, "Отмена" is pressed at
+    // that many calls of waitCancelled() into a wait (counted anew for each wait).
+    void beginWait(const QString &text, int) override
+    {
+        waits.append(text);
+        m_waitPolls = 0;
+    }
+    bool waitCancelled(int) override { return cancelWaitAfter >= 0 && ++m_waitPolls >= cancelWaitAfter; }
+
     // The texts of the message boxes, in order.
     QStringList messages() const
     {
@@ -65,8 +74,11 @@ public:
     QList<Shown> shown;
     std::deque<Button> answers;
     std::deque<QString> files; // answers of file and folder dialogs; empty text = cancel
+    QStringList waits;
+    int cancelWaitAfter = -1;
 
 private:
+    int m_waitPolls = 0;
     QString file(Shown::Kind kind, const FileRequest &r)
     {
         shown.append({kind, r.caption, r.filter, Icon::None});

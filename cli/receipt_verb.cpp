@@ -1,0 +1,438 @@
+#include "cli/receipt_verb.h"
+
+#include "app/application.h"
+#include "app/identification.h"
+#include "cli/cli_prompter.h"
+#include "cli/connection.h"
+#include "cli/send_command.h"
+#include "commands/command_codes.h"
+#include "commands/command_wrappers.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
+#include "sales/fiscal_receipt.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace cli {
+
+namespace {
+
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
+constexpr int kMaxPaymentType = 9;
+
+// Reads one JSON object, naming the place of the first fault in `error`.
+class Checker {
+public:
+    explicit Checker(QString &error) : m_error(error) {}
+
+    bool fail(const QString &where, const QString &what)
+    {
+        m_error = where + u": "_s + what;
+        return false;
+    }
+    bool onlyKeys(const QJsonObject &o, const QString &where, const QStringList &keys)
+    {
+        for (const QString &k : o.keys())
+            if (!keys.contains(k))
+                return fail(where, u"unknown key \"%1\""_s.arg(k));
+        return true;
+    }
+    // A number with at most `places` decimals: the registrar takes no more, and a value
+    // rounded on the way would be a different sale.
+    bool number(const QJsonValue &v, const QString &where, int places, double &out)
+    {
+        if (!v.isDouble() || !std::isfinite(v.toDouble()))
+            return fail(where, u"not a number"_s);
+        out = v.toDouble();
+        const double scaled = out * std::pow(10.0, places);
+        if (std::fabs(scaled) > 1e15 || std::fabs(scaled - std::round(scaled)) > 1e-6)
+            return fail(where, u"more than %1 decimals"_s.arg(places));
+        return true;
+    }
+    bool integer(const QJsonValue &v, const QString &where, int low, int high, int &out)
+    {
+        double d = 0;
+        if (!number(v, where, 0, d))
+            return false;
+        if (d < low || d > high)
+            return fail(where, u"outside %1 to %2"_s.arg(low).arg(high));
+        out = int(d);
+        return true;
+    }
+    bool flag(const QJsonValue &v, const QString &where, bool &out)
+    {
+        if (v.isUndefined())
+            return true;
+        if (!v.isBool())
+            return fail(where, u"not true or false"_s);
+        out = v.toBool();
+        return true;
+    }
+    // Text that goes out as one field (`separatorAllowed`: a whole goods line).
+    bool text(const QJsonValue &v, const QString &where, bool separatorAllowed, QString &out)
+    {
+        if (!v.isString())
+            return fail(where, u"not a text"_s);
+        out = v.toString();
+        if (const int refusal = param_format::textRefusal(out, separatorAllowed))
+            return fail(where, wrapper_codes::refusalMessage(refusal));
+        return true;
+    }
+    bool discount(const QJsonValue &v, const QString &where, std::optional<ReceiptFile::Discount> &out)
+    {
+        if (v.isUndefined())
+            return true;
+        if (!v.isObject())
+            return fail(where, u"not an object"_s);
+        const QJsonObject o = v.toObject();
+        if (!onlyKeys(o, where, {u"percent"_s, u"amount"_s}))
+            return false;
+        if (o.size() != 1)
+            return fail(where, u"takes exactly one of \"percent\" and \"amount\""_s);
+        ReceiptFile::Discount d;
+        d.percent = o.contains(u"percent"_s);
+        if (!number(o.begin().value(), where + u"."_s + o.begin().key(), 2, d.value))
+            return false;
+        out = d;
+        return true;
+    }
+    QJsonArray array(const QJsonValue &v, const QString &where, bool required, bool &ok)
+    {
+        ok = true;
+        if (v.isUndefined() && !required)
+            return {};
+        if (!v.isArray() || (required && v.toArray().isEmpty()))
+            ok = fail(where, required ? u"not a list of at least one"_s : u"not a list"_s);
+        return v.toArray();
+    }
+
+private:
+    QString &m_error;
+};
+
+bool item(Checker &c, const QJsonValue &v, const QString &where, ReceiptFile::Item &out)
+{
+    if (!v.isObject())
+        return c.fail(where, u"not an object"_s);
+    const QJsonObject o = v.toObject();
+    if (!c.onlyKeys(o, where, {u"goods"_s, u"quantity"_s, u"price"_s, u"discount"_s})
+        || !c.text(o.value(u"goods"_s), where + u".goods"_s, true, out.goods))
+        return false;
+    qint64 code = 0;
+    if (!FiscalReceipt::goodsCode(out.goods, code))
+        return c.fail(where + u".goods"_s, u"no numeric goods code before the first \";\""_s);
+    if (!c.number(o.value(u"quantity"_s), where + u".quantity"_s, 3, out.quantity)
+        || !c.number(o.value(u"price"_s), where + u".price"_s, 2, out.price)
+        || !c.discount(o.value(u"discount"_s), where + u".discount"_s, out.discount))
+        return false;
+    if (!(out.quantity > 0))
+        return c.fail(where + u".quantity"_s, u"not above 0"_s);
+    if (out.price < 0)
+        return c.fail(where + u".price"_s, u"below 0"_s);
+    return true;
+}
+
+bool payment(Checker &c, const QJsonValue &v, const QString &where, ReceiptFile::Payment &out)
+{
+    if (!v.isObject())
+        return c.fail(where, u"not an object"_s);
+    const QJsonObject o = v.toObject();
+    if (!c.onlyKeys(o, where, {u"type"_s, u"amount"_s, u"transaction"_s})
+        || !c.integer(o.value(u"type"_s), where + u".type"_s, 0, kMaxPaymentType, out.type)
+        || !c.number(o.value(u"amount"_s), where + u".amount"_s, 2, out.amount))
+        return false;
+    if (!(out.amount > 0))
+        return c.fail(where + u".amount"_s, u"not above 0"_s);
+    if (o.contains(u"transaction"_s)) {
+        QString id;
+        if (!c.text(o.value(u"transaction"_s), where + u".transaction"_s, false, id))
+            return false;
+        if (id.trimmed().isEmpty())
+            return c.fail(where + u".transaction"_s, u"empty"_s);
+        out.transaction = id;
+    }
+    return true;
+}
+
+void print(FILE *f, const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+    std::fflush(f);
+}
+
+QString stepText(const Verdict &v, const QString &errorWord)
+{
+    switch (v.kind) {
+    case Verdict::Kind::Success:
+    case Verdict::Kind::RegistrarError:
+        return errorWord;
+    case Verdict::Kind::NoReply:
+        return u"no-reply"_s;
+    case Verdict::Kind::Nak:
+        return u"nak"_s;
+    case Verdict::Kind::ChecksumMismatch:
+        return u"check-mismatch"_s;
+    case Verdict::Kind::Refused:
+        break;
+    }
+    return u"refused"_s;
+}
+
+QString amount(double v, int places) { return QString::fromLatin1(param_format::fixed(v, places)); }
+
+// The receipt's steps in the order of the screen, each printed as it ends; the first
+// failure stops the run.
+class ReceiptRun {
+public:
+    ReceiptRun(Application &app, const Options &o, const ReceiptFile &file, const QString &terminal, FILE *out, FILE *err)
+        : m_app(app), m_ops(app), m_o(o), m_file(file), m_terminal(terminal), m_out(out), m_err(err)
+    {
+    }
+
+    int run()
+    {
+        if (!identify())
+            return m_exit;
+        if (!cardPaymentsHaveTerminal())
+            return Refused;
+        if (!step(u"open"_s, m_ops.openReceipt(m_o.password, QString::number(m_file.operatorNumber), m_file.isReturn)))
+            return m_exit;
+        if (!sellEverything())
+            return endFailed();
+        return m_exit;
+    }
+
+private:
+    bool identify()
+    {
+        int code = 0;
+        const CommandResult *r = m_app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
+        const Verdict v = code < 0 ? Verdict::refused(code) : Verdict::of(*r);
+        print(m_out, u"identify="_s + stepText(v, code_page::fromDevice(r->errorWord)));
+        if (!v.ok()) {
+            if (!v.message.isEmpty())
+                print(m_err, v.message);
+            m_exit = exitOf(v);
+            return false;
+        }
+        AppState &s = m_app.state();
+        s.modelName = code_page::fromDevice(r->field(0));
+        s.softwareVersion = code_page::fromDevice(r->field(1));
+        s.taxGroupCount = r->field(9).toInt();
+        s.paymentFormCount = identification::paymentFormCount(*r);
+        s.rgtModel = s.modelName.contains(u"RGT"_s);
+        print(m_out, u"model="_s + s.modelName);
+        print(m_out, u"version="_s + s.softwareVersion);
+        return true;
+    }
+
+    // A card payment without an identifier goes through the terminal: without one given,
+    // the receipt is not started.
+    bool cardPaymentsHaveTerminal()
+    {
+        const AppState &s = m_app.state();
+        for (int i = 0; i < m_file.payments.size(); ++i) {
+            const ReceiptFile::Payment &p = m_file.payments[i];
+            if (p.type >= s.paymentFormCount) {
+                print(m_err, u"payments[%1].type: the registrar has %2 payment types"_s.arg(i).arg(s.paymentFormCount));
+                return false;
+            }
+            if (!p.transaction && m_terminal.isEmpty() && FiscalReceipt::takesCard(p.type, s.softwareVersion, s.elJournal)) {
+                print(m_err, u"payments[%1]: a card payment needs --terminal PORT or a \"transaction\""_s.arg(i));
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool step(const QString &key, const Outcome<> &outcome)
+    {
+        print(m_out, key + u"="_s + stepText(outcome.verdict, outcome.shown.errorWord));
+        m_exit = exitOf(outcome.verdict);
+        return outcome.ok();
+    }
+
+    bool sellEverything()
+    {
+        const QString &pw = m_o.password;
+        using Target = FiscalReceipt::DiscountTarget;
+        for (int i = 0; i < m_file.comments.size(); ++i)
+            if (!step(u"comment.%1"_s.arg(i + 1), m_ops.printComment(pw, m_file.comments[i])))
+                return false;
+        for (int i = 0; i < m_file.items.size(); ++i) {
+            const ReceiptFile::Item &it = m_file.items[i];
+            const QString key = u"item.%1"_s.arg(i + 1);
+            if (!step(key, m_ops.sell(pw, it.goods, amount(it.quantity, 3), amount(it.price, 2))))
+                return false;
+            if (it.discount
+                && !step(key + u".discount"_s,
+                         m_ops.discount(pw, it.discount->percent, Target::Item, amount(it.discount->value, 2), {})))
+                return false;
+        }
+        if (m_file.subtotal
+            && !step(u"subtotal"_s,
+                     m_ops.discount(pw, m_file.subtotal->percent, Target::Subtotal, amount(m_file.subtotal->value, 2), {})))
+            return false;
+        const Outcome<> total = m_ops.printTotal(pw, m_file.display);
+        if (!step(u"total"_s, total))
+            return false;
+        print(m_out, u"total_sum="_s + total.shown.data);
+        for (int i = 0; i < m_file.payments.size(); ++i)
+            if (!pay(i))
+                return false;
+        return step(u"close"_s, m_ops.closeReceipt(pw, m_file.display));
+    }
+
+    bool pay(int i)
+    {
+        const ReceiptFile::Payment &p = m_file.payments[i];
+        FiscalReceipt::Payment request;
+        request.password = m_o.password;
+        request.paymentType = p.type;
+        request.amountText = amount(p.amount, 2);
+        request.useTypedTransaction = p.transaction.has_value();
+        request.typedTransaction = p.transaction.value_or(QString());
+        const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, m_terminal);
+        const QString key = u"payment.%1"_s.arg(i + 1);
+        print(m_out, key + u"="_s + stepText(out.verdict, out.shown.reply.errorWord));
+        m_exit = exitOf(out.verdict);
+        if (out.shown.chargedNotRecorded) {
+            m_chargedTransaction = out.shown.transactionId;
+            print(m_out, key + u".charged_transaction="_s + m_chargedTransaction);
+        }
+        return out.ok();
+    }
+
+    // The first failure decides the exit status; the receipt it leaves open is voided,
+    // except when a card was charged and the registrar does not know it: the open receipt
+    // is then where that payment is still to be recorded.
+    int endFailed()
+    {
+        if (!m_chargedTransaction.isEmpty()) {
+            print(m_err, u"The card was charged but the registrar did not record the payment. The receipt stays open: "
+                         u"record the payment with \"Использовать указанный идентификатор транзакций\" and the "
+                         u"identifier %1, never by charging the card again."_s.arg(m_chargedTransaction));
+            return m_exit;
+        }
+        const int failure = m_exit;
+        step(u"void"_s, m_ops.voidOperation(m_o.password, 0));
+        return failure;
+    }
+
+    Application &m_app;
+    FiscalReceipt m_ops;
+    const Options &m_o;
+    const ReceiptFile &m_file;
+    QString m_terminal;
+    FILE *m_out;
+    FILE *m_err;
+    int m_exit = Success;
+    QString m_chargedTransaction;
+};
+
+} // namespace
+
+bool parseReceiptFile(const QByteArray &json, ReceiptFile &out, QString &error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        error = u"not valid JSON at offset %1: %2"_s.arg(parseError.offset).arg(parseError.errorString());
+        return false;
+    }
+    Checker c(error);
+    if (!doc.isObject())
+        return c.fail(u"file"_s, u"not a JSON object"_s);
+    const QJsonObject o = doc.object();
+    if (!c.onlyKeys(o, u"file"_s,
+                    {u"operator"_s, u"return"_s, u"display"_s, u"comments"_s, u"items"_s, u"subtotal"_s, u"payments"_s}))
+        return false;
+    ReceiptFile r;
+    if (o.contains(u"operator"_s) && !c.integer(o.value(u"operator"_s), u"operator"_s, 0, 99999, r.operatorNumber))
+        return false;
+    if (!c.flag(o.value(u"return"_s), u"return"_s, r.isReturn) || !c.flag(o.value(u"display"_s), u"display"_s, r.display))
+        return false;
+    bool ok = true;
+    const QJsonArray comments = c.array(o.value(u"comments"_s), u"comments"_s, false, ok);
+    for (qsizetype i = 0; ok && i < comments.size(); ++i) {
+        QString line;
+        ok = c.text(comments[i], u"comments[%1]"_s.arg(i), false, line);
+        r.comments << line;
+    }
+    const QJsonArray items = ok ? c.array(o.value(u"items"_s), u"items"_s, true, ok) : QJsonArray();
+    for (qsizetype i = 0; ok && i < items.size(); ++i) {
+        ReceiptFile::Item it;
+        ok = item(c, items[i], u"items[%1]"_s.arg(i), it);
+        r.items << it;
+    }
+    ok = ok && c.discount(o.value(u"subtotal"_s), u"subtotal"_s, r.subtotal);
+    const QJsonArray payments = ok ? c.array(o.value(u"payments"_s), u"payments"_s, true, ok) : QJsonArray();
+    for (qsizetype i = 0; ok && i < payments.size(); ++i) {
+        ReceiptFile::Payment p;
+        ok = payment(c, payments[i], u"payments[%1]"_s.arg(i), p);
+        r.payments << p;
+    }
+    if (!ok)
+        return false;
+    out = r;
+    return true;
+}
+
+int runReceipt(const Options &o, FILE *out, FILE *err)
+{
+    QString path, terminal;
+    const QStringList &args = o.verbArgs;
+    bool usable = true;
+    for (qsizetype i = 0; usable && i < args.size(); ++i) {
+        if (args[i] == u"--terminal"_s) {
+            usable = i + 1 < args.size() && terminal.isEmpty() && !args[i + 1].isEmpty();
+            terminal = args.value(++i);
+        } else {
+            usable = path.isEmpty() && !args[i].startsWith(u"--"_s);
+            path = args[i];
+        }
+    }
+    if (!usable || path.isEmpty()) {
+        std::fprintf(err, "dizivu-cli: usage: receipt [--terminal PORT] FILE.json\n");
+        return Usage;
+    }
+    if (o.port.isEmpty() && !o.usb) {
+        std::fprintf(err, "dizivu-cli: --port or --usb is required\n");
+        return Usage;
+    }
+    QString error;
+    QFile file(path);
+    if (refusedAsFile(path, error) || QFileInfo(path).size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {
+        std::fprintf(err, "dizivu-cli: %s: %s\n", qPrintable(path),
+                     qPrintable(error.isEmpty() ? u"cannot be read"_s : error));
+        return Usage;
+    }
+    ReceiptFile receipt;
+    if (!parseReceiptFile(file.read(kMaxFileBytes), receipt, error)) {
+        std::fprintf(err, "dizivu-cli: %s: %s; nothing sent\n", qPrintable(path), qPrintable(error));
+        return Refused;
+    }
+
+    CliPrompter prompter(err);
+    Application app(prompter, SystemClock::instance());
+    if (!openConnection(app.link(), o, err))
+        return Usage;
+    app.state().serialConnected = !o.usb;
+    app.state().usbConnected = o.usb;
+    app.state().cardTerminalPort = terminal;
+    app.state().elJournal = app.config().elJournal();
+    const int status = ReceiptRun(app, o, receipt, terminal, out, err).run();
+    app.link().CloseSerial();
+    return status;
+}
+
+} // namespace cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "commands/verdict.h"
+
+#include <QString>
+
+class Application;
+struct AppState;
+
+// The daily reports without their widgets: the X and Z reports, the control tape's
+// print, clearing and unloading, for "Печать дневных отчетов" and "RGT9 дневные отчеты".
+// Every operation returns the error word the screen shows in "Код ошибки:".
+class DailyReports {
+public:
+    static inline const QString kCaption = QStringLiteral("Печать дневных отчетов");
+    static inline const QString kRgt9Caption = QStringLiteral("RGT9 дневные отчеты");
+    static inline const QString kReportsHeading = QStringLiteral("Печать дневных отчетов:\n  ");
+    static inline const QString kClearTapeHeading = QStringLiteral("Обнуление контрольной ленты:\n  ");
+    static inline const QString kStatusHeading = QStringLiteral("Проверка состояния регистратора:\n  ");
+    static inline const QString kControlTapeHeading = QStringLiteral("%MHJc*** Контрольная лента ***");
+
+    // The report types of command 0xA1.
+    enum ReportType { ZReport = 0, XReport = 1, ClearControlTape = 2, UnloadControlTape = 5 };
+
+    explicit DailyReports(Application &app);
+
+    // One 0xA1 command: X report, Z report or clearing the control tape.
+    Outcome<QString> printReport(const QString &password, ReportType type);
+    // The control tape inside a non-fiscal receipt opened with the password input: its
+    // heading, the tape (0xA6 2), the closing. A failed step stops the rest, but the
+    // receipt it opened is closed all the same, so sales are not blocked; the first
+    // failure is the outcome.
+    Outcome<QString> printControlTape(const QString &password);
+    // The RGT9 model's unloading and clearing of the control tape (0xA1 5, then 2), then,
+    // when asked, the clearing of its goods base (0x3B). Each step runs only after the
+    // previous one succeeded.
+    Outcome<QString> unloadControlTape(const QString &password, bool clearGoodsBase);
+
+    // Whether the RGT9 screen offers the unloading: software version 3.02 or the
+    // priority level "high".
+    static bool unloadOffered(const AppState &state);
+
+private:
+    Application &m_app;
+};

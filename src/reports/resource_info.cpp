@@ -1,0 +1,55 @@
+#include "reports/resource_info.h"
+
+#include "app/application.h"
+#include "commands/command_wrappers.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
+#include "reports/report_steps.h"
+
+ResourceInfo::ResourceInfo(Application &app) : m_app(app) {}
+
+const std::array<QString, ResourceInfo::kFieldCount> &ResourceInfo::captions()
+{
+    static const std::array<QString, kFieldCount> names = {
+        QStringLiteral("Разрешение фискализации"),
+        QStringLiteral("Разрешение записи заводского номера "),
+        QStringLiteral("Разрешение записи фискального номера "),
+        QStringLiteral("Разрешение записи налогового номера"),
+        QStringLiteral("Разрешение записи комплекта налоговых ставок"),
+        QStringLiteral("Разрешение записи пароля доступа к ФП"),
+        QStringLiteral("Количество аварийных обнулений:"),
+        QStringLiteral("Свободно фискальных отчетов:"),
+        QStringLiteral("Дата открытия смены:"),
+        QStringLiteral("Время открытия смены:"),
+        QStringLiteral("Свободно записей в базе товаров:"),
+        QStringLiteral("Свободно чеков:"),
+    };
+    return names;
+}
+
+Outcome<ResourceInfo::Resources> ResourceInfo::read(const QString &password)
+{
+    ReportSteps steps(m_app);
+    int code = 0;
+    const CommandResult *r = m_app.execute(getResourceInfo, password, code);
+    const bool passed = steps.judge(r, code, kHeading);
+    Outcome<Resources> out{steps.outcome().verdict, {}};
+    out.shown.errorWord = steps.outcome().shown;
+    if (!passed)
+        return out;
+    if (r->fieldCount < kFieldCount) {
+        m_app.prompter().showMessage(kIncomplete);
+        return out;
+    }
+    for (int i = 0; i < kFieldCount; ++i)
+        out.shown.fields[size_t(i)] = code_page::fromDevice(r->field(i));
+    for (int i = 0; i < kPermissionCount; ++i) {
+        bool ok = false;
+        out.shown.permissions[size_t(i)] = r->field(i).toInt(&ok) == 1 && ok;
+    }
+    for (int i = 0; i < kValueCount; ++i)
+        out.shown.values[size_t(i)] = out.shown.fields[size_t(kPermissionCount + i)];
+    out.shown.read = true;
+    m_app.prompter().showMessage(kSuccess);
+    return out;
+}

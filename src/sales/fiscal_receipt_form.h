@@ -1,0 +1,83 @@
+#pragma once
+
+#include "sales/fiscal_receipt.h"
+#include "ui/screen_dialog.h"
+
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+// TForm21, "Фискальный чек": one fiscal receipt by hand, from opening to closing, with
+// comments, voids, the customer display and barcodes.
+class TForm21 : public Screen<TForm21> {
+    Q_OBJECT
+public:
+    TForm21(Application &app, ScreenHost &host, QWidget *parent = nullptr);
+
+    FiscalReceipt &operations() { return m_ops; }
+
+protected:
+    void opened() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *buildHeader();
+    QWidget *buildGoods();
+    QWidget *buildDiscounts();
+    QWidget *buildVoids();
+    QWidget *buildPayment();
+    QWidget *buildBarcode();
+    void fillGoodsList();
+
+    // Shows what a command of the table returned; refused inputs leave everything as it was.
+    void shown(const Outcome<> &outcome);
+    void sell(bool vekr);
+    void discount(bool percent, FiscalReceipt::DiscountTarget target);
+    void printTotal();
+    void pay();
+    void showOnDisplay();
+    void printBarcode();
+
+    FiscalReceipt m_ops;
+    // The goods list of this screen's own, used when no goods-loading screen is present.
+    QString m_ownGoodsFile;
+    QStringList m_ownGoodsLines;
+
+    QLineEdit *m_password = nullptr;
+    QLineEdit *m_operator = nullptr;
+    QCheckBox *m_return = nullptr;
+    QCheckBox *m_display = nullptr;
+    QLineEdit *m_comment = nullptr;
+    QComboBox *m_displayFunction = nullptr;
+    QListWidget *m_goods = nullptr;
+    QLineEdit *m_goodsLine = nullptr;
+    QLineEdit *m_quantity = nullptr;
+    QLineEdit *m_price = nullptr;
+    QLabel *m_vekrLabel = nullptr;
+    QLineEdit *m_vekrRecipient = nullptr;
+    QPushButton *m_vekrButton = nullptr;
+    QLineEdit *m_percentValue = nullptr;
+    QLineEdit *m_percentGroup = nullptr;
+    QLineEdit *m_absoluteValue = nullptr;
+    QLineEdit *m_absoluteGroup = nullptr;
+    QLineEdit *m_errorWord = nullptr;
+    QLabel *m_sum = nullptr;
+    QComboBox *m_paymentType = nullptr;
+    QLineEdit *m_amount = nullptr;
+    QCheckBox *m_useTransaction = nullptr;
+    QLineEdit *m_transaction = nullptr;
+    QCheckBox *m_suppressCardLines = nullptr;
+    QLineEdit *m_barcodeData = nullptr;
+    QComboBox *m_barcodeType = nullptr;
+    QComboBox *m_barcodeWidth = nullptr;
+    QLineEdit *m_barcodeHeight = nullptr;
+    QCheckBox *m_barcodeDigits = nullptr;
+    QPushButton *m_barcodeButton = nullptr;
+    QPushButton *m_statusButton = nullptr;
+};

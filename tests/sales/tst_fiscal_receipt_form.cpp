@@ -1,0 +1,177 @@
+// The fiscal receipt screen TForm21: its wiring to the operations and what it shows.
+#include "app/application.h"
+#include "emulator/domains.h"
+#include "emulator/registrar.h"
+#include "sales/card_payment.h"
+#include "sales/fiscal_receipt_form.h"
+#include "sales/sales_screens.h"
+#include "ui/ui_screens.h"
+
+#include "support/emulated_app.h"
+#include "support/screen_rig.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+struct Bench : EmulatedApp {
+    TestScreenHost host{app};
+    QString goodsFile = dir.filePath(QStringLiteral("goods.art"));
+
+    explicit Bench(const emu::Registrar::Options &o = {}) : EmulatedApp(o)
+    {
+        QFile f(goodsFile);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(emu::toCp1251(QStringLiteral("1001;Хлеб;12.50;1;1;\r\n1002;Молоко;4.00;2;1;\r\n")));
+        registerUiScreens(host.registry);
+        registerSalesScreens(host.registry);
+    }
+    TForm21 &open()
+    {
+        host.openScreen<TForm21>();
+        return *host.screen<TForm21>();
+    }
+    template <typename T = QLineEdit>
+    T *w(const char *name)
+    {
+        return widget<T>(*host.screen<TForm21>(), QLatin1String(name));
+    }
+    void type(const char *field, const QString &text)
+    {
+        w(field)->clear();
+        QTest::keyClicks(w(field), text);
+    }
+    void click(const char *button) { QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton); }
+    QString errorWord() { return w("errorWordEdit")->text(); }
+};
+
+} // namespace
+
+class FiscalReceiptFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void openingSetsModelControlsListsAndGoods()
+    {
+        Bench b;
+        b.app.state().paymentFormCount = 4;
+        b.prompter.files.push_back(b.goodsFile);
+        b.open();
+        QCOMPARE(b.prompter.shown.size(), 1); // the goods file dialog
+        QCOMPARE(b.prompter.shown[0].caption, QStringLiteral("Product filse -  ART|*.ART|AllFiles (*.*)|*.*"));
+        QVERIFY(!b.w<QPushButton>("vekrSellButton")->isVisible());
+        QCOMPARE(b.w<QComboBox>("paymentTypeCombo")->count(), 4);
+        QCOMPARE(b.w<QComboBox>("displayFunctionCombo")->currentText(), QStringLiteral("Верхняя строка"));
+        QCOMPARE(b.w<QComboBox>("barcodeTypeCombo")->currentText(), QStringLiteral("EAN13"));
+        QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+        QListWidget *goods = b.w<QListWidget>("goodsList");
+        QCOMPARE(goods->count(), 2);
+        QCOMPARE(goods->item(1)->text(), QStringLiteral("1002;Молоко;4.00;2;1;"));
+        QTest::mouseClick(goods->viewport(), Qt::LeftButton, {}, goods->visualItemRect(goods->item(1)).center());
+        QCOMPARE(b.w("goodsLineEdit")->text(), QStringLiteral("1002;Молоко;4.00;2;1;"));
+
+        // Opened again, the file is known: no dialog, the same list.
+        b.host.screen<TForm21>()->hide();
+        b.app.state().modelName = QStringLiteral("eKV-60");
+        b.open();
+        QCOMPARE(b.prompter.shown.size(), 1);
+        QCOMPARE(goods->count(), 2);
+        QVERIFY(b.w<QPushButton>("vekrSellButton")->isVisible());
+        QVERIFY(b.w<QLineEdit>("vekrRecipientEdit")->isVisible());
+    }
+
+    void buttonsDriveAWholeReceipt()
+    {
+        Bench b;
+        b.prompter.files.push_back(b.goodsFile);
+        b.open();
+        b.click("openReceiptButton");
+        QVERIFY(b.w<QPushButton>("statusButton")->isEnabled());
+        b.w("goodsLineEdit")->setText(QStringLiteral("1001;Хлеб;12.50;1;1;"));
+        b.type("quantityEdit", QStringLiteral("2"));
+        b.type("priceEdit", QStringLiteral("12.50"));
+        b.click("sellButton");
+        b.click("percentItemButton"); // -5.00 %: -1.25
+        b.click("printTotalButton");
+        QCOMPARE(b.w<QLabel>("sumLabel")->text(), QStringLiteral("23.75"));
+        QTest::mouseClick(b.w<QLabel>("sumLabel"), Qt::LeftButton);
+        QCOMPARE(b.w("amountEdit")->text(), QStringLiteral("23.75"));
+        b.click("payButton");
+        b.click("closeReceiptButton");
+        QCOMPARE(b.errorWord(), QStringLiteral("0000"));
+        QVERIFY(b.prompter.messages().isEmpty());
+        QCOMPARE(b.registrar.state().receiptJournal.size(), 1);
+
+        // A total that fails keeps the sum it showed and says so.
+        b.click("printTotalButton");
+        QCOMPARE(b.errorWord(), QStringLiteral("000B"));
+        QCOMPARE(b.w<QLabel>("sumLabel")->text(), QStringLiteral("23.75"));
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка печати итога")});
+
+        b.click("closeButton");
+        QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+        QVERIFY(!b.host.screen<TForm21>()->isVisible());
+    }
+
+    void refusedInputLeavesTheErrorWord()
+    {
+        Bench b;
+        b.app.state().rgtModel = true;
+        b.open();
+        b.click("closeReceiptButton");
+        QCOMPARE(b.errorWord(), QStringLiteral("000B"));
+        const int sent = int(b.registrar.journal().size());
+        b.w("goodsLineEdit")->setText(QStringLiteral("1001;Хлеб;12.50;1;1;"));
+        b.type("quantityEdit", QStringLiteral("0"));
+        b.click("sellButton");
+        b.type("quantityEdit", QStringLiteral("abc"));
+        b.click("sellButton");
+        QCOMPARE(int(b.registrar.journal().size()), sent);
+        QCOMPARE(b.errorWord(), QStringLiteral("000B"));
+        QCOMPARE(b.prompter.messages().size(), 3);
+    }
+
+    void barcodeTypeRenamesItsButton()
+    {
+        Bench b;
+        b.open();
+        QPushButton *button = b.w<QPushButton>("barcodeButton");
+        QCOMPARE(button->text(), QStringLiteral("Штрих-код EAN-13"));
+        QComboBox *type = b.w<QComboBox>("barcodeTypeCombo");
+        type->setFocus();
+        QTest::keyClick(type, Qt::Key_Down); // CODE128C, as the user picks it
+        QCOMPARE(button->text(), QStringLiteral("Штрих-код CODE128C"));
+        b.click("barcodeButton"); // no receipt open: the registrar says so
+        QCOMPARE(b.errorWord(), QStringLiteral("000B"));
+        QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+    }
+
+    void chargedCardPaymentPreparesTheTypedIdentifier()
+    {
+        Bench b;
+        b.app.state().softwareVersion = QStringLiteral("4.00");
+        TForm21 &form = b.open();
+        form.operations().setCardPayer([](const CardPaymentRequest &) {
+            Verdict v;
+            v.kind = Verdict::Kind::RegistrarError;
+            ReplyTexts shown;
+            shown.errorWord = QStringLiteral("000B");
+            return CardPaymentResult{v, shown, true, QStringLiteral("TX-58-0001")};
+        });
+        b.w<QComboBox>("paymentTypeCombo")->setCurrentIndex(1);
+        b.type("amountEdit", QStringLiteral("10.00"));
+        b.click("payButton");
+        QCOMPARE(b.errorWord(), QStringLiteral("000B"));
+        QVERIFY(b.w<QCheckBox>("useTransactionCheck")->isChecked());
+        QCOMPARE(b.w("transactionEdit")->text(), QStringLiteral("TX-58-0001"));
+    }
+};
+
+QTEST_MAIN(FiscalReceiptFormTest)
+#include "tst_fiscal_receipt_form.moc"

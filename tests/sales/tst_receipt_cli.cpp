@@ -1,0 +1,148 @@
+// dizivu-cli receipt end to end: the CLI against registrar-emulator on a pseudo-terminal,
+// with the emulator's journal of the commands it carried out.
+#include "cli/receipt_verb.h"
+
+#include "support/cli_run.h"
+#include "support/emulator_process.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray kHappy = R"({"comments": ["Касса 1"],
+  "items": [{"goods": "1001;Хлеб;12.50;1;1;", "quantity": 2, "price": 12.5},
+            {"goods": "1002;Молоко;4.00;2;1;", "quantity": 1.5, "price": 4, "discount": {"percent": -5}}],
+  "subtotal": {"percent": 10},
+  "payments": [{"type": 0, "amount": 40}]})";
+
+struct Bench {
+    QTemporaryDir dir;
+    QString journalPath = dir.filePath(QStringLiteral("journal.txt"));
+    QString receiptPath = dir.filePath(QStringLiteral("receipt.json"));
+
+    CliRun run(const QByteArray &receipt, const QStringList &emulatorArgs = {}, const QStringList &verbArgs = {})
+    {
+        QFile f(receiptPath);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(receipt);
+        f.close();
+        EmulatorProcess emulator(QStringList{QStringLiteral("--journal"), journalPath} + emulatorArgs);
+        if (emulator.path().isEmpty())
+            return {};
+        CliRun r = runCli(QStringList{QStringLiteral("--port"), emulator.path(), QStringLiteral("receipt")} + verbArgs
+                              + QStringList{receiptPath},
+                          dir.path());
+        emulator.stop();
+        return r;
+    }
+    // "CODE WORD parameters" of every command carried out.
+    QStringList journal() const
+    {
+        QStringList out;
+        QFile f(journalPath);
+        if (!f.open(QIODevice::ReadOnly))
+            return out;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.split('\t');
+            if (parts.size() == 3)
+                out << QString::fromLatin1(parts[0] + ' ' + parts[1] + ' ' + QByteArray::fromHex(parts[2]));
+        }
+        return out;
+    }
+    QStringList codes() const
+    {
+        QStringList out;
+        for (const QString &l : journal())
+            out << l.section(u' ', 0, 0);
+        return out;
+    }
+};
+
+} // namespace
+
+class ReceiptCliTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wholeReceiptInTheScreensOrder()
+    {
+        Bench b;
+        const CliRun r = b.run(kHappy);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("total_sum=33.77\n")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("payment.1=0000\nclose=0000\n")));
+        QCOMPARE(b.codes(), (QStringList{"88", "80", "63", "61", "24", "64", "24", "64", "68", "73", "6D", "67", "65"}));
+        const QStringList j = b.journal();
+        QCOMPARE(j[2], QStringLiteral("63 0000 482913;1;1;0;"));
+        QCOMPARE(j[5], QStringLiteral("64 0000 482913;1001;2.000;12.50;"));
+        QCOMPARE(j[8], QStringLiteral("68 0000 482913;-5.00;"));
+        QCOMPARE(j[12], QStringLiteral("65 0000 482913;1;"));
+    }
+
+    void refusedFileSendsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("receipt");
+        QTest::newRow("not JSON") << QByteArray("{\"items\": [");
+        QTest::newRow("quantity 0") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":0,"price":1}],"payments":[{"type":0,"amount":1}]})");
+        QTest::newRow("negative price") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":-1}],"payments":[{"type":0,"amount":1}]})");
+        QTest::newRow("goods code") << QByteArray(R"({"items":[{"goods":"A;1.00;1;1;","quantity":1,"price":1}],"payments":[{"type":0,"amount":1}]})");
+        QTest::newRow("payment type 10") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[{"type":10,"amount":1}]})");
+        QTest::newRow("no payment") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[]})");
+        QTest::newRow("price of 3 decimals") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1.005}],"payments":[{"type":0,"amount":1}]})");
+    }
+
+    void refusedFileSendsNothing()
+    {
+        QFETCH(QByteArray, receipt);
+        Bench b;
+        const CliRun r = b.run(receipt);
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.contains(QStringLiteral("nothing sent")));
+        QVERIFY(b.codes().isEmpty()); // not even the connection's start-up frame
+    }
+
+    void cardPaymentWithoutTerminalIsRefusedBeforeTheReceipt()
+    {
+        Bench b;
+        const QByteArray card = QByteArray(kHappy).replace("\"type\": 0", "\"type\": 1");
+        const CliRun r = b.run(card, {QStringLiteral("--version"), QStringLiteral("4.00")});
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY(r.err.contains(QStringLiteral("--terminal")));
+        QCOMPARE(b.codes(), (QStringList{"88", "80"}));
+    }
+
+    void failureAfterOpeningVoidsTheReceipt()
+    {
+        Bench b;
+        const CliRun r = b.run(kHappy, {QStringLiteral("--fault"), QStringLiteral("6D@refuse:11:0")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("total=000B\nvoid=0000\n")), qPrintable(r.out));
+        QVERIFY(!r.out.contains(QStringLiteral("total_sum")));
+        const QStringList j = b.journal();
+        QCOMPARE(j.last(), QStringLiteral("6B 0000 482913;0;"));
+        QVERIFY(!b.codes().contains("67"));
+    }
+
+    void fileReaderDefaults()
+    {
+        cli::ReceiptFile r;
+        QString error;
+        QVERIFY(cli::parseReceiptFile(R"({"items":[{"goods":"7;X;1.00;1;1;","quantity":1,"price":0}],
+                                          "payments":[{"type":1,"amount":0.5,"transaction":"T"}]})",
+                                      r, error));
+        QCOMPARE(r.operatorNumber, 1);
+        QVERIFY(!r.isReturn && r.display);
+        QCOMPARE(r.payments[0].transaction.value_or(QString()), QStringLiteral("T"));
+        QVERIFY(!cli::parseReceiptFile(R"({"items":[{"goods":"7;X;","quantity":1,"price":1,"discount":{"percent":1,"amount":1}}],"payments":[{"type":0,"amount":1}]})",
+                                       r, error));
+        QCOMPARE(error, QStringLiteral("items[0].discount: takes exactly one of \"percent\" and \"amount\""));
+        QVERIFY(!cli::parseReceiptFile(R"({"items":[{"goods":"7;X;","quantity":1,"price":1}],"payments":[{"type":0,"amount":1}],"operater":2})",
+                                       r, error));
+        QCOMPARE(error, QStringLiteral("file: unknown key \"operater\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(ReceiptCliTest)
+#include "tst_receipt_cli.moc"
