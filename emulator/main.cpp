@@ -7,7 +7,62 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <type_traits>
 #include <cstdio>
+
+namespace {
+using QOption = QCommandLineOption;
+
+bool fail(const char *text, const QString &value)
+{
+    std::fprintf(stderr, "registrar-emulator: %s: '%s'\n", text, qPrintable(value));
+    return false;
+}
+
+// The memory domain's options, in the order logo-memory, logo-width, flash-size,
+// flash-fault, flash-bad-data, firmware, firmware-size.
+bool memoryOptions(const QCommandLineParser &cl, const QList<QOption> &o, emu::RegistrarOptions &options)
+{
+    auto whole = [&](const QOption &opt, qint64 low, qint64 high, auto &target) {
+        if (!cl.isSet(opt))
+            return true;
+        bool ok = false;
+        const qint64 v = cl.value(opt).toLongLong(&ok);
+        if (!ok || v < low || v > high)
+            return fail("out of range", QStringLiteral("--%1 %2").arg(opt.names().first(), cl.value(opt)));
+        target = std::remove_reference_t<decltype(target)>(v);
+        return true;
+    };
+    emu::RegistrarOptions::Memory &m = options.memory;
+    if (!whole(o[0], 1, 1 << 24, options.logoMemory) || !whole(o[1], 0, 4096, options.logoWidth)
+        || !whole(o[2], 0, qint64(1) << 30, m.flashSize) || !whole(o[6], 1, 1 << 28, m.firmwareSize))
+        return false;
+    for (const QString &f : cl.values(o[3])) {
+        const QStringList parts = f.split(QLatin1Char(':'));
+        bool ok = false;
+        const qint64 address = parts.value(0).toLongLong(&ok);
+        bool timesOk = true;
+        const int times = parts.size() == 2 ? parts[1].toInt(&timesOk) : 1;
+        if (!ok || !timesOk || address < 0 || times < 0 || parts.size() > 2)
+            return fail("bad --flash-fault", f);
+        m.readFaults[address] = times;
+    }
+    for (const QString &f : cl.values(o[4])) {
+        bool ok = false;
+        const qint64 address = f.toLongLong(&ok);
+        if (!ok || address < 0)
+            return fail("bad --flash-bad-data", f);
+        m.badData.append(address);
+    }
+    if (cl.isSet(o[5])) {
+        QFile file(cl.value(o[5]));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail("cannot read the firmware image", cl.value(o[5]));
+        m.firmware = file.readAll();
+    }
+    return true;
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -27,7 +82,7 @@ int main(int argc, char **argv)
         QStringLiteral("Fault for the next exchange, in order: silence, nak, garbage, badcheck, cut, syn[:N[:MS]], bursts[:N[:MS]], late[:N[:MS]], refuse:CLASS:DETAIL, delay:1:MS (the reply MS late), noise-etx (noise closed by ETX), stream:N:MS (N noise bytes MS apart); CODE@KIND waits for a frame of that command. Repeatable."),
         QStringLiteral("KIND"));
     const QCommandLineOption faultRate(QStringLiteral("fault-rate"), QStringLiteral("Share of exchanges that get a random fault (0..1)."), QStringLiteral("P"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fault generator, the flash content and a generated firmware image."), QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption faultKinds(QStringLiteral("fault-kinds"),
         QStringLiteral("Faults that --fault-rate draws from, comma-separated, in the syntax of --fault (default: silence,nak,garbage,cut,syn:2:50,bursts:2:20)."),
         QStringLiteral("LIST"));
@@ -40,7 +95,22 @@ int main(int argc, char **argv)
     const QCommandLineOption tape(QStringLiteral("tape"),
         QStringLiteral("Append everything the registrar prints to FILE as UTF-8 text, as it prints, with a separator line after every document."),
         QStringLiteral("FILE"));
-    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal, lineSpeed, tape});
+    // Memory: logo, flash, firmware; pacing of the line.
+    const QOption logoMemory(QStringLiteral("logo-memory"), QStringLiteral("Logo memory in bytes (default 24576)."), QStringLiteral("BYTES"));
+    const QOption logoWidth(QStringLiteral("logo-width"), QStringLiteral("Logo width in dots (default 384)."), QStringLiteral("DOTS"));
+    const QOption flashSize(QStringLiteral("flash-size"), QStringLiteral("Flash memory size in bytes (default 1048576); its content comes from --seed."), QStringLiteral("BYTES"));
+    const QOption flashFault(QStringLiteral("flash-fault"),
+        QStringLiteral("The read of the flash block at ADDRESS answers a flash error TIMES times (default 1). Repeatable."),
+        QStringLiteral("ADDRESS[:TIMES]"));
+    const QOption flashBadData(QStringLiteral("flash-bad-data"),
+        QStringLiteral("The read of the flash block at ADDRESS carries a non-hexadecimal character. Repeatable."),
+        QStringLiteral("ADDRESS"));
+    const QOption firmware(QStringLiteral("firmware"), QStringLiteral("The firmware image served by 0xE7/0xE8 (default: generated from --seed)."), QStringLiteral("FILE"));
+    const QOption firmwareSize(QStringLiteral("firmware-size"), QStringLiteral("Size of a generated firmware image (default 65536)."), QStringLiteral("BYTES"));
+    const QOption pace(QStringLiteral("pace"),
+        QStringLiteral("Pace the line at the wire speed of the baud rate the program sets (ten bits a byte)."));
+    cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal,
+                   lineSpeed, tape, logoMemory, logoWidth, flashSize, flashFault, flashBadData, firmware, firmwareSize, pace});
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -64,6 +134,9 @@ int main(int argc, char **argv)
         return true;
     };
     if (!number(taxGroups, options.taxGroups, 0, 99) || !number(paymentForms, options.paymentForms, 1, 10))
+        return 2;
+    options.memory.seed = cl.value(seed).toUInt();
+    if (!memoryOptions(cl, {logoMemory, logoWidth, flashSize, flashFault, flashBadData, firmware, firmwareSize}, options))
         return 2;
 
     emu::Registrar registrar(options);
@@ -123,6 +196,7 @@ int main(int argc, char **argv)
     }
 
     emu::PtyServer server(registrar);
+    server.setPacing(cl.isSet(pace), options.speed);
     if (cl.isSet(lineSpeed)) {
         bool ok = false;
         const int baud = cl.value(lineSpeed).toInt(&ok);

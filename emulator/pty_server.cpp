@@ -62,26 +62,105 @@ bool PtyServer::open()
     return true;
 }
 
+namespace {
+
+qint64 monotonicNs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+void sleepUntilNs(qint64 ns)
+{
+    timespec ts{time_t(ns / 1000000000), long(ns % 1000000000)};
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+void sleepMs(int ms)
+{
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
+int PtyServer::lineBaud() const
+{
+    termios t{};
+    if (m_slaveKeep < 0 || ::tcgetattr(m_slaveKeep, &t) != 0)
+        return 0;
+    static const struct {
+        speed_t code;
+        int baud;
+    } kRates[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
+                  {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+                  {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    const speed_t code = ::cfgetospeed(&t);
+    for (const auto &r : kRates)
+        if (r.code == code)
+            return r.baud;
+    return 0;
+}
+
+bool PtyServer::writeAll(const char *p, qsizetype left)
+{
+    while (left > 0) {
+        const ssize_t n = ::write(m_master, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+qint64 PtyServer::sendPaced(const QByteArray &bytes, qint64 start, qint64 byteNs)
+{
+    // A byte is on the far side one byte time after it started; whatever is due by now
+    // goes out in one write, never a byte early. Between writes the server sleeps until a
+    // few bytes are due, so neither side wakes for every byte.
+    constexpr qsizetype kSlice = 8;
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const qint64 now = monotonicNs();
+        qsizetype due = qsizetype((now - start) / byteNs);
+        if (due <= sent) {
+            sleepUntilNs(start + qMin(sent + kSlice, bytes.size()) * byteNs);
+            continue;
+        }
+        due = qMin(due, bytes.size());
+        if (!writeAll(bytes.constData() + sent, due - sent))
+            return start + bytes.size() * byteNs;
+        sent = due;
+    }
+    return start + bytes.size() * byteNs;
+}
+
 void PtyServer::send(const QList<Chunk> &chunks)
 {
-    for (const Chunk &c : chunks) {
-        if (c.delayMs > 0) {
-            timespec ts{c.delayMs / 1000, (c.delayMs % 1000) * 1000000L};
-            while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-            }
-        }
-        const char *p = c.bytes.constData();
-        qsizetype left = c.bytes.size();
-        while (left > 0) {
-            const ssize_t n = ::write(m_master, p, size_t(left));
-            if (n < 0) {
-                if (errno == EINTR || errno == EAGAIN)
-                    continue;
+    if (!m_pacing) {
+        for (const Chunk &c : chunks) {
+            if (c.delayMs > 0)
+                sleepMs(c.delayMs);
+            if (!writeAll(c.bytes.constData(), c.bytes.size()))
                 return;
-            }
-            p += n;
-            left -= n;
         }
+        return;
+    }
+    const int baud = lineBaud() > 0 ? lineBaud() : m_fallbackBaud;
+    const qint64 byteNs = 10 * qint64(1000000000) / qMax(1, baud);
+    // The reply cannot start before the request has crossed the wire.
+    qint64 at = qMax(monotonicNs(), m_requestEndNs);
+    for (const Chunk &c : chunks) {
+        if (c.delayMs > 0)
+            at += qint64(c.delayMs) * 1000000;
+        at = sendPaced(c.bytes, at, byteNs);
     }
 }
 
@@ -115,8 +194,16 @@ void PtyServer::run(const std::atomic<bool> &stop)
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0) {
-                if (lineSpeedMatches())
-                    send(m_respond(QByteArray(buffer, int(n))));
+                if (!lineSpeedMatches())
+                    continue;
+                if (m_pacing) {
+                    // The bytes arrived at once through the pseudo-terminal; on a wire
+                    // they would have taken ten bit times each.
+                    const int baud = lineBaud() > 0 ? lineBaud() : m_fallbackBaud;
+                    const qint64 byteNs = 10 * qint64(1000000000) / qMax(1, baud);
+                    m_requestEndNs = qMax(monotonicNs(), m_requestEndNs) + n * byteNs;
+                }
+                send(m_respond(QByteArray(buffer, int(n))));
                 continue;
             }
         }

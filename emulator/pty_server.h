@@ -31,9 +31,25 @@ public:
     // another, what it sends is noise and gets no answer. 0 (the default) answers at any.
     void setLineSpeed(qint32 baud) { m_lineSpeed = baud; }
 
+    // Paces the line at the wire speed of the baud rate the program set on it (8N1: ten
+    // bits a byte; `fallbackBaud` when the line says nothing): a reply starts no earlier
+    // than the request would have finished arriving, and its bytes leave one byte time
+    // apart, so transfers can be timed against the wire.
+    void setPacing(bool on, int fallbackBaud = 9600)
+    {
+        m_pacing = on;
+        m_fallbackBaud = fallbackBaud;
+    }
+    // The baud rate of the line as the program set it; 0 when unknown.
+    int lineBaud() const;
+
 private:
-    void send(const QList<Chunk> &chunks);
     bool lineSpeedMatches() const;
+
+    void send(const QList<Chunk> &chunks);
+    // Writes `bytes` one byte time apart from `start` (monotonic ns); returns the end.
+    qint64 sendPaced(const QByteArray &bytes, qint64 start, qint64 byteNs);
+    bool writeAll(const char *p, qsizetype left);
 
     Responder m_respond;
     int m_master = -1;
@@ -41,6 +57,9 @@ private:
     QString m_slavePath;
     QString m_error;
     qint32 m_lineSpeed = 0;
+    bool m_pacing = false;
+    int m_fallbackBaud = 9600;
+    qint64 m_requestEndNs = 0; // when the last request would have finished arriving
 };
 
 // The emulator programs' main loop: prints the slave's path first (and links it at

@@ -22,6 +22,19 @@ struct RegistrarOptions {
     int logoWidth = 384;
     int speed = 9600;
     QByteArray password = "482913";
+
+    // Flash memory and the firmware image (the memory domain).
+    struct Memory {
+        qint64 flashSize = 1024 * 1024;
+        quint32 seed = 1;             // flash content and a generated firmware image
+        QByteArray firmware;          // the image as given; empty: generated
+        int firmwareSize = 65536;     // size of a generated image
+        int packetBytes = 203;        // most bytes one firmware packet decodes to
+        int firstPacket = 0;          // number of the first packet after selecting the source
+        qint64 announcedSize = -1;    // the image size the registrar gives; -1: the image's own
+        QMap<qint64, int> readFaults; // block address -> reads still answered with an error
+        QList<qint64> badData;        // block addresses whose read carries non-hexadecimal data
+    } memory;
 };
 
 // Everything the registrar remembers between commands. The command handlers of every
@@ -177,6 +190,16 @@ struct State {
     QList<CardRecord> cardPayments; // every card payment recorded with 0x78
     // The customer display's two lines.
     QByteArray displayTop, displayBottom;
+    // Memory: the logo as programmed, the flash memory (made from the seed at its first
+    // use), the firmware image and the read-out's place in it.
+    QByteArray logo;     // 24 bytes a line, by line number
+    int logoWidth = 0;   // as last set by 0x31
+    int logoHeight = 0;
+    QByteArray flash;
+    QByteArray firmware;
+    bool firmwareSelected = false;
+    qsizetype firmwareOffset = 0;
+    int nextPacket = 0;
 };
 
 } // namespace emu

@@ -27,6 +27,15 @@ public:
     virtual void showMessage(const QString &text, const QString &caption = QString(), Icon icon = Icon::None) = 0;
     // A modal question; `buttons` is a combination of Button values. Returns the button chosen.
     virtual Button ask(const QString &text, const QString &caption, int buttons, Icon icon = Icon::Question) = 0;
+    // The same with `defaultButton` as the answer Enter gives, for a question where a
+    // stray Enter must not start anything. A prompter without defaults of its own asks as
+    // above.
+    virtual Button askWithDefault(const QString &text, const QString &caption, int buttons, Button defaultButton,
+                                  Icon icon = Icon::Question)
+    {
+        Q_UNUSED(defaultButton);
+        return ask(text, caption, buttons, icon);
+    }
     // The chosen path, or an empty text when the user cancelled.
     virtual QString openFile(const FileRequest &request) = 0;
     virtual QString saveFile(const FileRequest &request) = 0;

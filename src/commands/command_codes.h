@@ -84,6 +84,9 @@ enum Code : int {
     ReadDataFromBuf = 0xE8,
     CopiesByDocumentNumber = 0xEB,
     SearchControlTape = 0xEE,
+    EraseFlash = 0xF0,
+    ReadFlash = 0xF1,
+    WriteFlash = 0xF2,
     SerialNumberRestart = 0xF3,
 };
 

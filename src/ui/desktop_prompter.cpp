@@ -208,22 +208,34 @@ void DesktopPrompter::showMessage(const QString &text, const QString &caption, I
 Prompter::Button DesktopPrompter::ask(const QString &text, const QString &caption, int buttons,
                                       Icon icon)
 {
+    return askBox(text, caption, buttons, 0, icon);
+}
+
+Prompter::Button DesktopPrompter::askWithDefault(const QString &text, const QString &caption, int buttons,
+                                                 Button defaultButton, Icon icon)
+{
+    return askBox(text, caption, buttons, defaultButton, icon);
+}
+
+Prompter::Button DesktopPrompter::askBox(const QString &text, const QString &caption, int buttons,
+                                         int defaultButton, Icon icon)
+{
     if (!(buttons & (Ok | Cancel | Yes | No)))
         buttons = Ok;
     QMessageBox box(boxIcon(icon), boxCaption(caption), text, QMessageBox::NoButton,
                     parentWidget());
     // The registrar's texts are plain text; a "<" in them is not markup.
     box.setTextFormat(Qt::PlainText);
-    QPushButton *first = nullptr;
+    QPushButton *defaultOne = nullptr;
     for (const ButtonText &b : kButtons) {
         if (!(buttons & b.button))
             continue;
         QPushButton *pb = box.addButton(b.standard);
         pb->setText(QString::fromUtf16(b.text));
-        if (!first)
-            first = pb;
+        if (!defaultOne || b.button == defaultButton)
+            defaultOne = pb;
     }
-    box.setDefaultButton(first);
+    box.setDefaultButton(defaultOne);
     // Escape and the window's close button answer Cancel, else No, else OK.
     for (Button b : {Cancel, No, Ok}) {
         if (!(buttons & b))

@@ -22,6 +22,8 @@ public:
                      Icon icon = Icon::None) override;
     Button ask(const QString &text, const QString &caption, int buttons,
                Icon icon = Icon::Question) override;
+    Button askWithDefault(const QString &text, const QString &caption, int buttons, Button defaultButton,
+                          Icon icon = Icon::Question) override;
     QString openFile(const FileRequest &request) override;
     QString saveFile(const FileRequest &request) override;
     QString chooseFolder(const QString &caption, const QString &initialFolder) override;
@@ -31,6 +33,8 @@ public:
 
 private:
     QWidget *parentWidget() const;
+    // `defaultButton` 0: the first button offered.
+    Button askBox(const QString &text, const QString &caption, int buttons, int defaultButton, Icon icon);
     QString runFileDialog(const FileRequest &request, bool save);
 
     QPointer<QWidget> m_parent;

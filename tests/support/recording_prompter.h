@@ -35,6 +35,12 @@ public:
                 return b;
         return Cancel;
     }
+    Button askWithDefault(const QString &text, const QString &caption, int buttons, Button defaultButton,
+                          Icon icon) override
+    {
+        defaults.append(defaultButton);
+        return ask(text, caption, buttons, icon);
+    }
     QString openFile(const FileRequest &r) override { return file(Shown::OpenFile, r); }
     QString saveFile(const FileRequest &r) override { return file(Shown::SaveFile, r); }
     QString chooseFolder(const QString &caption, const QString &) override
@@ -76,6 +82,7 @@ public:
     std::deque<QString> files; // answers of file and folder dialogs; empty text = cancel
     QStringList waits;
     int cancelWaitAfter = -1;
+    QList<Button> defaults;    // the default answers of the questions asked with one
 
 private:
     int m_waitPolls = 0;
