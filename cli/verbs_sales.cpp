@@ -1,5 +1,6 @@
 #include "cli/verbs.h"
 
+#include "cli/load_goods_verb.h"
 #include "cli/receipt_verb.h"
 
 namespace cli {
@@ -8,6 +9,7 @@ QList<Verb> salesVerbs()
 {
     return {
         {"receipt", "receipt [--terminal PORT] FILE.json", runReceipt},
+        loadGoodsVerb(),
     };
 }
 

@@ -536,7 +536,9 @@ Outcome closeReceipt(State &s, const Fields &f)
         finishFiscalReceipt(s, display);
         break;
     case State::kNonFiscalOpen:
+        break;
     case State::kCashReceiptOpen:
+        settleCashReceipt(s);
         break;
     default:
         return salesError(wrongState);

@@ -73,6 +73,8 @@ void registerConfig(HandlerTable &table);
 void registerSales(HandlerTable &table);
 // Cash in and out of the drawer, receipt copies from the journal.
 void registerCash(HandlerTable &table);
+// The close of a cash receipt: the movement given in it goes into the drawer and the day.
+void settleCashReceipt(State &state);
 // Daily, periodic and goods reports, the control tape, free resources.
 void registerReports(HandlerTable &table);
 // Logo memory, flash memory and the firmware image.

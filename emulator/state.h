@@ -119,6 +119,10 @@ struct State {
         QList<QByteArray> lines; // as printed
     };
     QList<StoredReceipt> receiptJournal; // closed fiscal receipts, for copies
+    // Cash in and out, receipt copies (the cash domain): the operators a cash movement
+    // may name, and the most copies one command prints.
+    static constexpr int kOperators = 16;
+    static constexpr int kMaxCopiesAtOnce = 500;
     int lastZReportNumber = 0;
     struct ZReport {
         int number = 0;
@@ -164,6 +168,9 @@ struct State {
         QMap<int, qint64> paymentsCents; // by payment type
         qint64 changeCents = 0;
         qsizetype tapeStart = 0;         // where its lines begin on the paper tape
+        // A cash receipt's deposit (>0) or withdrawal (<0), given with 0x77; it reaches the
+        // drawer when the receipt closes, and never when it is voided.
+        qint64 cashMoveCents = 0;
         qint64 itemsTotalCents() const
         {
             qint64 t = 0;

@@ -598,6 +598,13 @@ CommandResult *searchControlTape(DeviceLink &link, const QString &password,
                    .dec(print));
 }
 
+// ---- Cash operations, non-fiscal receipts, receipt copies ----------------------------
+
+CommandResult *closeReceipt(DeviceLink &link, const QString &password, int &code)
+{
+    return CloseFiscalReceipt(link, password, code);
+}
+
 // ---- Firmware read-out -------------------------------------------------------------
 
 CommandResult *SetDataSource(DeviceLink &link, const QString &password, int selector, int value)

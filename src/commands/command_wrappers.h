@@ -252,6 +252,12 @@ CommandResult *SetDataSource(DeviceLink &link, const QString &password, int sele
 // 0xE8: the next packet of the selected source (no out-parameter).
 CommandResult *ReadDataFromBuf(DeviceLink &link, const QString &password);
 
+// ---- Cash operations, non-fiscal receipts, receipt copies ----------------------------
+
+// 0x65 with the flag 0, under a name of its own so that it can be handed to
+// Application::execute (CloseFiscalReceipt is overloaded).
+CommandResult *closeReceipt(DeviceLink &link, const QString &password, int &code);
+
 // Field formatting shared by the wrappers and by screens that build their own parameter
 // strings. Independent of the process locale.
 namespace param_format {

@@ -37,10 +37,6 @@ private:
     QString m_errorWord;
 };
 
-// 0x65 with the flag 0, closing the non-fiscal receipt a report was printed in (the
-// wrapper's other overload takes a flag of its own).
-inline constexpr CommandResult *(*closeReceipt)(DeviceLink &, const QString &, int &) = CloseFiscalReceipt;
-
 namespace report_input {
 
 // The conversion error of a number that is not an integer, after the operation's heading.

@@ -1,0 +1,90 @@
+#include "cli/load_goods_verb.h"
+
+#include "app/application.h"
+#include "cli/cli_prompter.h"
+#include "cli/connection.h"
+#include "cli/send_command.h"
+#include "commands/command_wrappers.h"
+#include "scripts/goods_loader.h"
+
+namespace cli {
+
+namespace {
+
+void print(FILE *f, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+}
+
+int exitOf(const GoodsLoader::Tally &t)
+{
+    if (t.timedOut > 0)
+        return NoReply;
+    if (t.linkFaults > 0)
+        return LinkFault;
+    if (t.refused > 0)
+        return RegistrarError;
+    return Success;
+}
+
+} // namespace
+
+Verb loadGoodsVerb()
+{
+    return {"load-goods", "load-goods FILE", loadGoods};
+}
+
+int loadGoods(const Options &o, FILE *out, FILE *err)
+{
+    if (o.verbArgs.size() != 1) {
+        print(err, QStringLiteral("dizivu-cli: load-goods takes one goods list file"));
+        return Usage;
+    }
+    if (o.port.isEmpty() && !o.usb) {
+        print(err, QStringLiteral("dizivu-cli: --port or --usb is required"));
+        return Usage;
+    }
+    if (!o.port.isEmpty() && o.usb) {
+        print(err, QStringLiteral("dizivu-cli: --port and --usb exclude each other"));
+        return Usage;
+    }
+    const QString path = o.verbArgs.first();
+    QString error;
+    QStringList lines;
+    if (refusedAsFile(path, error) || !GoodsLoader::readFile(path, lines, error)) {
+        print(err, QStringLiteral("dizivu-cli: ") + error);
+        return Usage;
+    }
+    if (const int code = param_format::textRefusal(o.password)) {
+        print(err, QStringLiteral("dizivu-cli: --password: ") + wrapper_codes::refusalMessage(code));
+        return Refused;
+    }
+
+    CliPrompter prompter(err);
+    Application app(prompter, SystemClock::instance());
+    if (!openConnection(app.link(), o, err))
+        return Usage;
+
+    const QString total = QString::number(lines.size());
+    GoodsLoader loader(app);
+    const GoodsLoader::Tally t =
+        loader.write(o.password, lines, [&](int line, const Verdict &v, const GoodsLoader::Tally &) {
+            QString text = QStringLiteral("Строка %1 из %2").arg(line).arg(total);
+            if (v.kind == Verdict::Kind::NoReply)
+                text += QStringLiteral(": ") + GoodsLoader::kTimeoutNotice;
+            else if (!v.ok())
+                text += QStringLiteral(": ") + v.message;
+            print(err, text);
+        });
+    app.link().CloseSerial();
+
+    QString summary = QStringLiteral("sent=%1 refused=%2 timed_out=%3").arg(t.sent).arg(t.refused).arg(t.timedOut);
+    if (t.linkFaults > 0)
+        summary += QStringLiteral(" link_faults=%1").arg(t.linkFaults);
+    print(out, summary);
+    std::fflush(out);
+    return exitOf(t);
+}
+
+} // namespace cli

@@ -1,0 +1,160 @@
+#include "scripts/goods_loader.h"
+
+#include "app/application.h"
+#include "commands/command_codes.h"
+#include "commands/command_wrappers.h"
+#include "link/code_page.h"
+#include "link/command_result.h"
+#include "link/frame.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+using namespace Qt::StringLiterals;
+
+GoodsLoader::GoodsLoader(Application &app) : m_app(app) {}
+
+Prompter::FileRequest GoodsLoader::fileRequest()
+{
+    Prompter::FileRequest r;
+    r.filter = u"Product filse -  ART|*.ART|AllFiles (*.*)|*.*"_s;
+    r.defaultExtension = u"ART"_s;
+    r.initialName = u"*.art"_s;
+    return r;
+}
+
+QString GoodsLoader::chooseFile()
+{
+    return m_app.prompter().openFile(fileRequest());
+}
+
+QStringList GoodsLoader::linesOf(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    QStringList lines = text.split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QString &line : lines)
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    return lines;
+}
+
+bool GoodsLoader::readFile(const QString &path, QStringList &lines, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = u"Не удалось открыть файл "_s + path + u": "_s + file.errorString();
+        return false;
+    }
+    if (file.size() > kMaxFileSize) {
+        error = u"Файл "_s + path + u" слишком велик для списка товаров."_s;
+        return false;
+    }
+    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
+        error = u"Не удалось прочитать файл "_s + path + u": "_s + file.errorString();
+        return false;
+    }
+    lines = linesOfFile(bytes);
+    return true;
+}
+
+QStringList GoodsLoader::linesOfFile(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = code_page::fromDevice(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return linesOf(text);
+}
+
+namespace {
+
+// Why a goods line cannot go out after the password, or an empty text when it can. The
+// line is the command's whole parameter text, so ";" belongs in it.
+QString lineRefusal(const QByteArray &password, const QString &line, QByteArray &parameters)
+{
+    if (const int code = param_format::textRefusal(line, true))
+        return wrapper_codes::refusalMessage(code);
+    QByteArray bytes;
+    code_page::toDeviceExactly(line, bytes);
+    parameters = password + ';' + bytes;
+    if (parameters.size() > frame::kMaxParameterLength)
+        return u"Строка длиннее, чем помещается в одну команду: команда не отправлена."_s;
+    return {};
+}
+
+} // namespace
+
+GoodsLoader::Tally GoodsLoader::write(const QString &password, const QStringList &lines, const Progress &progress)
+{
+    Tally t;
+    t.lines = int(lines.size());
+    if (const int code = param_format::textRefusal(password)) {
+        t.runRefusal = u"Пароль: "_s + wrapper_codes::refusalMessage(code);
+        m_app.prompter().showMessage(t.runRefusal);
+        return t;
+    }
+    const QByteArray pw = code_page::toDevice(password);
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray parameters;
+        Verdict v;
+        const QString refusal = lineRefusal(pw, lines[i], parameters);
+        if (!refusal.isEmpty()) {
+            v = Verdict::refused(0, refusal);
+        } else {
+            ++t.sent;
+            v = Verdict::of(*m_app.execute(cmd::AddGoods, parameters));
+        }
+        switch (v.kind) {
+        case Verdict::Kind::Success:
+            break;
+        case Verdict::Kind::NoReply:
+            ++t.timedOut;
+            // Without a device every further line would only fail the same way, each
+            // with its own message.
+            if (!m_app.link().activeTransport()) {
+                t.notSent = int(lines.size()) - i - 1;
+                t.timedOut += t.notSent;
+            }
+            break;
+        case Verdict::Kind::Nak:
+        case Verdict::Kind::ChecksumMismatch:
+            ++t.linkFaults;
+            break;
+        case Verdict::Kind::Refused:
+        case Verdict::Kind::RegistrarError:
+            if (++t.refused == 1) {
+                t.firstRefusedLine = i + 1;
+                t.firstRefusal = v.message;
+            }
+            break;
+        }
+        if (progress)
+            progress(i + 1, v, t);
+        if (t.notSent > 0)
+            break;
+    }
+    return t;
+}
+
+QString GoodsLoader::summary(const Tally &t)
+{
+    QString text = kFinished;
+    if (t.refused > 0) {
+        text += u"\n\nНе записано строк: "_s + QString::number(t.refused) + u" (первая - строка "_s
+              + QString::number(t.firstRefusedLine) + u")."_s;
+        if (!t.firstRefusal.isEmpty())
+            text += u"\n"_s + t.firstRefusal;
+    }
+    if (t.notSent > 0)
+        text += u"\n\nНет связи с регистратором: не отправлено строк: "_s + QString::number(t.notSent) + u"."_s;
+    if (t.linkFaults > 0)
+        text += u"\n\nСтрок без подтверждения регистратора (NAK или ошибка контрольной суммы): "_s
+              + QString::number(t.linkFaults) + u"."_s;
+    return text;
+}

@@ -1,0 +1,105 @@
+// The non-fiscal receipt (TForm8) against the emulator.
+#include "commands/command_codes.h"
+#include "emulator/registrar.h"
+#include "sales/non_fiscal_receipt.h"
+#include "sales/non_fiscal_receipt_form.h"
+#include "sales/sales_screens.h"
+
+#include "support/emulated_app.h"
+#include "support/executed_text.h"
+#include "support/screen_rig.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+struct Bench : EmulatedApp {
+    TestScreenHost host{app};
+    NonFiscalReceipt ops{app};
+
+    Bench() { registerSalesScreens(host.registry); }
+    // The frames that went out, as "CC parameters" (a refused command never reaches the
+    // registrar's journal).
+    QStringList sent() const
+    {
+        QStringList out;
+        for (const QByteArray &f : line->framesSent)
+            out << QStringLiteral("%1 %2").arg(quint8(f.at(3)), 2, 16, QLatin1Char('0')).arg(QString::fromLatin1(f.mid(4, f.size() - 10)));
+        return out;
+    }
+    QStringList executed() const { return executedText(registrar); }
+};
+
+} // namespace
+
+class NonFiscalTest : public QObject {
+    Q_OBJECT
+private slots:
+    void printsTheLinesWithoutSeparators()
+    {
+        Bench b;
+        b.host.openScreen<TForm8>();
+        TForm8 &form = *b.host.screen<TForm8>();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Нефискальный чек"));
+        auto *lines = widget<QPlainTextEdit>(form, QStringLiteral("linesEdit"));
+        // Typing ";" warns, and the character stays.
+        lines->setFocus();
+        QTest::keyClicks(lines, QStringLiteral("a;b"));
+        QCOMPARE(b.prompter.shown.size(), 1);
+        QCOMPARE(b.prompter.shown[0].text, QStringLiteral("; - недопустимый символ, \n   будет удален при печати чека!"));
+        QCOMPARE(b.prompter.shown[0].caption, QStringLiteral("Ввод текста"));
+        QCOMPARE(lines->toPlainText(), QStringLiteral("a;b"));
+        lines->setPlainText(QStringLiteral("a;b\nc\n"));
+        QTest::mouseClick(widget<QPushButton>(form, QStringLiteral("printButton")), Qt::LeftButton);
+        QCOMPARE(b.executed(),
+                 (QStringList{"60 482913; 0000", "61 482913;ab; 0000", "61 482913;c; 0000", "65 482913;0; 0000"}));
+        QCOMPARE(b.registrar.paperTape(), (QList<QByteArray>{"ab", "c"}));
+        QCOMPARE(b.prompter.shown.size(), 1);
+    }
+
+    // A line that fails on the registrar closes the receipt it opened; that failure is
+    // the one reported.
+    void failedLineClosesTheReceipt()
+    {
+        Bench b;
+        emu::Fault refused;
+        refused.kind = emu::Fault::Refuse;
+        refused.count = 0x01; // equipment: the printer
+        refused.intervalMs = 1;
+        refused.onlyCode = cmd::PrintText;
+        b.registrar.injectFault(refused);
+        QVERIFY(!b.ops.print("482913", {"one", "two"}).ok());
+        QCOMPARE(b.sent(), (QStringList{"60 482913;", "61 482913;one;", "65 482913;0;"}));
+        QCOMPARE(b.registrar.receiptState(), 0);
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка оборудования!\n Ошибка принтера!")});
+    }
+
+    void failedOpeningStops()
+    {
+        Bench b;
+        b.registrar.state().receiptState = emu::State::kCashReceiptOpen;
+        QVERIFY(!b.ops.print("482913", {"one"}).ok());
+        QCOMPARE(b.executed(), QStringList{"60 482913; 000B"});
+        QCOMPARE(b.prompter.messages().size(), 1);
+    }
+
+    void linesCheckedBeforeOpening()
+    {
+        Bench b;
+        Outcome<> out = b.ops.print("482913", {"fine", QStringLiteral("tab\there")});
+        QCOMPARE(out.verdict.kind, Verdict::Kind::Refused);
+        out = b.ops.print("482913", {QStringLiteral("✓ sign")});
+        QCOMPARE(out.verdict.kind, Verdict::Kind::Refused);
+        out = b.ops.print("482913", {QString(300, QLatin1Char('x'))});
+        QCOMPARE(out.verdict.kind, Verdict::Kind::Refused);
+        QVERIFY(b.line->framesSent.isEmpty());
+        QCOMPARE(b.prompter.messages().size(), 3);
+        QVERIFY(b.prompter.messages()[0].startsWith(QStringLiteral("Строка 2: ")));
+    }
+};
+
+QTEST_MAIN(NonFiscalTest)
+#include "tst_non_fiscal.moc"
