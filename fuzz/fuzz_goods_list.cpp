@@ -12,18 +12,7 @@
 #include <cstdint>
 #include <unistd.h>
 
-namespace {
-
-class NullPrompter final : public Prompter {
-public:
-    void showMessage(const QString &, const QString &, Icon) override {}
-    Button ask(const QString &, const QString &, int, Icon) override { return Ok; }
-    QString openFile(const FileRequest &) override { return {}; }
-    QString saveFile(const FileRequest &) override { return {}; }
-    QString chooseFolder(const QString &, const QString &) override { return {}; }
-};
-
-} // namespace
+#include "null_prompter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

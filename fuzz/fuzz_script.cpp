@@ -26,18 +26,11 @@
 #define FUZZ_WITH_EMULATOR 0
 #endif
 
+#include "null_prompter.h"
+
 namespace {
 
 constexpr int kLineBudget = 4000;
-
-class NullPrompter final : public Prompter {
-public:
-    void showMessage(const QString &, const QString &, Icon) override {}
-    Button ask(const QString &, const QString &, int, Icon) override { return Ok; }
-    QString openFile(const FileRequest &) override { return {}; }
-    QString saveFile(const FileRequest &) override { return {}; }
-    QString chooseFolder(const QString &, const QString &) override { return {}; }
-};
 
 #if FUZZ_WITH_EMULATOR
 using Peer = emu::Registrar;
