@@ -2,6 +2,7 @@
 // with the emulator's journal of the commands it carried out.
 #include "cli/receipt_verb.h"
 
+#include "support/card_terminal_process.h"
 #include "support/cli_run.h"
 #include "support/emulator_process.h"
 
@@ -111,6 +112,42 @@ private slots:
         QCOMPARE(r.exitCode, 5);
         QVERIFY(r.err.contains(QStringLiteral("--terminal")));
         QCOMPARE(b.codes(), (QStringList{"88", "80"}));
+    }
+
+    // The whole receipt paid by card through the terminal emulator: the card lines, 0x78
+    // with the terminal's transaction and the signature lines go into the receipt.
+    void cardPaymentThroughTheTerminal()
+    {
+        CardTerminalProcess terminal;
+        QVERIFY(!terminal.path().isEmpty());
+        Bench b;
+        const QByteArray card = QByteArray(kHappy).replace("\"type\": 0, \"amount\": 40", "\"type\": 1, \"amount\": 33.77");
+        const CliRun r = b.run(card, {QStringLiteral("--version"), QStringLiteral("4.00")},
+                               {QStringLiteral("--terminal"), terminal.path()});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+        QCOMPARE(b.codes(), (QStringList{"88", "80", "63", "61", "24", "64", "24", "64", "68", "73", "6D", "61", "61", "61",
+                                         "78", "61", "61", "61", "61", "65"}));
+        const QStringList j = b.journal();
+        QVERIFY2(j[14].startsWith(QStringLiteral("78 0000 482913;1;33.77;")), qPrintable(j[14]));
+        // The terminal was asked for the card, then for exactly the receipt's amount.
+        const QList<QByteArray> asked = terminal.received();
+        QVERIFY(asked.size() >= 2);
+        QVERIFY(asked.first() == QByteArray(1, '\x12'));
+        bool purchase = false;
+        for (const QByteArray &m : asked)
+            purchase = purchase || m.contains("05=3377\x1c");
+        QVERIFY(purchase);
+    }
+
+    void typedTransactionRecordsWithoutTerminal()
+    {
+        Bench b;
+        const QByteArray card = QByteArray(kHappy).replace(
+            "\"type\": 0, \"amount\": 40", "\"type\": 1, \"amount\": 33.77, \"transaction\": \"TX-000123\"");
+        const CliRun r = b.run(card, {QStringLiteral("--version"), QStringLiteral("4.00")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+        QVERIFY(b.journal().contains(QStringLiteral("78 0000 482913;1;33.77;TX-000123;")));
+        QVERIFY(b.codes().endsWith("65"));
     }
 
     void failureAfterOpeningVoidsTheReceipt()
