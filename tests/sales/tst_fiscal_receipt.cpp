@@ -7,6 +7,7 @@
 #include "sales/card_payment.h"
 #include "sales/fiscal_receipt.h"
 
+#include "support/card_terminal_process.h"
 #include "support/emulated_app.h"
 
 #include <QTest>
@@ -217,6 +218,31 @@ private slots:
             QCOMPARE(asked[0].paymentType, type);
             QCOMPARE(asked[0].terminalPort, QStringLiteral("/dev/terminal"));
         }
+    }
+
+    // The receipt's own payment step with the real card payment: the card-terminal
+    // emulator on a pseudo-terminal charges, the registrar records and closes.
+    void wholeReceiptPaidByCard()
+    {
+        CardTerminalProcess terminal;
+        QVERIFY(!terminal.path().isEmpty());
+        Bench b;
+        b.app.state().softwareVersion = QStringLiteral("4.00");
+        QVERIFY(b.ops.openReceipt(kPw, QStringLiteral("1"), false).ok());
+        QVERIFY(b.ops.sell(kPw, kBread, QStringLiteral("2"), QStringLiteral("12.50")).ok());
+        QCOMPARE(b.ops.printTotal(kPw, false).shown.data, QStringLiteral("25.00"));
+        const auto paid = b.ops.pay(b.payment(1, QStringLiteral("25")), terminal.path());
+        QVERIFY2(paid.ok(), qPrintable(b.prompter.messages().join(u'|')));
+        QVERIFY(paid.shown.cardPath && !paid.shown.chargedNotRecorded);
+        QVERIFY(b.ops.closeReceipt(kPw, false).ok());
+
+        QCOMPARE(b.codes(), (QStringList{"63", "24", "64", "6D", "61", "61", "61", "78", "61", "61", "61", "61", "65"}));
+        QVERIFY(b.sent()[7].startsWith(QStringLiteral("78:482913;1;25.00;")));
+        const emu::State &st = b.registrar.state();
+        QCOMPARE(st.cardPayments.size(), 1);
+        QCOMPARE(st.cardPayments[0].amountCents, 2500);
+        QCOMPARE(st.receiptJournal.size(), 1);
+        QCOMPARE(st.cashInDrawerCents, 0);
     }
 
     void chargedButNotRecordedHandsBackTheTransaction()
