@@ -36,6 +36,19 @@ void installInterruptHandlers()
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
+bool connectionChosen(const Options &o, FILE *err)
+{
+    if (o.port.isEmpty() && !o.usb) {
+        std::fprintf(err, "dizivu-cli: --port or --usb is required\n");
+        return false;
+    }
+    if (!o.port.isEmpty() && o.usb) {
+        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n");
+        return false;
+    }
+    return true;
+}
+
 bool openConnection(DeviceLink &link, const Options &o, FILE *err)
 {
     link.Log().SetLogFileName(o.logName);

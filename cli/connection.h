@@ -23,6 +23,10 @@ void installInterruptHandlers();
 // done. False, with the reason on `err`, when the port cannot be opened.
 bool openConnection(DeviceLink &link, const Options &options, FILE *err);
 
+// Exactly one of --port and --usb, as every verb that talks to the registrar needs. False,
+// with the reason on `err`, when neither or both are given; nothing has been sent then.
+bool connectionChosen(const Options &options, FILE *err);
+
 // True, with the reason in `error`, when something other than a regular file (or a link
 // to one) is at `path`: a folder, a device, a named pipe. Looks without opening, so a
 // pipe or a device never blocks. A missing file is not refused here; the caller

@@ -1,4 +1,5 @@
 #include "cli/load_goods_verb.h"
+#include "cli/output.h"
 
 #include "app/application.h"
 #include "cli/cli_prompter.h"
@@ -10,12 +11,6 @@
 namespace cli {
 
 namespace {
-
-void print(FILE *f, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-}
 
 int exitOf(const GoodsLoader::Tally &t)
 {
@@ -38,26 +33,20 @@ Verb loadGoodsVerb()
 int loadGoods(const Options &o, FILE *out, FILE *err)
 {
     if (o.verbArgs.size() != 1) {
-        print(err, QStringLiteral("dizivu-cli: load-goods takes one goods list file"));
+        printLine(err, QStringLiteral("dizivu-cli: load-goods takes one goods list file"));
         return Usage;
     }
-    if (o.port.isEmpty() && !o.usb) {
-        print(err, QStringLiteral("dizivu-cli: --port or --usb is required"));
+    if (!connectionChosen(o, err))
         return Usage;
-    }
-    if (!o.port.isEmpty() && o.usb) {
-        print(err, QStringLiteral("dizivu-cli: --port and --usb exclude each other"));
-        return Usage;
-    }
     const QString path = o.verbArgs.first();
     QString error;
     QStringList lines;
     if (refusedAsFile(path, error) || !GoodsLoader::readFile(path, lines, error)) {
-        print(err, QStringLiteral("dizivu-cli: ") + error);
+        printLine(err, QStringLiteral("dizivu-cli: ") + error);
         return Usage;
     }
     if (const int code = param_format::textRefusal(o.password)) {
-        print(err, QStringLiteral("dizivu-cli: --password: ") + wrapper_codes::refusalMessage(code));
+        printLine(err, QStringLiteral("dizivu-cli: --password: ") + wrapper_codes::refusalMessage(code));
         return Refused;
     }
 
@@ -75,14 +64,14 @@ int loadGoods(const Options &o, FILE *out, FILE *err)
                 text += QStringLiteral(": ") + GoodsLoader::kTimeoutNotice;
             else if (!v.ok())
                 text += QStringLiteral(": ") + v.message;
-            print(err, text);
+            printLine(err, text);
         });
     app.link().CloseSerial();
 
     QString summary = QStringLiteral("sent=%1 refused=%2 timed_out=%3").arg(t.sent).arg(t.refused).arg(t.timedOut);
     if (t.linkFaults > 0)
         summary += QStringLiteral(" link_faults=%1").arg(t.linkFaults);
-    print(out, summary);
+    printLine(out, summary);
     std::fflush(out);
     return exitOf(t);
 }

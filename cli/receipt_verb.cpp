@@ -1,4 +1,5 @@
 #include "cli/receipt_verb.h"
+#include "cli/output.h"
 
 #include "app/application.h"
 #include "app/identification.h"
@@ -162,13 +163,6 @@ bool payment(Checker &c, const QJsonValue &v, const QString &where, ReceiptFile:
     return true;
 }
 
-void print(FILE *f, const QString &line)
-{
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-    std::fflush(f);
-}
-
 QString stepText(const Verdict &v, const QString &errorWord)
 {
     switch (v.kind) {
@@ -217,10 +211,10 @@ private:
         int code = 0;
         const CommandResult *r = m_app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
         const Verdict v = code < 0 ? Verdict::refused(code) : Verdict::of(*r);
-        print(m_out, u"identify="_s + stepText(v, code_page::fromDevice(r->errorWord)));
+        printLine(m_out, u"identify="_s + stepText(v, code_page::fromDevice(r->errorWord)));
         if (!v.ok()) {
             if (!v.message.isEmpty())
-                print(m_err, v.message);
+                printLine(m_err, v.message);
             m_exit = exitOf(v);
             return false;
         }
@@ -230,8 +224,8 @@ private:
         s.taxGroupCount = r->field(9).toInt();
         s.paymentFormCount = identification::paymentFormCount(*r);
         s.rgtModel = s.modelName.contains(u"RGT"_s);
-        print(m_out, u"model="_s + s.modelName);
-        print(m_out, u"version="_s + s.softwareVersion);
+        printLine(m_out, u"model="_s + s.modelName);
+        printLine(m_out, u"version="_s + s.softwareVersion);
         return true;
     }
 
@@ -243,11 +237,11 @@ private:
         for (int i = 0; i < m_file.payments.size(); ++i) {
             const ReceiptFile::Payment &p = m_file.payments[i];
             if (p.type >= s.paymentFormCount) {
-                print(m_err, u"payments[%1].type: the registrar has %2 payment types"_s.arg(i).arg(s.paymentFormCount));
+                printLine(m_err, u"payments[%1].type: the registrar has %2 payment types"_s.arg(i).arg(s.paymentFormCount));
                 return false;
             }
             if (!p.transaction && m_terminal.isEmpty() && FiscalReceipt::takesCard(p.type, s.softwareVersion, s.elJournal)) {
-                print(m_err, u"payments[%1]: a card payment needs --terminal PORT or a \"transaction\""_s.arg(i));
+                printLine(m_err, u"payments[%1]: a card payment needs --terminal PORT or a \"transaction\""_s.arg(i));
                 return false;
             }
         }
@@ -256,7 +250,7 @@ private:
 
     bool step(const QString &key, const Outcome<> &outcome)
     {
-        print(m_out, key + u"="_s + stepText(outcome.verdict, outcome.shown.errorWord));
+        printLine(m_out, key + u"="_s + stepText(outcome.verdict, outcome.shown.errorWord));
         m_exit = exitOf(outcome.verdict);
         return outcome.ok();
     }
@@ -285,7 +279,7 @@ private:
         const Outcome<> total = m_ops.printTotal(pw, m_file.display);
         if (!step(u"total"_s, total))
             return false;
-        print(m_out, u"total_sum="_s + total.shown.data);
+        printLine(m_out, u"total_sum="_s + total.shown.data);
         for (int i = 0; i < m_file.payments.size(); ++i)
             if (!pay(i))
                 return false;
@@ -303,11 +297,11 @@ private:
         request.typedTransaction = p.transaction.value_or(QString());
         const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, m_terminal);
         const QString key = u"payment.%1"_s.arg(i + 1);
-        print(m_out, key + u"="_s + stepText(out.verdict, out.shown.reply.errorWord));
+        printLine(m_out, key + u"="_s + stepText(out.verdict, out.shown.reply.errorWord));
         m_exit = exitOf(out.verdict);
         if (out.shown.chargedNotRecorded) {
             m_chargedTransaction = out.shown.transactionId;
-            print(m_out, key + u".charged_transaction="_s + m_chargedTransaction);
+            printLine(m_out, key + u".charged_transaction="_s + m_chargedTransaction);
         }
         return out.ok();
     }
@@ -318,7 +312,7 @@ private:
     int endFailed()
     {
         if (!m_chargedTransaction.isEmpty()) {
-            print(m_err, u"The card was charged but the registrar did not record the payment. The receipt stays open: "
+            printLine(m_err, u"The card was charged but the registrar did not record the payment. The receipt stays open: "
                          u"record the payment with \"Использовать указанный идентификатор транзакций\" and the "
                          u"identifier %1, never by charging the card again."_s.arg(m_chargedTransaction));
             return m_exit;
@@ -405,10 +399,8 @@ int runReceipt(const Options &o, FILE *out, FILE *err)
         std::fprintf(err, "dizivu-cli: usage: receipt [--terminal PORT] FILE.json\n");
         return Usage;
     }
-    if (o.port.isEmpty() && !o.usb) {
-        std::fprintf(err, "dizivu-cli: --port or --usb is required\n");
+    if (!connectionChosen(o, err))
         return Usage;
-    }
     QString error;
     QFile file(path);
     if (refusedAsFile(path, error) || QFileInfo(path).size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {

@@ -1,4 +1,5 @@
 #include "cli/run_script.h"
+#include "cli/output.h"
 
 #include "app/application.h"
 #include "cli/cli_prompter.h"
@@ -10,20 +11,14 @@ namespace cli {
 
 namespace {
 
-void print(FILE *f, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-}
-
 // The monitor without a window: the log goes to standard output, and failures that do
 // not end the run to standard error; the fields are kept for the report at the end.
 // Ctrl+C ends the process at once (installInterruptHandlers).
 class StreamSink final : public ScriptSink {
 public:
     StreamSink(FILE *out, FILE *err) : m_out(out), m_err(err) {}
-    void logLine(const QString &line) override { print(m_out, line); }
-    void commandFailure(const QString &line) override { print(m_err, line); }
+    void logLine(const QString &line) override { printLine(m_out, line); }
+    void commandFailure(const QString &line) override { printLine(m_err, line); }
     void errorWord(const QString &word) override { lastErrorWord = word; }
     void statusText(const QString &text) override { lastStatus = text; }
     QString lastErrorWord;
@@ -130,11 +125,11 @@ int runScript(const Options &o, FILE *out, FILE *err)
     std::fflush(out);
 
     if (outcome == ScriptRunner::Outcome::CommandFailed) {
-        print(err, QStringLiteral("Код ошибки: ") + sink.lastErrorWord);
-        print(err, QStringLiteral("Статус: ") + sink.lastStatus.trimmed());
+        printLine(err, QStringLiteral("Код ошибки: ") + sink.lastErrorWord);
+        printLine(err, QStringLiteral("Статус: ") + sink.lastStatus.trimmed());
     }
     if (outcome != ScriptRunner::Outcome::EndOfFile && outcome != ScriptRunner::Outcome::NoFile)
-        print(err, QStringLiteral("Ном. стр. скрипта: ") + QString::number(runner.lineCounter()));
+        printLine(err, QStringLiteral("Ном. стр. скрипта: ") + QString::number(runner.lineCounter()));
     link.CloseSerial();
     return exitStatusOf(outcome);
 }

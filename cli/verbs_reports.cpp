@@ -1,6 +1,7 @@
 // dizivu-cli's reports: the daily, goods, periodic and additional reports and the free
 // resources, through the same operations as their screens.
 #include "cli/verbs.h"
+#include "cli/output.h"
 
 #include "app/application.h"
 #include "cli/cli_prompter.h"
@@ -22,26 +23,14 @@ namespace cli {
 
 namespace {
 
-void print(FILE *f, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-}
-
 // Checks the connection options and the password before anything is sent; Success when
 // the verb may go on.
 Exit checkCommon(const Options &o, FILE *err)
 {
-    if (o.port.isEmpty() && !o.usb) {
-        std::fprintf(err, "dizivu-cli: --port is required\n");
+    if (!connectionChosen(o, err))
         return Usage;
-    }
-    if (!o.port.isEmpty() && o.usb) {
-        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n");
-        return Usage;
-    }
     if (const QString refusal = report_input::passwordRefusal(o.password); !refusal.isEmpty()) {
-        print(err, refusal);
+        printLine(err, refusal);
         return Refused;
     }
     return Success;
@@ -130,9 +119,9 @@ int report(const Options &o, FILE *out, FILE *err)
         }
         const Outcome<QString> outcome = runReport(app, o, req);
         if (outcome.sent()) {
-            print(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
+            printLine(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
             if (!outcome.shown.isEmpty())
-                print(out, QStringLiteral("error=") + outcome.shown);
+                printLine(out, QStringLiteral("error=") + outcome.shown);
         }
         return exitOf(outcome.verdict);
     });
@@ -157,7 +146,7 @@ int resources(const Options &o, FILE *out, FILE *err)
             QString caption = ResourceInfo::captions()[size_t(i)].trimmed();
             if (caption.endsWith(QLatin1Char(':')))
                 caption.chop(1);
-            print(out, caption + QLatin1Char('=') + outcome.shown.fields[size_t(i)]);
+            printLine(out, caption + QLatin1Char('=') + outcome.shown.fields[size_t(i)]);
         }
         return Success;
     });

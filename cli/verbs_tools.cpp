@@ -1,6 +1,7 @@
 // The memory and firmware tools without a window: flash read, write and erase, the
 // firmware read-out and the logo, through the same operations as their screens.
 #include "cli/verbs.h"
+#include "cli/output.h"
 
 #include "app/application.h"
 #include "cli/connection.h"
@@ -17,16 +18,9 @@ namespace cli {
 
 namespace {
 
-void say(FILE *f, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-    std::fflush(f);
-}
-
 int usageError(FILE *err, const QString &text)
 {
-    say(err, QStringLiteral("dizivu-cli: ") + text);
+    printLine(err, QStringLiteral("dizivu-cli: ") + text);
     return Usage;
 }
 
@@ -101,11 +95,7 @@ public:
     // False, said why, when there is no port or it cannot be opened.
     bool connect()
     {
-        if (m_options.port.isEmpty() && !m_options.usb) {
-            say(m_err, QStringLiteral("dizivu-cli: --port or --usb is required"));
-            return false;
-        }
-        return openConnection(m_app.link(), m_options, m_err);
+        return connectionChosen(m_options, m_err) && openConnection(m_app.link(), m_options, m_err);
     }
     Application &app() { return m_app; }
     ProgressReporter &progress() { return m_progress; }
@@ -114,8 +104,8 @@ public:
     {
         m_progress.finish();
         if (!file.isEmpty())
-            say(out, QStringLiteral("file=") + file);
-        say(out, QStringLiteral("bytes=") + QString::number(r.bytes));
+            printLine(out, QStringLiteral("file=") + file);
+        printLine(out, QStringLiteral("bytes=") + QString::number(r.bytes));
         return exitOf(r);
     }
 
@@ -240,7 +230,7 @@ int flashErase(const Options &o, FILE *out, FILE *err)
     FlashMemory ops(s.app());
     FlashMemory::View view;
     const transfer::Result r = ops.erase(o.password, view);
-    say(out, QStringLiteral("error=") + QString::fromLatin1(r.verdict.errorWord));
+    printLine(out, QStringLiteral("error=") + QString::fromLatin1(r.verdict.errorWord));
     return exitOf(r);
 }
 
@@ -283,9 +273,9 @@ int logo(const Options &o, FILE *out, FILE *err)
     const transfer::Result r =
         ops.program(o.password, QString::number(size.width()), QString::number(size.height()), sent, view);
     s.progress().finish();
-    say(out, QStringLiteral("width=") + QString::number(sent.width()));
-    say(out, QStringLiteral("height=") + QString::number(sent.height()));
-    say(out, QStringLiteral("lines=") + QString::number(r.bytes / LogoProgramming::kLineBytes));
+    printLine(out, QStringLiteral("width=") + QString::number(sent.width()));
+    printLine(out, QStringLiteral("height=") + QString::number(sent.height()));
+    printLine(out, QStringLiteral("lines=") + QString::number(r.bytes / LogoProgramming::kLineBytes));
     return exitOf(r);
 }
 

@@ -87,22 +87,31 @@ void sleepMs(int ms)
 
 } // namespace
 
+namespace {
+
+// The baud rate of a line speed code; 0 for a code not in the list.
+int baudOf(speed_t code)
+{
+    static const struct {
+        speed_t code;
+        int baud;
+    } kRates[] = {{B110, 110},       {B300, 300},       {B600, 600},       {B1200, 1200},     {B2400, 2400},
+                  {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+                  {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    for (const auto &r : kRates)
+        if (r.code == code)
+            return r.baud;
+    return 0;
+}
+
+} // namespace
+
 int PtyServer::lineBaud() const
 {
     termios t{};
     if (m_slaveKeep < 0 || ::tcgetattr(m_slaveKeep, &t) != 0)
         return 0;
-    static const struct {
-        speed_t code;
-        int baud;
-    } kRates[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
-                  {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
-                  {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
-    const speed_t code = ::cfgetospeed(&t);
-    for (const auto &r : kRates)
-        if (r.code == code)
-            return r.baud;
-    return 0;
+    return baudOf(::cfgetospeed(&t));
 }
 
 bool PtyServer::writeAll(const char *p, qsizetype left)
@@ -171,16 +180,7 @@ bool PtyServer::lineSpeedMatches() const
     termios t{};
     if (::tcgetattr(m_slaveKeep >= 0 ? m_slaveKeep : m_master, &t) != 0)
         return true;
-    static const struct {
-        speed_t code;
-        qint32 baud;
-    } speeds[] = {{B110, 110},     {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},  {B4800, 4800},
-                  {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
-    const speed_t code = ::cfgetospeed(&t);
-    for (const auto &s : speeds)
-        if (s.code == code)
-            return s.baud == m_lineSpeed;
-    return false;
+    return baudOf(::cfgetospeed(&t)) == m_lineSpeed;
 }
 
 void PtyServer::run(const std::atomic<bool> &stop)
