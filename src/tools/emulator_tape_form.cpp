@@ -83,6 +83,9 @@ void EmulatorTapeWindow::follow(const QString &path)
     } else {
         m_stateLabel->setText(kNotConnected);
     }
+    // A wrapped caption takes more than the one line the window was laid out for; without
+    // this its second line pushes the tape under the close button.
+    m_stateLabel->setMinimumHeight(m_stateLabel->heightForWidth(m_tape->width()));
 }
 
 void EmulatorTapeWindow::poll()
