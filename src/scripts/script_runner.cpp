@@ -618,6 +618,55 @@ bool ScriptRunner::evaluate(script::CompareOp op, const ConditionOperand &left, 
     return true;
 }
 
+const ScriptRunner::BlockTexts kWhileTexts{Keyword::While, kTooManyWhile, kWhileOperator, kWhileBlock};
+const ScriptRunner::BlockTexts kIfTexts{Keyword::If, kTooManyIf, kIfOperator, kIfBlock};
+
+template <class Block>
+int ScriptRunner::addBlock(QList<Block> &blocks, int &depth, std::array<int, kMaxDepth + 1> &stack,
+                           const BlockTexts &texts, const QByteArray &line, qint64 position, Outcome &outcome)
+{
+    if (blocks.size() >= kMaxBlocks) {
+        outcome = refuse(texts.tooMany, line);
+        return -1;
+    }
+    if (depth >= kMaxDepth) {
+        outcome = refuse(kTooDeep, line);
+        return -1;
+    }
+    const script::Condition c = script::parseCondition(script::argumentOf(line, texts.keyword));
+    if (c.op == script::CompareOp::None) {
+        outcome = refuse(texts.badOperator, line);
+        return -1;
+    }
+    Block block;
+    if (!parseOperands(c, block.left, block.right)) {
+        outcome = refuse(kBadOperand, line);
+        return -1;
+    }
+    block.position = position;
+    block.op = c.op;
+    block.depth = ++depth;
+    blocks.append(block);
+    const int number = int(blocks.size()) - 1;
+    stack[size_t(depth)] = number;
+    return number;
+}
+
+bool ScriptRunner::evaluateBlock(ConditionBlock &block, const BlockTexts &texts, const QByteArray &line,
+                                 Outcome &outcome)
+{
+    if (block.op == script::CompareOp::None) {
+        outcome = refuse(texts.badBlock, line);
+        return false;
+    }
+    QByteArray bad;
+    if (!evaluate(block.op, block.left, block.right, block.result, bad)) {
+        outcome = conversionError(bad, line);
+        return false;
+    }
+    return true;
+}
+
 ScriptRunner::Pass ScriptRunner::whileHead(const QByteArray &line, qint64 position, Outcome &outcome)
 {
     if (!variablesDeclared()) {
@@ -648,42 +697,14 @@ ScriptRunner::Pass ScriptRunner::whileHead(const QByteArray &line, qint64 positi
             return Pass::End;
         }
     } else {
-        if (m_whileBlocks.size() >= kMaxBlocks) {
-            outcome = refuse(kTooManyWhile, line);
+        number = addBlock(m_whileBlocks, m_whileDepth, m_whileStack, kWhileTexts, line, position, outcome);
+        if (number < 0)
             return Pass::End;
-        }
-        if (m_whileDepth >= kMaxDepth) {
-            outcome = refuse(kTooDeep, line);
-            return Pass::End;
-        }
-        const script::Condition c = script::parseCondition(script::argumentOf(line, Keyword::While));
-        if (c.op == script::CompareOp::None) {
-            outcome = refuse(kWhileOperator, line);
-            return Pass::End;
-        }
-        WhileBlock block;
-        if (!parseOperands(c, block.left, block.right)) {
-            outcome = refuse(kBadOperand, line);
-            return Pass::End;
-        }
-        block.position = position;
-        block.op = c.op;
-        block.depth = ++m_whileDepth;
-        m_whileBlocks.append(block);
-        number = int(m_whileBlocks.size()) - 1;
-        m_whileStack[m_whileDepth] = number;
     }
 
     WhileBlock &block = m_whileBlocks[number];
-    if (block.op == script::CompareOp::None) {
-        outcome = refuse(kWhileBlock, line);
+    if (!evaluateBlock(block, kWhileTexts, line, outcome))
         return Pass::End;
-    }
-    QByteArray bad;
-    if (!evaluate(block.op, block.left, block.right, block.result, bad)) {
-        outcome = conversionError(bad, line);
-        return Pass::End;
-    }
     // A false condition met for the first time runs the body once: its EndWhile is
     // not known yet.
     if (!block.result && block.endWhilePosition >= 0)
@@ -731,42 +752,14 @@ ScriptRunner::Pass ScriptRunner::ifHead(const QByteArray &line, qint64 position,
         m_ifDepth = m_ifBlocks[number].depth;
         m_ifStack[m_ifDepth] = number;
     } else {
-        if (m_ifBlocks.size() >= kMaxBlocks) {
-            outcome = refuse(kTooManyIf, line);
+        number = addBlock(m_ifBlocks, m_ifDepth, m_ifStack, kIfTexts, line, position, outcome);
+        if (number < 0)
             return Pass::End;
-        }
-        if (m_ifDepth >= kMaxDepth) {
-            outcome = refuse(kTooDeep, line);
-            return Pass::End;
-        }
-        const script::Condition c = script::parseCondition(script::argumentOf(line, Keyword::If));
-        if (c.op == script::CompareOp::None) {
-            outcome = refuse(kIfOperator, line);
-            return Pass::End;
-        }
-        IfBlock block;
-        if (!parseOperands(c, block.left, block.right)) {
-            outcome = refuse(kBadOperand, line);
-            return Pass::End;
-        }
-        block.position = position;
-        block.op = c.op;
-        block.depth = ++m_ifDepth;
-        m_ifBlocks.append(block);
-        number = int(m_ifBlocks.size()) - 1;
-        m_ifStack[m_ifDepth] = number;
     }
 
     IfBlock &block = m_ifBlocks[number];
-    if (block.op == script::CompareOp::None) {
-        outcome = refuse(kIfBlock, line);
+    if (!evaluateBlock(block, kIfTexts, line, outcome))
         return Pass::End;
-    }
-    QByteArray bad;
-    if (!evaluate(block.op, block.left, block.right, block.result, bad)) {
-        outcome = conversionError(bad, line);
-        return Pass::End;
-    }
     if (block.result && block.thenSeen)
         m_reader.seek(block.thenPosition);
     else if (!block.result && block.elseSeen)

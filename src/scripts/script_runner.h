@@ -29,28 +29,27 @@ struct ConditionOperand {
     QByteArray literal;
 };
 
-struct IfBlock {
-    qint64 position = -1;      // the If line, the block's key
-    qint64 endIfPosition = -1; // -1: not met yet
-    qint64 thenPosition = -1;
-    bool thenSeen = false;
-    qint64 elsePosition = -1;
-    bool elseSeen = false;
+// What an If and a While block share: the head line that keys it and its condition.
+struct ConditionBlock {
+    qint64 position = -1; // the head line, the block's key
     int depth = 0;
     script::CompareOp op = script::CompareOp::None;
     bool result = false;
     ConditionOperand left, right;
 };
 
-struct WhileBlock {
+struct IfBlock : ConditionBlock {
+    qint64 endIfPosition = -1; // -1: not met yet
+    qint64 thenPosition = -1;
+    bool thenSeen = false;
+    qint64 elsePosition = -1;
+    bool elseSeen = false;
+};
+
+struct WhileBlock : ConditionBlock {
     enum class Status { New, Looping, Finished };
-    qint64 position = -1;         // the While line, the block's key
     qint64 endWhilePosition = -1; // -1: not met yet
     Status status = Status::New;
-    int depth = 0;
-    script::CompareOp op = script::CompareOp::None;
-    bool result = false;
-    ConditionOperand left, right;
 };
 
 // When pending, the run skips forward to the next line that contains the text.
@@ -169,6 +168,14 @@ public:
     const QList<IfBlock> &ifBlocks() const { return m_ifBlocks; }
     const QList<WhileBlock> &whileBlocks() const { return m_whileBlocks; }
 
+    // The messages of one kind of block (If or While).
+    struct BlockTexts {
+        script::Keyword keyword;
+        QString tooMany;
+        QString badOperator;
+        QString badBlock;
+    };
+
 private:
     enum class Pass { Next, End };
 
@@ -204,6 +211,13 @@ private:
     bool variablesDeclared() const;
     int findVariable(const QByteArray &name) const;
     bool parseOperands(const script::Condition &condition, ConditionOperand &left, ConditionOperand &right) const;
+    // Appends the block of a head line met for the first time and puts it on `stack`;
+    // its number, or -1 with `outcome` set when it cannot be taken.
+    template <class Block>
+    int addBlock(QList<Block> &blocks, int &depth, std::array<int, kMaxDepth + 1> &stack, const BlockTexts &texts,
+                 const QByteArray &line, qint64 position, Outcome &outcome);
+    // Evaluates a block's condition into its result; false with `outcome` set when it cannot.
+    bool evaluateBlock(ConditionBlock &block, const BlockTexts &texts, const QByteArray &line, Outcome &outcome);
     // Evaluates a condition; false with `bad` set when an operand is no integer.
     bool evaluate(script::CompareOp op, const ConditionOperand &left, const ConditionOperand &right,
                   bool &result, QByteArray &bad) const;
