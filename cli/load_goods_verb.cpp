@@ -2,6 +2,7 @@
 #include "cli/output.h"
 
 #include "app/application.h"
+#include "app/goods_file.h"
 #include "cli/cli_prompter.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
@@ -40,11 +41,12 @@ int loadGoods(const Options &o, FILE *out, FILE *err)
         return Usage;
     const QString path = o.verbArgs.first();
     QString error;
-    QStringList lines;
-    if (refusedAsFile(path, error) || !GoodsLoader::readFile(path, lines, error)) {
-        printLine(err, QStringLiteral("dizivu-cli: ") + error);
+    const goods_file::Contents file = goods_file::read(path);
+    if (refusedAsFile(path, error) || !file.ok()) {
+        printLine(err, QStringLiteral("dizivu-cli: ") + (error.isEmpty() ? file.message(path) : error));
         return Usage;
     }
+    const QStringList &lines = file.lines;
     if (const int code = param_format::textRefusal(o.password)) {
         printLine(err, QStringLiteral("dizivu-cli: --password: ") + wrapper_codes::refusalMessage(code));
         return Refused;

@@ -16,12 +16,10 @@ using namespace Qt::StringLiterals;
 TForm31::TForm31(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
 {
     setWindowTitle(AdditionalReports::kCaption);
-    m_type = new QComboBox(this);
-    m_type->setObjectName(u"reportTypeCombo"_s);
-    m_type->addItems(AdditionalReports::typeNames());
+    m_type = kit::comboBox(u"reportTypeCombo"_s, this, AdditionalReports::typeNames());
     m_password = kit::passwordEdit(this);
     auto *reportButton = kit::button(u"Отчет"_s, u"reportButton"_s, this);
-    auto *stateButton = kit::button(u"Состояние регистратора"_s, u"registrarStateButton"_s, this);
+    auto *stateButton = kit::statusScreenButton(this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
     auto *form = new QFormLayout;
@@ -62,8 +60,7 @@ TForm10::TForm10(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     auto *permissions = new QGroupBox(this);
     auto *permissionsLayout = new QVBoxLayout(permissions);
     for (int i = 0; i < ResourceInfo::kPermissionCount; ++i) {
-        auto *box = new QCheckBox(captions[size_t(i)], permissions);
-        box->setObjectName(QLatin1String(permissionNames[i]));
+        QCheckBox *box = kit::checkBox(captions[size_t(i)], QLatin1String(permissionNames[i]), permissions);
         // Shown, not edited: the registrar's fiscal memory decides them.
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
         box->setFocusPolicy(Qt::NoFocus);
@@ -83,7 +80,7 @@ TForm10::TForm10(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_errorWord = kit::addErrorWordRow(inputs, this);
 
     auto *reportButton = kit::button(u"Сделать отчет"_s, u"makeReportButton"_s, this);
-    m_state = kit::button(u"Состояние регистратора"_s, u"registrarStateButton"_s, this);
+    m_state = kit::statusScreenButton(this);
     m_state->setEnabled(false);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 

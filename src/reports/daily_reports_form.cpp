@@ -30,7 +30,7 @@ DailyScreenParts DailyScreenParts::build(ScreenDialog &screen, DailyReports &ops
 
     auto *xButton = kit::button(u"X-отчет"_s, u"xReportButton"_s, &screen);
     auto *zButton = kit::button(u"Z-отчет"_s, u"zReportButton"_s, &screen);
-    p.state = kit::button(u"Состояние регистратора"_s, u"registrarStateButton"_s, &screen);
+    p.state = kit::statusScreenButton(&screen);
     p.state->setEnabled(false);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, &screen);
 
@@ -84,8 +84,7 @@ TForm48::TForm48(Application &app, ScreenHost &host, QWidget *parent)
 {
     setWindowTitle(DailyReports::kRgt9Caption);
     m_unload = kit::button(u"Выгрузка и обнуления контрольной ленты"_s, u"unloadButton"_s, this);
-    m_clearGoods = new QCheckBox(u"Обнулить базу товаров"_s, this);
-    m_clearGoods->setObjectName(u"clearGoodsCheck"_s);
+    m_clearGoods = kit::checkBox(u"Обнулить базу товаров"_s, u"clearGoodsCheck"_s, this);
     m_parts.reports->addWidget(m_unload, 1, 0, 1, 2);
     m_parts.reports->addWidget(m_clearGoods, 2, 0, 1, 2);
 

@@ -16,34 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QPushButton *stateButton(QWidget *parent)
-{
-    QPushButton *b = kit::button(u"Состояние регистратора"_s, u"registrarStateButton"_s, parent);
-    b->setEnabled(false);
-    return b;
-}
-
-QDateEdit *dateEdit(const QString &name, QWidget *parent)
-{
-    auto *e = new QDateEdit(parent);
-    e->setObjectName(name);
-    e->setDisplayFormat(PeriodicReport::kShownDateFormat);
-    e->setCalendarPopup(true);
-    e->setMinimumWidth(kit::charsWidth(e, 11));
-    return e;
-}
-
-QRadioButton *radio(const QString &caption, const QString &name, QWidget *parent)
-{
-    auto *r = new QRadioButton(caption, parent);
-    r->setObjectName(name);
-    return r;
-}
-
-} // namespace
-
 TForm24::TForm24(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
 {
     setWindowTitle(GoodsReport::kCaption);
@@ -52,7 +24,8 @@ TForm24::TForm24(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_lastCode = kit::edit(u"lastCodeEdit"_s, this, 16);
     m_password = kit::passwordEdit(this);
     auto *reportButton = kit::button(u"Сделать отчет"_s, u"makeReportButton"_s, this);
-    m_state = stateButton(this);
+    m_state = kit::statusScreenButton(this);
+    m_state->setEnabled(false);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
     auto *form = new QFormLayout;
@@ -102,15 +75,15 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
 
     auto *type = new QGroupBox(u"Тип отчета"_s, this);
     auto *selection = new QGroupBox(u"По дате/номеру"_s, type);
-    m_byDate = radio(u"По дате"_s, u"byDateRadio"_s, selection);
-    auto *byNumber = radio(u"По номеру"_s, u"byNumberRadio"_s, selection);
+    m_byDate = kit::radio(u"По дате"_s, u"byDateRadio"_s, selection);
+    auto *byNumber = kit::radio(u"По номеру"_s, u"byNumberRadio"_s, selection);
     m_byDate->setChecked(true);
     auto *selectionLayout = new QVBoxLayout(selection);
     selectionLayout->addWidget(m_byDate);
     selectionLayout->addWidget(byNumber);
     auto *detail = new QGroupBox(u"Полный/сокращенный"_s, type);
-    auto *brief = radio(u"Сокращенный"_s, u"shortRadio"_s, detail);
-    m_full = radio(u"Полный"_s, u"fullRadio"_s, detail);
+    auto *brief = kit::radio(u"Сокращенный"_s, u"shortRadio"_s, detail);
+    m_full = kit::radio(u"Полный"_s, u"fullRadio"_s, detail);
     brief->setChecked(true);
     auto *detailLayout = new QVBoxLayout(detail);
     detailLayout->addWidget(brief);
@@ -121,8 +94,8 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
 
     m_dates = new QGroupBox(u"Дата"_s, this);
     m_dates->setObjectName(u"dateGroup"_s);
-    m_firstDate = dateEdit(u"firstDateEdit"_s, m_dates);
-    m_lastDate = dateEdit(u"lastDateEdit"_s, m_dates);
+    m_firstDate = kit::dateEdit(u"firstDateEdit"_s, m_dates, PeriodicReport::kShownDateFormat);
+    m_lastDate = kit::dateEdit(u"lastDateEdit"_s, m_dates, PeriodicReport::kShownDateFormat);
     auto *datesForm = new QFormLayout(m_dates);
     datesForm->addRow(u"Дата первого отчета:"_s, m_firstDate);
     datesForm->addRow(u"Дата последнего отчета:"_s, m_lastDate);
@@ -142,7 +115,8 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_errorWord = kit::addErrorWordRow(form, this);
 
     auto *reportButton = kit::button(u"Сделать отчет"_s, u"makeReportButton"_s, this);
-    m_state = stateButton(this);
+    m_state = kit::statusScreenButton(this);
+    m_state->setEnabled(false);
     auto *exitButton = kit::button(u"Выход"_s, u"exitButton"_s, this);
 
     auto *layout = new QVBoxLayout(this);

@@ -1,15 +1,13 @@
 #include "sales/fiscal_receipt.h"
 
 #include "app/application.h"
+#include "app/goods_file.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
 #include "sales/card_payment.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QStringDecoder>
 
 #include <cmath>
 
@@ -66,25 +64,23 @@ bool FiscalReceipt::takesCard(int paymentType, const QString &softwareVersion, c
 
 QStringList FiscalReceipt::readGoodsFile(Prompter &prompter, const QString &path, QString &loadedName)
 {
-    constexpr qint64 kMaxGoodsFile = 16 * 1024 * 1024;
-    const QFileInfo info(path);
-    QFile file(path);
-    // A device or a pipe would block the read; a huge file is not a goods list.
-    if (!info.isFile() || info.size() > kMaxGoodsFile || !file.open(QIODevice::ReadOnly)) {
+    const goods_file::Contents file = goods_file::read(path);
+    if (!file.ok()) {
         prompter.showMessage(u"Файл товаров не прочитан: "_s + path);
         return {};
     }
-    const QByteArray bytes = file.read(kMaxGoodsFile);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        text = code_page::fromDevice(bytes);
-    text.remove(u'\r');
-    QStringList lines = text.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    loadedName = info.absoluteFilePath();
-    return lines;
+    loadedName = file.absolutePath;
+    return file.lines;
+}
+
+QStringList FiscalReceipt::loadGoodsFile(const QString &path, QString &loadedName)
+{
+    return readGoodsFile(m_app.prompter(), path, loadedName);
+}
+
+QString FiscalReceipt::chooseGoodsFile()
+{
+    return m_app.prompter().openFile(goods_file::fileRequest());
 }
 
 Outcome<> FiscalReceipt::refuse(const QString &message)

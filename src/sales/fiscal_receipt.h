@@ -101,6 +101,11 @@ public:
     // goods-loading screen to ask; `loadedName` gets the full path. Nothing, with a
     // message, when the file cannot be read.
     static QStringList readGoodsFile(Prompter &prompter, const QString &path, QString &loadedName);
+    // readGoodsFile with the application's prompter.
+    QStringList loadGoodsFile(const QString &path, QString &loadedName);
+    // The file dialog that chooses the goods list file: its path, or an empty text when
+    // the user cancelled.
+    QString chooseGoodsFile();
 
     // An operation's timeout and error messages.
     struct Messages {

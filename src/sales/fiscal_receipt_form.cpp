@@ -22,7 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kGoodsScreen = u"TForm20"_s;
 const QString kTaxGroupCaption = u"Номер \nналоговой \nгруппы:"_s;
 const QString kDefaultBarcodeCaption = u"Штрих-код EAN-13"_s;
 
@@ -31,22 +30,6 @@ QLineEdit *input(const QString &name, QWidget *parent, const QString &text, int 
     QLineEdit *e = kit::edit(name, parent, chars);
     e->setText(text);
     return e;
-}
-
-QCheckBox *check(const QString &caption, const QString &name, QWidget *parent, bool checked = false)
-{
-    auto *c = new QCheckBox(caption, parent);
-    c->setObjectName(name);
-    c->setChecked(checked);
-    return c;
-}
-
-QComboBox *combo(const QString &name, QWidget *parent, const QStringList &items)
-{
-    auto *c = new QComboBox(parent);
-    c->setObjectName(name);
-    c->addItems(items);
-    return c;
 }
 
 } // namespace
@@ -74,7 +57,7 @@ TForm21::TForm21(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
 
     auto *errorForm = new QFormLayout;
     m_errorWord = kit::addErrorWordRow(errorForm, this);
-    m_statusButton = kit::button(u"Состояние регистратора"_s, u"statusButton"_s, this);
+    m_statusButton = kit::statusScreenButton(this, u"statusButton"_s);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
     auto *bottom = new QHBoxLayout;
     bottom->addLayout(errorForm);
@@ -99,12 +82,13 @@ QWidget *TForm21::buildHeader()
     m_password = kit::passwordEdit(box);
     m_password->setFixedWidth(kit::charsWidth(m_password, 10));
     m_operator = input(u"operatorEdit"_s, box, u"1"_s, 4);
-    m_return = check(u"Чек возврата"_s, u"returnCheck"_s, box);
-    m_display = check(u"Выводить информацию на дисплей"_s, u"displayCheck"_s, box, true);
+    m_return = kit::checkBox(u"Чек возврата"_s, u"returnCheck"_s, box);
+    m_display = kit::checkBox(u"Выводить информацию на дисплей"_s, u"displayCheck"_s, box);
+    m_display->setChecked(true);
     auto *openButton = kit::button(u"Открыть чек"_s, u"openReceiptButton"_s, box);
     m_comment = input(u"commentEdit"_s, box, u"Comment for printing"_s);
     auto *commentButton = kit::button(u"Печать комментария"_s, u"printCommentButton"_s, box);
-    m_displayFunction = combo(u"displayFunctionCombo"_s, box, FiscalReceipt::kDisplayFunctions);
+    m_displayFunction = kit::comboBox(u"displayFunctionCombo"_s, box, FiscalReceipt::kDisplayFunctions);
     auto *displayButton = kit::button(u"Вывод на индикатор"_s, u"displayButton"_s, box);
 
     auto *grid = new QGridLayout(box);
@@ -226,14 +210,14 @@ QWidget *TForm21::buildPayment()
     m_sum->setTextInteractionFlags(Qt::NoTextInteraction);
     m_sum->setCursor(Qt::PointingHandCursor);
     m_sum->installEventFilter(this);
-    m_paymentType = combo(u"paymentTypeCombo"_s, box, {u"0"_s});
+    m_paymentType = kit::comboBox(u"paymentTypeCombo"_s, box, {u"0"_s});
     m_paymentType->setToolTip(u"Номер типа оплаты"_s);
     m_amount = input(u"amountEdit"_s, box, u"0.00"_s, 10);
     m_amount->setToolTip(u"Величина оплаты"_s);
     auto *payButton = kit::button(u"Оплатить"_s, u"payButton"_s, box);
-    m_useTransaction = check(u"Использовать указанный идентификатор транзакций"_s, u"useTransactionCheck"_s, box);
+    m_useTransaction = kit::checkBox(u"Использовать указанный идентификатор транзакций"_s, u"useTransactionCheck"_s, box);
     m_transaction = kit::edit(u"transactionEdit"_s, box, 0, FiscalReceipt::kTransactionIdLength);
-    m_suppressCardLines = check(u"Не выводить дополнительную информацию для банковской карты"_s,
+    m_suppressCardLines = kit::checkBox(u"Не выводить дополнительную информацию для банковской карты"_s,
                                 u"suppressCardLinesCheck"_s, box);
     auto *closeReceiptButton = kit::button(u"Закрыть чек"_s, u"closeReceiptButton"_s, box);
 
@@ -262,11 +246,11 @@ QWidget *TForm21::buildBarcode()
 {
     auto *box = new QGroupBox(this);
     m_barcodeData = input(u"barcodeDataEdit"_s, box, u"012345678901"_s);
-    m_barcodeType = combo(u"barcodeTypeCombo"_s, box, FiscalReceipt::kBarcodeTypes);
-    m_barcodeWidth = combo(u"barcodeWidthCombo"_s, box, {u"2"_s, u"3"_s, u"4"_s});
+    m_barcodeType = kit::comboBox(u"barcodeTypeCombo"_s, box, FiscalReceipt::kBarcodeTypes);
+    m_barcodeWidth = kit::comboBox(u"barcodeWidthCombo"_s, box, {u"2"_s, u"3"_s, u"4"_s});
     m_barcodeHeight = input(u"barcodeHeightEdit"_s, box, u"50"_s, 5);
     m_barcodeHeight->setToolTip(u"1 - 127"_s);
-    m_barcodeDigits = check(u"Цифры штрих-кода"_s, u"barcodeDigitsCheck"_s, box);
+    m_barcodeDigits = kit::checkBox(u"Цифры штрих-кода"_s, u"barcodeDigitsCheck"_s, box);
     m_barcodeDigits->setToolTip(u"Выводить цифровое значение штрих-кода"_s);
     m_barcodeButton = kit::button(kDefaultBarcodeCaption, u"barcodeButton"_s, box);
 
@@ -313,19 +297,15 @@ void TForm21::opened()
 void TForm21::fillGoodsList()
 {
     m_goods->clear();
-    auto *source = dynamic_cast<GoodsListSource *>(host().screen(kGoodsScreen));
+    GoodsListSource *source = host().provider<GoodsListSource>();
     const QString fileName = source ? source->goodsFileName() : m_ownGoodsFile;
     if (fileName.isEmpty()) {
-        Prompter::FileRequest request;
-        request.filter = u"Product filse -  ART|*.ART|AllFiles (*.*)|*.*"_s;
-        request.defaultExtension = u"ART"_s;
-        request.initialName = u"*.art"_s;
-        const QString path = app().prompter().openFile(request);
+        const QString path = m_ops.chooseGoodsFile();
         if (!path.isEmpty()) {
             if (source)
                 source->loadGoodsFile(path);
             else
-                m_ownGoodsLines = FiscalReceipt::readGoodsFile(app().prompter(), path, m_ownGoodsFile);
+                m_ownGoodsLines = m_ops.loadGoodsFile(path, m_ownGoodsFile);
         }
     }
     m_goods->addItems(source ? source->goodsLines() : m_ownGoodsLines);

@@ -10,6 +10,12 @@ using namespace Qt::StringLiterals;
 
 NonFiscalReceipt::NonFiscalReceipt(Application &app) : m_app(app) {}
 
+void NonFiscalReceipt::warnOfSeparator(const QString &typed)
+{
+    if (typed.contains(QLatin1Char(';')))
+        m_app.prompter().showMessage(kSeparatorWarning, kSeparatorWarningCaption);
+}
+
 QString NonFiscalReceipt::printable(const QString &line)
 {
     return QString(line).remove(u';');

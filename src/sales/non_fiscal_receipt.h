@@ -24,6 +24,10 @@ public:
     // receipt is closed again, and that failure is the one reported.
     Outcome<> print(const QString &password, const QStringList &lines);
 
+    // A key typed into the lines: when it holds ";", kSeparatorWarning is shown (the
+    // character stays; print() removes it).
+    void warnOfSeparator(const QString &typed);
+
     // The text's lines as they are printed: each ";" removed.
     static QString printable(const QString &line);
 

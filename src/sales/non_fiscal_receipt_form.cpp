@@ -45,9 +45,8 @@ TForm8::TForm8(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
 bool TForm8::eventFilter(QObject *watched, QEvent *event)
 {
     // The character stays; it is removed when the receipt is printed.
-    if (watched == m_lines && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent *>(event)->text().contains(u';'))
-        app().prompter().showMessage(NonFiscalReceipt::kSeparatorWarning, NonFiscalReceipt::kSeparatorWarningCaption);
+    if (watched == m_lines && event->type() == QEvent::KeyPress)
+        m_ops.warnOfSeparator(static_cast<QKeyEvent *>(event)->text());
     return Screen::eventFilter(watched, event);
 }
 

@@ -24,7 +24,7 @@ TForm35::TForm35(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_statusLine->setMinimumWidth(kit::charsWidth(m_statusLine, 52));
     m_closeButton = kit::button(u"Закрыть чек"_s, u"closeReceiptButton"_s, this);
     m_voidButton = kit::button(u"Аннулировать чек"_s, u"voidReceiptButton"_s, this);
-    auto *stateButton = kit::button(u"Состояние регистратора"_s, u"registrarStateButton"_s, this);
+    auto *stateButton = kit::statusScreenButton(this);
     auto *exitButton = kit::button(u"Выход"_s, u"exitButton"_s, this);
 
     auto *form = new QFormLayout;

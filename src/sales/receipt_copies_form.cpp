@@ -82,28 +82,18 @@ NumberLabel *numberLabel(const QString &name, QWidget *parent)
     return label;
 }
 
-QDateEdit *dateEdit(const QString &name, QWidget *parent)
-{
-    auto *edit = new QDateEdit(parent);
-    edit->setObjectName(name);
-    edit->setCalendarPopup(true);
-    edit->setDisplayFormat(u"dd.MM.yyyy"_s);
-    return edit;
-}
-
 } // namespace
 
 TForm54::TForm54(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
 {
     setWindowTitle(ReceiptCopies::kJournalCaption);
-    m_startDate = dateEdit(u"startDateEdit"_s, this);
-    m_endDate = dateEdit(u"endDateEdit"_s, this);
+    m_startDate = kit::dateEdit(u"startDateEdit"_s, this);
+    m_endDate = kit::dateEdit(u"endDateEdit"_s, this);
     m_startTime = kit::edit(u"startTimeEdit"_s, this, 6, 4);
     m_startTime->setText(u"1200"_s);
     m_endTime = kit::edit(u"endTimeEdit"_s, this, 6, 4);
     m_endTime->setText(u"1200"_s);
-    m_print = new QCheckBox(u"напечатать документы"_s, this);
-    m_print->setObjectName(u"printDocumentsCheckBox"_s);
+    m_print = kit::checkBox(u"напечатать документы"_s, u"printDocumentsCheckBox"_s, this);
     m_firstFound = numberLabel(u"firstFoundLabel"_s, this);
     m_lastFound = numberLabel(u"lastFoundLabel"_s, this);
     m_startNumber = kit::edit(u"startNumberEdit"_s, this, 6);

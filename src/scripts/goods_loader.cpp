@@ -1,75 +1,32 @@
 #include "scripts/goods_loader.h"
 
 #include "app/application.h"
+#include "app/goods_file.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
 #include "link/frame.h"
 
-#include <QFile>
-#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
 GoodsLoader::GoodsLoader(Application &app) : m_app(app) {}
 
-Prompter::FileRequest GoodsLoader::fileRequest()
-{
-    Prompter::FileRequest r;
-    r.filter = u"Product filse -  ART|*.ART|AllFiles (*.*)|*.*"_s;
-    r.defaultExtension = u"ART"_s;
-    r.initialName = u"*.art"_s;
-    return r;
-}
-
 QString GoodsLoader::chooseFile()
 {
-    return m_app.prompter().openFile(fileRequest());
+    return m_app.prompter().openFile(goods_file::fileRequest());
 }
 
-QStringList GoodsLoader::linesOf(const QString &text)
+bool GoodsLoader::load(const QString &path, QStringList &lines)
 {
-    if (text.isEmpty())
-        return {};
-    QStringList lines = text.split(u'\n');
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    for (QString &line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-    return lines;
-}
-
-bool GoodsLoader::readFile(const QString &path, QStringList &lines, QString &error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = u"Не удалось открыть файл "_s + path + u": "_s + file.errorString();
+    const goods_file::Contents file = goods_file::read(path);
+    if (!file.ok()) {
+        m_app.prompter().showMessage(file.message(path));
         return false;
     }
-    if (file.size() > kMaxFileSize) {
-        error = u"Файл "_s + path + u" слишком велик для списка товаров."_s;
-        return false;
-    }
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError) {
-        error = u"Не удалось прочитать файл "_s + path + u": "_s + file.errorString();
-        return false;
-    }
-    lines = linesOfFile(bytes);
+    lines = file.lines;
     return true;
-}
-
-QStringList GoodsLoader::linesOfFile(const QByteArray &bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = code_page::fromDevice(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    return linesOf(text);
 }
 
 namespace {
@@ -157,4 +114,10 @@ QString GoodsLoader::summary(const Tally &t)
         text += u"\n\nСтрок без подтверждения регистратора (NAK или ошибка контрольной суммы): "_s
               + QString::number(t.linkFaults) + u"."_s;
     return text;
+}
+
+void GoodsLoader::report(const Tally &t)
+{
+    if (t.runRefusal.isEmpty())
+        m_app.prompter().showMessage(summary(t));
 }

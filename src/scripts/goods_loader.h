@@ -17,10 +17,6 @@ public:
     static inline const QString kCaption = QStringLiteral("Загрузка артикулов в регистратор");
     static inline const QString kTimeoutNotice = QStringLiteral("Ошибка! Таймаут устройства! ");
     static inline const QString kFinished = QStringLiteral("Завершено");
-    // A goods list larger than this is not a goods list (the registrar's base holds far
-    // fewer items); refusing it keeps a wrong file from taking up the memory.
-    static constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
-
     // How a run of "Записать в регистратор" went, line by line.
     struct Tally {
         int lines = 0;
@@ -44,20 +40,12 @@ public:
 
     explicit GoodsLoader(Application &app);
 
-    // The file dialog of "Загрузить".
-    static Prompter::FileRequest fileRequest();
-    // The chosen file's path, or an empty text when the user cancelled.
+    // The file dialog of "Загрузить": the chosen file's path, or an empty text when the
+    // user cancelled.
     QString chooseFile();
-
-    // The lines of a goods list file. The file is read as UTF-8 when it is valid UTF-8,
-    // otherwise as Windows-1251 (the registrar's own code page); line ends may be LF or
-    // CR LF, and a final line end does not make an empty line of its own. False, with the
-    // reason in `error`, when the file cannot be read.
-    static bool readFile(const QString &path, QStringList &lines, QString &error);
-    // The lines of a goods list file's content, by the rule above.
-    static QStringList linesOfFile(const QByteArray &bytes);
-    // The lines of the screen's text, by the same rule as a file.
-    static QStringList linesOf(const QString &text);
+    // The lines of the goods list file at `path` (app/goods_file.h). False, with the
+    // reason shown, when it cannot be read.
+    bool load(const QString &path, QStringList &lines);
 
     // "Записать в регистратор": every line in order, empty lines included, as 0x24 with
     // password + ";" + the line. A line the registrar refuses or that gets no reply does
@@ -69,6 +57,9 @@ public:
     Tally write(const QString &password, const QStringList &lines, const Progress &progress = {});
     // The closing message of a run: "Завершено", and what was refused, when anything was.
     static QString summary(const Tally &tally);
+    // Shows the closing message of a run on the screen (not for a run refused before
+    // anything was sent: its message has been shown already).
+    void report(const Tally &tally);
 
 private:
     Application &m_app;

@@ -2,6 +2,7 @@
 #include "scripts/goods_loader_form.h"
 
 #include "app/application.h"
+#include "app/goods_file.h"
 #include "ui/form_kit.h"
 
 #include <QCoreApplication>
@@ -37,7 +38,8 @@ TForm20::TForm20(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     auto *writeButton = kit::button(u"Записать в регистратор"_s, u"writeButton"_s, this);
     auto *clearButton = kit::button(u"Очистить"_s, u"clearButton"_s, this);
     auto *exitButton = kit::button(u"Выход"_s, u"exitButton"_s, this);
-    m_buttons = {loadButton, writeButton, clearButton, exitButton};
+    m_controls = std::make_unique<TransferControls>(QList<QWidget *>{loadButton, writeButton, clearButton, exitButton},
+                                                    nullptr);
 
     auto *passwordRow = new QHBoxLayout;
     auto *passwordLabel = new QLabel(u"Пароль: "_s, this);
@@ -67,7 +69,7 @@ QString TForm20::goodsFileName() const
 
 QStringList TForm20::goodsLines() const
 {
-    return GoodsLoader::linesOf(m_lines->toPlainText());
+    return goods_file::linesOfText(m_lines->toPlainText());
 }
 
 void TForm20::loadChosenFile()
@@ -80,11 +82,8 @@ void TForm20::loadChosenFile()
 bool TForm20::loadGoodsFile(const QString &path)
 {
     QStringList lines;
-    QString error;
-    if (!GoodsLoader::readFile(path, lines, error)) {
-        app().prompter().showMessage(error);
+    if (!m_ops.load(path, lines))
         return false;
-    }
     m_fileName->setText(path);
     m_fileName->setCursorPosition(0);
     m_lines->setPlainText(lines.join(u'\n'));
@@ -94,16 +93,8 @@ bool TForm20::loadGoodsFile(const QString &path)
 void TForm20::reject()
 {
     // The loading repaints between lines; the screen stays until it is done.
-    if (!m_busy)
+    if (!m_controls->busy())
         Screen::reject();
-}
-
-void TForm20::setBusy(bool busy)
-{
-    m_busy = busy;
-    for (QPushButton *b : m_buttons)
-        b->setEnabled(!busy);
-    m_lines->setReadOnly(busy);
 }
 
 void TForm20::writeAll()
@@ -112,15 +103,17 @@ void TForm20::writeAll()
     m_statusPanel->clear();
     m_progress->setRange(0, qMax(1, int(lines.size())));
     m_progress->setValue(0);
-    setBusy(true);
-    const GoodsLoader::Tally t =
-        m_ops.write(m_password->text(), lines, [this](int line, const Verdict &v, const GoodsLoader::Tally &) {
+    GoodsLoader::Tally t;
+    {
+        TransferControls::Guard busy(*m_controls);
+        m_lines->setReadOnly(true);
+        t = m_ops.write(m_password->text(), lines, [this](int line, const Verdict &v, const GoodsLoader::Tally &) {
             m_progress->setValue(line);
             if (v.kind == Verdict::Kind::NoReply)
                 m_statusPanel->setText(GoodsLoader::kTimeoutNotice);
             QCoreApplication::processEvents();
         });
-    setBusy(false);
-    if (t.runRefusal.isEmpty())
-        app().prompter().showMessage(GoodsLoader::summary(t));
+        m_lines->setReadOnly(false);
+    }
+    m_ops.report(t);
 }

@@ -3,8 +3,11 @@
 #include "scripts/goods_loader.h"
 #include "ui/goods_list_source.h"
 #include "ui/screen_dialog.h"
+#include "ui/transfer_controls.h"
 
 #include <QStringList>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -31,14 +34,14 @@ public slots:
 
 private:
     void writeAll();
-    void setBusy(bool busy);
 
     GoodsLoader m_ops;
-    bool m_busy = false;
     QLineEdit *m_password = nullptr;
     QLineEdit *m_fileName = nullptr;
     QPlainTextEdit *m_lines = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_statusPanel = nullptr;
-    QList<QPushButton *> m_buttons;
+    // While the lines go out: the buttons disabled, the list not editable, the window
+    // kept open (the loading has no stop).
+    std::unique_ptr<TransferControls> m_controls;
 };

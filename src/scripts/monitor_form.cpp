@@ -73,10 +73,8 @@ void TForm28::buildWidgets()
     m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_log->setMinimumHeight(180);
 
-    m_noRepaintCheck = new QCheckBox(QStringLiteral("Не перерисовывать форму"), this);
-    m_noRepaintCheck->setObjectName(QStringLiteral("noRepaintCheck"));
-    m_quietCheck = new QCheckBox(QStringLiteral("Не выводить данные"), this);
-    m_quietCheck->setObjectName(QStringLiteral("quietCheck"));
+    m_noRepaintCheck = kit::checkBox(QStringLiteral("Не перерисовывать форму"), QStringLiteral("noRepaintCheck"), this);
+    m_quietCheck = kit::checkBox(QStringLiteral("Не выводить данные"), QStringLiteral("quietCheck"), this);
     m_clearLogButton = kit::button(QStringLiteral("Очистить сообщения"), QStringLiteral("clearLogButton"), this);
 
     auto *switches = new QHBoxLayout;
@@ -158,8 +156,7 @@ void TForm28::buildWidgets()
     // Scripts.
     auto *scriptGroup = new QGroupBox(this);
     scriptGroup->setObjectName(QStringLiteral("scriptGroup"));
-    m_fileCombo = new QComboBox(scriptGroup);
-    m_fileCombo->setObjectName(QStringLiteral("fileCombo"));
+    m_fileCombo = kit::comboBox(QStringLiteral("fileCombo"), scriptGroup);
     m_fileCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_fileCombo->setMinimumContentsLength(30);
     m_openFileButton = kit::button(QStringLiteral("Открыть файл"), QStringLiteral("openFileButton"), scriptGroup);

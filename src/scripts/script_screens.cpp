@@ -9,5 +9,6 @@ void registerScriptScreens(ScreenRegistry &registry)
 {
     registry.add<TForm14>();
     registry.add<TForm20>();
+    registry.provide<GoodsListSource, TForm20>();
     registry.add<TForm28>();
 }

@@ -156,7 +156,7 @@ void MainWindow::buildWidgets()
     layout->addWidget(m_terminalGroup);
 
     auto *buttons = new QHBoxLayout;
-    m_statusButton = kit::button(QStringLiteral("Состояние регистратора"), QStringLiteral("statusButton"), central);
+    m_statusButton = kit::statusScreenButton(central, QStringLiteral("statusButton"));
     m_closeButton = kit::button(QStringLiteral("Закрыть"), QStringLiteral("closeButton"), central);
     buttons->addWidget(m_statusButton);
     buttons->addStretch();

@@ -37,6 +37,7 @@ public:
     using ScreenHost::openScreen;
     using ScreenHost::screen;
     QDialog *screen(const QString &className) override;
+    void *provided(const std::type_info &interface) override { return m_registry.provided(interface, *this); }
     void openScreen(const QString &className) override;
     void setStatusText(const QString &text) override;
     QString connectedPortName() override;

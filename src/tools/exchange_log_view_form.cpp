@@ -45,11 +45,9 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     auto *openButton = kit::button(u"Открыть файл..."_s, u"openFileButton"_s, this);
     m_reloadButton = kit::button(u"Перечитать"_s, u"reloadButton"_s, this);
     m_reloadButton->setEnabled(false);
-    m_commandCombo = new QComboBox(this);
-    m_commandCombo->setObjectName(u"commandCombo"_s);
+    m_commandCombo = kit::comboBox(u"commandCombo"_s, this);
     m_commandCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    m_errorsOnlyCheck = new QCheckBox(u"Только ошибки"_s, this);
-    m_errorsOnlyCheck->setObjectName(u"errorsOnlyCheck"_s);
+    m_errorsOnlyCheck = kit::checkBox(u"Только ошибки"_s, u"errorsOnlyCheck"_s, this);
     m_searchEdit = kit::edit(u"searchEdit"_s, this);
     m_searchEdit->setClearButtonEnabled(true);
     m_searchEdit->setPlaceholderText(u"текст, код, сообщение..."_s);

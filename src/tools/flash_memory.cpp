@@ -62,6 +62,15 @@ bool FlashMemory::checkPassword(const QString &password, Result &refusal)
     return false;
 }
 
+bool FlashMemory::checkBoundTyped(const QString &text, int digits)
+{
+    qint64 unused = 0;
+    if (transfer::decimal(text, digits, unused))
+        return true;
+    m_app.prompter().showMessage(kDecimalOnly);
+    return false;
+}
+
 bool FlashMemory::boundsFromName(const QString &path, QString &address, QString &count)
 {
     const QString name = QFileInfo(path).fileName();

@@ -78,6 +78,11 @@ public:
     transfer::Result write(const QString &password, const QString &address, const QString &count, View &view,
                            bool boundsFromTheName = true);
 
+    // A bound typed into "Адрес" (`digits` kAddressDigits) or "Количество" (kCountDigits):
+    // true when it is a decimal of at most that many digits; otherwise kDecimalOnly is
+    // shown and false returned.
+    bool checkBoundTyped(const QString &text, int digits);
+
     // The dump-file name rule: "name_A_N.ext" (folders left aside) gives the address A
     // and the count N, both decimal. False, and nothing set, for any other name.
     static bool boundsFromName(const QString &path, QString &address, QString &count);

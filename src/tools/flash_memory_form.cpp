@@ -142,12 +142,9 @@ void TForm7::boundsEdited(QLineEdit *changed)
     if (m_address->text().isEmpty() || m_count->text().isEmpty()) {
         m_readEnabled = m_writeEnabled = false;
     } else {
-        qint64 unused = 0;
         const int digits = changed == m_address ? FlashMemory::kAddressDigits : FlashMemory::kCountDigits;
-        if (transfer::decimal(changed->text(), digits, unused))
+        if (m_ops.checkBoundTyped(changed->text(), digits))
             m_readEnabled = m_writeEnabled = true;
-        else
-            app().prompter().showMessage(FlashMemory::kDecimalOnly);
     }
     applyButtonState();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tools/logo_programming.h"
-#include "tools/transfer_controls.h"
+#include "ui/transfer_controls.h"
 #include "ui/screen_dialog.h"
 
 #include <memory>

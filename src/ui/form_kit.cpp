@@ -2,13 +2,18 @@
 
 #include "commands/command_codes.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
+#include <QStyle>
 
 namespace kit {
 
@@ -43,6 +48,46 @@ QLineEdit *display(const QString &name, QWidget *parent, int chars)
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::ClickFocus);
     return e;
+}
+
+QCheckBox *checkBox(const QString &caption, const QString &name, QWidget *parent)
+{
+    auto *c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    return c;
+}
+
+QComboBox *comboBox(const QString &name, QWidget *parent, const QStringList &items, int chars)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->addItems(items);
+    if (chars > 0)
+        c->setFixedWidth(charsWidth(c, chars) + c->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    return c;
+}
+
+QDateEdit *dateEdit(const QString &name, QWidget *parent, const QString &displayFormat)
+{
+    auto *e = new QDateEdit(parent);
+    e->setObjectName(name);
+    e->setDisplayFormat(displayFormat);
+    e->setCalendarPopup(true);
+    // Room for the date and the calendar's arrow.
+    e->setMinimumWidth(charsWidth(e, int(displayFormat.size()) + 3));
+    return e;
+}
+
+QRadioButton *radio(const QString &caption, const QString &name, QWidget *parent)
+{
+    auto *r = new QRadioButton(caption, parent);
+    r->setObjectName(name);
+    return r;
+}
+
+QPushButton *statusScreenButton(QWidget *parent, const QString &name)
+{
+    return button(QStringLiteral("Состояние регистратора"), name, parent);
 }
 
 QLineEdit *passwordEdit(QWidget *parent, const QString &name)

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
 class QFormLayout;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QStatusBar;
 class QWidget;
 
@@ -26,6 +31,24 @@ QLineEdit *edit(const QString &name, QWidget *parent, int chars = 0, int maxLeng
 
 // A read-only line the user can select and copy from, but never tab into.
 QLineEdit *display(const QString &name, QWidget *parent, int chars = 0);
+
+// A check box, unticked.
+QCheckBox *checkBox(const QString &caption, const QString &name, QWidget *parent);
+
+// A drop-down list holding `items`, the first chosen; `chars` > 0 fixes its width.
+QComboBox *comboBox(const QString &name, QWidget *parent, const QStringList &items = {}, int chars = 0);
+
+// A date input with a calendar; the date is always shown in `displayFormat` (digits and
+// dots, never the locale's date format), and the input is wide enough for it.
+QDateEdit *dateEdit(const QString &name, QWidget *parent,
+                    const QString &displayFormat = QStringLiteral("dd.MM.yyyy"));
+
+// A radio button; the buttons with one parent make one choice.
+QRadioButton *radio(const QString &caption, const QString &name, QWidget *parent);
+
+// "Состояние регистратора": the button that opens the status screen. Enabled; the screens
+// that show it only after an exchange disable it themselves.
+QPushButton *statusScreenButton(QWidget *parent, const QString &name = QStringLiteral("registrarStateButton"));
 
 // The access password input ("passwordEdit"), holding the default password.
 QLineEdit *passwordEdit(QWidget *parent, const QString &name = QStringLiteral("passwordEdit"));

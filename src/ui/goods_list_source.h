@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // The goods list that the goods-loading screen holds and the fiscal receipt screen sells
-// from. The loading screen implements it; the receipt screen finds that screen through
-// the host and reads it each time it is opened.
+// from. The loading screen implements it and is registered as its provider; the receipt
+// screen asks the host for it (ScreenHost::provider<GoodsListSource>()) and reads it each
+// time it is opened.
 class GoodsListSource {
 public:
     virtual ~GoodsListSource() = default;

@@ -6,6 +6,9 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <map>
+#include <typeindex>
+#include <typeinfo>
 
 class Application;
 class QDialog;
@@ -34,10 +37,17 @@ public:
     virtual void connectionSpeedChanged(qint32 rate) = 0;
     virtual void connectionLost() = 0;
 
+    // The screen that provides `Interface` to other screens (ScreenRegistry::provide), as
+    // that interface: created on first use; null when no screen provides it. A screen
+    // reaches a screen of another folder this way, never by its class.
+    virtual void *provided(const std::type_info &interface) = 0;
+
     template <class T>
     T *screen() { return static_cast<T *>(screen(QString::fromLatin1(T::staticMetaObject.className()))); }
     template <class T>
     void openScreen() { openScreen(QString::fromLatin1(T::staticMetaObject.className())); }
+    template <class Interface>
+    Interface *provider() { return static_cast<Interface *>(provided(typeid(Interface))); }
 };
 
 // The screens a program can open, each by its class name. Every screen folder registers
@@ -55,10 +65,35 @@ public:
     }
     void add(const QString &className, Factory factory) { m_factories.insert(className, std::move(factory)); }
 
+    // Screen T (registered with add) is the one that provides `Interface`, which T derives
+    // from, to the other screens (ScreenHost::provider<Interface>()).
+    template <class Interface, class T>
+    void provide()
+    {
+        m_providers[std::type_index(typeid(Interface))] = {
+            QString::fromLatin1(T::staticMetaObject.className()),
+            [](QDialog *d) -> void * { return static_cast<Interface *>(static_cast<T *>(d)); }};
+    }
+    // What a host gives for ScreenHost::provided(): the providing screen from `host`, as
+    // the interface.
+    void *provided(const std::type_info &interface, ScreenHost &host) const
+    {
+        const auto it = m_providers.find(std::type_index(interface));
+        if (it == m_providers.end())
+            return nullptr;
+        QDialog *d = host.screen(it->second.className);
+        return d ? it->second.cast(d) : nullptr;
+    }
+
     bool contains(const QString &className) const { return m_factories.contains(className); }
     Factory factory(const QString &className) const { return m_factories.value(className); }
     QStringList classNames() const { return m_factories.keys(); }
 
 private:
+    struct Provider {
+        QString className;
+        void *(*cast)(QDialog *);
+    };
     QMap<QString, Factory> m_factories;
+    std::map<std::type_index, Provider> m_providers;
 };

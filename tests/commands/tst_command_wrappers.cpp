@@ -4,6 +4,7 @@
 #include "commands/command_wrappers.h"
 #include "link/device_link.h"
 #include "support/loopback_transport.h"
+#include "support/sent_frames.h"
 
 #include <QLocale>
 #include <QTest>
@@ -34,12 +35,8 @@ struct Bench {
         link.attachTransport(std::move(t));
     }
     // The command byte and parameters of the last frame on the line.
-    int lastCode() const { return quint8(line->framesSent.last().at(3)); }
-    QByteArray lastParams() const
-    {
-        const QByteArray &f = line->framesSent.last();
-        return f.mid(4, f.size() - 10);
-    }
+    int lastCode() const { return lastFrameSent(*line).code; }
+    QByteArray lastParams() const { return lastFrameSent(*line).parameters; }
 };
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();

@@ -7,9 +7,7 @@
 #include "reports/goods_report_form.h"
 #include "reports/reports_screens.h"
 #include "ui/status_screen_form.h"
-#include "ui/ui_screens.h"
 
-#include "support/emulated_app.h"
 #include "support/screen_rig.h"
 
 #include <QCheckBox>
@@ -23,20 +21,8 @@
 
 namespace {
 
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
-
-    Bench()
-    {
-        registerUiScreens(host.registry);
-        registerReportScreens(host.registry);
-    }
-    template <class Form>
-    Form &open()
-    {
-        host.openScreen<Form>();
-        return *host.screen<Form>();
-    }
+struct Bench : FormBench<> {
+    Bench() { registerReportScreens(host.registry); }
     void click(QWidget &form, const char *button)
     {
         QTest::mouseClick(widget<QPushButton>(form, QLatin1String(button)), Qt::LeftButton);
@@ -51,15 +37,6 @@ struct Bench : EmulatedApp {
     static bool enabled(QWidget &form, const char *button)
     {
         return widget<QPushButton>(form, QLatin1String(button))->isEnabled();
-    }
-    // The parameters of the frames sent with `code`.
-    QList<QByteArray> sent(int code) const
-    {
-        QList<QByteArray> out;
-        for (const QByteArray &f : line->framesSent)
-            if (quint8(f.at(3)) == code)
-                out << f.mid(4, f.size() - 10);
-        return out;
     }
 };
 

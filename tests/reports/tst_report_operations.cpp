@@ -12,6 +12,7 @@
 #include "reports/resource_info.h"
 
 #include "support/emulated_app.h"
+#include "support/sent_frames.h"
 
 #include <QTest>
 
@@ -33,8 +34,8 @@ struct Bench : EmulatedApp {
     Sent sent() const
     {
         Sent out;
-        for (const QByteArray &f : line->framesSent)
-            out.append({quint8(f.at(3)), f.mid(4, f.size() - 10)});
+        for (const SentFrame &f : framesSent(*line))
+            out.append({f.code, f.parameters});
         return out;
     }
     QList<int> codes() const

@@ -3,9 +3,7 @@
 #include "sales/receipt_cancel.h"
 #include "sales/receipt_cancel_form.h"
 #include "sales/sales_screens.h"
-#include "ui/ui_screens.h"
 
-#include "support/emulated_app.h"
 #include "support/screen_rig.h"
 
 #include <QLabel>
@@ -27,32 +25,16 @@ emu::Registrar::Options sixForms()
 }
 
 // The screen as the program opens it.
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
-
-    Bench() : EmulatedApp(sixForms())
-    {
-        registerUiScreens(host.registry);
-        registerSalesScreens(host.registry);
-    }
-    TForm35 &open()
-    {
-        host.openScreen<TForm35>();
-        return *host.screen<TForm35>();
-    }
+struct Bench : FormBench<TForm35> {
+    Bench() : FormBench(sixForms()) { registerSalesScreens(host.registry); }
     template <typename T = QPushButton>
     T *w(const char *name)
     {
-        return widget<T>(*host.screen<TForm35>(), QLatin1String(name));
+        return FormBench::w<T>(name);
     }
     QString statusLine() { return w<QLabel>("statusLineLabel")->text(); }
     bool canClose() { return w("closeReceiptButton")->isEnabled(); }
     bool canVoid() { return w("voidReceiptButton")->isEnabled(); }
-    void silence()
-    {
-        for (int i = 0; i < 10; ++i)
-            registrar.injectFault({emu::Fault::Silence});
-    }
     QByteArray lastRequest() const
     {
         const emu::Executed &e = registrar.journal().last();

@@ -6,7 +6,6 @@
 #include "sales/receipt_copies_form.h"
 #include "sales/sales_screens.h"
 
-#include "support/emulated_app.h"
 #include "support/executed_text.h"
 #include "support/screen_rig.h"
 
@@ -22,8 +21,7 @@ namespace {
 const QDateTime kNoon(QDate(2026, 12, 9), QTime(12, 0));
 const QString kTimeout = QStringLiteral("Ошибка! Таймаут устройства!");
 
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
+struct Bench : FormBench<> {
     ReceiptCopies ops{app};
 
     Bench()
@@ -34,17 +32,6 @@ struct Bench : EmulatedApp {
         journal.append({2, kNoon.addSecs(300), {"ЧЕК 2"}});
     }
     QStringList executed() const { return executedText(registrar); }
-    void silence()
-    {
-        for (int i = 0; i < 10; ++i)
-            registrar.injectFault({emu::Fault::Silence});
-    }
-    template <class T>
-    T &open()
-    {
-        host.openScreen<T>();
-        return *host.screen<T>();
-    }
 };
 
 template <typename T = QLineEdit>

@@ -5,9 +5,9 @@
 #include "sales/card_payment.h"
 #include "sales/fiscal_receipt_form.h"
 #include "sales/sales_screens.h"
-#include "ui/ui_screens.h"
+#include "scripts/script_screens.h"
+#include "ui/goods_list_source.h"
 
-#include "support/emulated_app.h"
 #include "support/screen_rig.h"
 
 #include <QCheckBox>
@@ -16,39 +16,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
 namespace {
 
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
+struct Bench : FormBench<TForm21> {
     QString goodsFile = dir.filePath(QStringLiteral("goods.art"));
 
-    explicit Bench(const emu::Registrar::Options &o = {}) : EmulatedApp(o)
+    explicit Bench(const emu::Registrar::Options &o = {}) : FormBench(o)
     {
         QFile f(goodsFile);
         if (f.open(QIODevice::WriteOnly))
             f.write(emu::toCp1251(QStringLiteral("1001;Хлеб;12.50;1;1;\r\n1002;Молоко;4.00;2;1;\r\n")));
-        registerUiScreens(host.registry);
         registerSalesScreens(host.registry);
     }
-    TForm21 &open()
-    {
-        host.openScreen<TForm21>();
-        return *host.screen<TForm21>();
-    }
-    template <typename T = QLineEdit>
-    T *w(const char *name)
-    {
-        return widget<T>(*host.screen<TForm21>(), QLatin1String(name));
-    }
-    void type(const char *field, const QString &text)
-    {
-        w(field)->clear();
-        QTest::keyClicks(w(field), text);
-    }
-    void click(const char *button) { QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton); }
     QString errorWord() { return w("errorWordEdit")->text(); }
 };
 
@@ -84,6 +67,29 @@ private slots:
         QCOMPARE(goods->count(), 2);
         QVERIFY(b.w<QPushButton>("vekrSellButton")->isVisible());
         QVERIFY(b.w<QLineEdit>("vekrRecipientEdit")->isVisible());
+    }
+
+    // With the goods loading screen in the program, the receipt sells from its list: the
+    // file chosen here is loaded there, and that screen's edits are what is offered.
+    void goodsComeFromTheLoadingScreen()
+    {
+        Bench b;
+        registerScriptScreens(b.host.registry);
+        b.prompter.files.push_back(b.goodsFile);
+        b.open();
+        GoodsListSource *source = b.host.provider<GoodsListSource>();
+        QVERIFY(source);
+        QCOMPARE(source->goodsFileName(), b.goodsFile);
+        QListWidget *goods = b.w<QListWidget>("goodsList");
+        QCOMPARE(goods->count(), 2);
+
+        widget<QPlainTextEdit>(*b.host.screen(QStringLiteral("TForm20")), QStringLiteral("goodsLinesEdit"))
+            ->setPlainText(QStringLiteral("1003;Сыр;9.00;1;1;"));
+        b.host.screen<TForm21>()->hide();
+        b.open();
+        QCOMPARE(b.prompter.shown.size(), 1); // the one file dialog
+        QCOMPARE(goods->count(), 1);
+        QCOMPARE(goods->item(0)->text(), QStringLiteral("1003;Сыр;9.00;1;1;"));
     }
 
     void buttonsDriveAWholeReceipt()

@@ -5,7 +5,6 @@
 #include "sales/non_fiscal_receipt_form.h"
 #include "sales/sales_screens.h"
 
-#include "support/emulated_app.h"
 #include "support/executed_text.h"
 #include "support/screen_rig.h"
 
@@ -16,18 +15,16 @@
 
 namespace {
 
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
+struct Bench : FormBench<TForm8> {
     NonFiscalReceipt ops{app};
 
-    Bench() { registerSalesScreens(host.registry); }
     // The frames that went out, as "CC parameters" (a refused command never reaches the
     // registrar's journal).
     QStringList sent() const
     {
         QStringList out;
-        for (const QByteArray &f : line->framesSent)
-            out << QStringLiteral("%1 %2").arg(quint8(f.at(3)), 2, 16, QLatin1Char('0')).arg(QString::fromLatin1(f.mid(4, f.size() - 10)));
+        for (const SentFrame &f : frames())
+            out << f.text();
         return out;
     }
     QStringList executed() const { return executedText(registrar); }

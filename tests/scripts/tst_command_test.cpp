@@ -8,7 +8,6 @@
 #include "ui/status_screen_form.h"
 #include "ui/ui_screens.h"
 
-#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 #include "support/screen_rig.h"
@@ -30,42 +29,16 @@ const QString kBadCode = QStringLiteral("Неверный код команды"
 
 // The screen as the program opens it: from the screen host, which also keeps the one
 // status screen.
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
+struct Bench : FormBench<TForm14> {
     TForm14 &form;
 
-    Bench() : form(opened(host))
-    {
-        registrar.setHostTime(kHostTime);
-    }
-    static TForm14 &opened(TestScreenHost &host)
-    {
-        registerUiScreens(host.registry);
-        registerScriptScreens(host.registry);
-        host.openScreen<TForm14>();
-        return *host.screen<TForm14>();
-    }
-    template <typename T = QLineEdit>
-    T *w(const char *name)
-    {
-        return widget<T>(form, QLatin1String(name));
-    }
-    void type(const char *field, const QString &text)
-    {
-        w(field)->clear();
-        w(field)->insert(text);
-    }
+    Bench() : form(open()) { registrar.setHostTime(kHostTime); }
+    void type(const char *field, const QString &text) { enter(field, text); }
     void execute(const QString &code, const QString &commandLine)
     {
         type("codeEdit", code);
         type("commandLineEdit", commandLine);
         QTest::mouseClick(w<QPushButton>("executeButton"), Qt::LeftButton);
-    }
-    int lastCode() const { return quint8(line->framesSent.last().at(3)); }
-    QByteArray lastParameters() const
-    {
-        const QByteArray f = line->framesSent.last();
-        return f.mid(4, f.size() - 10);
     }
 };
 

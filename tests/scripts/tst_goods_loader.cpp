@@ -7,7 +7,6 @@
 #include "scripts/script_screens.h"
 
 #include "support/cli_run.h"
-#include "support/emulated_app.h"
 #include "support/emulator_process.h"
 #include "support/screen_rig.h"
 
@@ -35,29 +34,19 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
     return path;
 }
 
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
-    TForm20 &form;
+struct Bench : FormBench<TForm20> {
+    TForm20 &form = open();
 
-    Bench() : form(opened(host)) {}
-    static TForm20 &opened(TestScreenHost &host)
-    {
-        registerScriptScreens(host.registry);
-        host.openScreen<TForm20>();
-        return *host.screen<TForm20>();
-    }
     template <typename T = QPushButton>
     T *w(const char *name)
     {
-        return widget<T>(form, QLatin1String(name));
+        return FormBench::w<T>(name);
     }
-    void click(const char *button) { QTest::mouseClick(w(button), Qt::LeftButton); }
     QStringList parametersSent() const
     {
         QStringList out;
-        for (const QByteArray &f : line->framesSent)
-            if (quint8(f.at(3)) == cmd::AddGoods)
-                out << code_page::fromDevice(f.mid(4, f.size() - 10));
+        for (const QByteArray &p : sent(cmd::AddGoods))
+            out << code_page::fromDevice(p);
         return out;
     }
 };
@@ -67,29 +56,6 @@ struct Bench : EmulatedApp {
 class GoodsLoaderTest : public QObject {
     Q_OBJECT
 private slots:
-    void readsFiles_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("lines");
-        const QStringList three{kBread, QString(), kMilk};
-        QTest::newRow("Windows-1251, CR LF") << code_page::toDevice(kBread + "\r\n\r\n" + kMilk + "\r\n") << three;
-        QTest::newRow("UTF-8, LF, no final end") << (kBread + "\n\n" + kMilk).toUtf8() << three;
-        QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + (kBread + "\n").toUtf8() << QStringList{kBread};
-        QTest::newRow("two final ends keep an empty line") << QByteArray("1;a;1.00;1;1;\n\n")
-                                                           << QStringList{"1;a;1.00;1;1;", ""};
-        QTest::newRow("empty") << QByteArray() << QStringList();
-    }
-    void readsFiles()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, lines);
-        QTemporaryDir dir;
-        QStringList read;
-        QString error;
-        QVERIFY(GoodsLoader::readFile(writeFile(dir, "g.art", bytes), read, error));
-        QCOMPARE(read, lines);
-    }
-
     void loadEditWrite()
     {
         Bench b;

@@ -10,7 +10,6 @@
 #include "ui/status_screen_form.h"
 #include "ui/ui_screens.h"
 
-#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 #include "support/screen_rig.h"
@@ -52,24 +51,14 @@ QString examples()
 }
 
 // The application with the emulator behind its link on virtual time.
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
-
-    explicit Bench(bool attached = true) : EmulatedApp({}, attached)
+struct Bench : FormBench<TForm28> {
+    explicit Bench(bool attached = true) : FormBench({}, attached)
     {
         registrar.setHostTime(kHostTime);
-        registerUiScreens(host.registry);
         registerScriptScreens(host.registry);
     }
     // The monitor window as the program makes it: the host's one instance, not shown yet.
-    TForm28 &form() { return *host.screen<TForm28>(); }
-    // The parameters of the last frame sent (after SOH, LEN, SEQ, CMD; before ENQ ...).
-    QByteArray lastParameters() const
-    {
-        const QByteArray f = line->framesSent.last();
-        return f.mid(4, f.size() - 10);
-    }
-    int lastCode() const { return quint8(line->framesSent.last().at(3)); }
+    TForm28 &form() { return screen(); }
     QString writeIni(const QByteArray &text)
     {
         QFile f(app.config().filePath());

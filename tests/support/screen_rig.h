@@ -1,15 +1,22 @@
 #pragma once
 
+#include "support/emulated_app.h"
+#include "support/sent_frames.h"
 #include "ui/screen_host.h"
+#include "ui/ui_screens.h"
 
 #include <QDialog>
+#include <QLineEdit>
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPushButton>
 #include <QStringList>
+#include <QTest>
 #include <QtGlobal>
 
 #include <memory>
+#include <type_traits>
 
 class Application;
 
@@ -43,6 +50,7 @@ public:
         if (QDialog *d = screen(className))
             d->show();
     }
+    void *provided(const std::type_info &interface) override { return registry.provided(interface, *this); }
     void setStatusText(const QString &text) override { statusTexts << text; }
     QString connectedPortName() override { return portName; }
     void connectionSpeedChanged(qint32 rate) override { speeds << rate; }
@@ -68,3 +76,68 @@ T *widget(const QObject &root, const QString &name)
                qPrintable(name));
     return w;
 }
+
+// The bench of a form test: the application on the in-process emulator (EmulatedApp: a
+// recording prompter, virtual time, a settings file of its own), a TestScreenHost whose
+// registry has the status screen TForm5 and `Form`, and the calls every form test makes.
+// A test of several screens leaves `Form` out and names the screen at each call
+// (open<TForm41>()); a bench adds the rest of its folder's screens to host.registry itself.
+template <class Form = void>
+struct FormBench : EmulatedApp {
+    TestScreenHost host{app};
+
+    explicit FormBench(const emu::Registrar::Options &options = {}, bool attached = true)
+        : EmulatedApp(options, attached)
+    {
+        registerUiScreens(host.registry);
+        if constexpr (!std::is_void_v<Form>)
+            host.registry.add<Form>();
+    }
+
+    // The host's one instance of the screen, made on first use and not shown.
+    template <class T = Form>
+    T &screen()
+    {
+        return *host.template screen<T>();
+    }
+    // The screen opened as the program opens it (shown, not exec()).
+    template <class T = Form>
+    T &open()
+    {
+        host.template openScreen<T>();
+        return screen<T>();
+    }
+
+    // The widgets of `Form` by name, and what a user does with them.
+    template <class W = QLineEdit>
+    W *w(const char *name)
+    {
+        return widget<W>(screen(), QLatin1String(name));
+    }
+    void click(const char *button) { QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton); }
+    // Key by key, as typed.
+    void type(const char *edit, const QString &text)
+    {
+        w(edit)->clear();
+        QTest::keyClicks(w(edit), text);
+    }
+    // In one go, as pasted.
+    void enter(const char *edit, const QString &text)
+    {
+        w(edit)->clear();
+        w(edit)->insert(text);
+    }
+
+    // The frames that went out (a refused command never reaches the registrar's journal).
+    QList<SentFrame> frames() const { return framesSent(*line); }
+    QList<QByteArray> sent(int code) const { return parametersSent(*line, code); }
+    int lastCode() const { return lastFrameSent(*line).code; }
+    QByteArray lastParameters() const { return lastFrameSent(*line).parameters; }
+
+    // The next `exchanges` tries go unanswered (10: every try of one exchange).
+    void silence(int exchanges = 10)
+    {
+        for (int i = 0; i < exchanges; ++i)
+            registrar.injectFault({emu::Fault::Silence});
+    }
+};

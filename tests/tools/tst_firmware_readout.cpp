@@ -3,6 +3,7 @@
 #include "tools/firmware_readout.h"
 
 #include "support/emulated_app.h"
+#include "support/sent_frames.h"
 
 #include <QFile>
 #include <QTest>
@@ -94,10 +95,7 @@ private slots:
         QVERIFY2(r.ok(), qPrintable(b.prompter.messages().join(QLatin1Char('|'))));
         QCOMPARE(b.file(), image);
         QCOMPARE(b.prompter.messages(), QStringList{FirmwareReadout::kDone});
-        int packets = 0;
-        for (const QByteArray &f : b.line->framesSent)
-            packets += quint8(f.at(3)) == 0xE8;
-        QVERIFY(packets > 3000 / 203);
+        QVERIFY(parametersSent(*b.line, 0xE8).size() > 3000 / 203);
         QCOMPARE(b.line->framesSent.first().mid(3, 12), QByteArray("\xE7" "482913;5;;;"));
         QCOMPARE(b.view.values.last(), 0);
     }

@@ -3,7 +3,7 @@
 #include "link/frame.h"
 #include "tools/flash_memory.h"
 
-#include "sent_frames.h"
+#include "support/sent_frames.h"
 #include "support/emulated_app.h"
 
 #include <QFile>

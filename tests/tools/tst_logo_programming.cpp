@@ -3,7 +3,7 @@
 #include "emulator/registrar.h"
 #include "tools/logo_programming.h"
 
-#include "sent_frames.h"
+#include "support/sent_frames.h"
 #include "support/emulated_app.h"
 
 #include <QImage>

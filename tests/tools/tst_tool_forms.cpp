@@ -9,8 +9,6 @@
 #include "tools/logo_programming_form.h"
 #include "tools/tools_screens.h"
 
-#include "sent_frames.h"
-#include "support/emulated_app.h"
 #include "support/screen_rig.h"
 
 #include <QApplication>
@@ -35,28 +33,17 @@ emu::RegistrarOptions options()
 }
 
 template <class Form>
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
+struct Bench : FormBench<Form> {
+    using FormBench<Form>::click;
+    using FormBench<Form>::line;
     Form *form = nullptr;
 
-    Bench() : EmulatedApp(options())
+    Bench() : FormBench<Form>(options())
     {
-        registerToolScreens(host.registry);
-        host.openScreen<Form>();
-        form = host.screen<Form>();
+        registerToolScreens(this->host.registry);
+        form = &this->open();
     }
-    template <typename T = QLineEdit>
-    T *w(const char *name)
-    {
-        return widget<T>(*form, QLatin1String(name));
-    }
-    void click(const char *name) { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
-    void type(const char *name, const QString &text)
-    {
-        w(name)->clear();
-        QTest::keyClicks(w(name), text);
-    }
-    int sent(int code) const { return int(parametersSent(*line, code).size()); }
+    int sent(int code) const { return int(FormBench<Form>::sent(code).size()); }
     // Clicks `name` at the first pause the running transfer makes, and notes the buttons'
     // state at that moment.
     void clickWhileBusy(const char *name, QList<bool> *enabled = nullptr, QStringList buttons = {})
@@ -68,7 +55,7 @@ struct Bench : EmulatedApp {
             click(name);
         });
     }
-    QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    QString file(const char *name) const { return this->dir.filePath(QLatin1String(name)); }
 };
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "ui/status_screen_form.h"
 #include "ui/status_view.h"
 
-#include "support/emulated_app.h"
 #include "support/loopback_transport.h"
 #include "support/recording_prompter.h"
 #include "support/screen_rig.h"
@@ -43,24 +42,10 @@ emu::Registrar::Options registrarOptions(const QString &model = QStringLiteral("
 }
 
 // The application with the emulator behind its link on virtual time.
-struct Bench : EmulatedApp {
-    TestScreenHost host{app};
-
-    explicit Bench(const emu::Registrar::Options &options = registrarOptions()) : EmulatedApp(options) {}
+struct Bench : FormBench<> {
+    explicit Bench(const emu::Registrar::Options &options = registrarOptions()) : FormBench(options) {}
     // Some command ran last (as any screen may have sent one).
     CommandResult *runCommand() { return app.execute(0x21, "482913;"); }
-    void silence()
-    {
-        // Every try of the exchange goes unanswered.
-        for (int i = 0; i < 10; ++i)
-            registrar.injectFault({emu::Fault::Silence});
-    }
-    int lastCode() const { return quint8(line->framesSent.last().at(3)); }
-    QByteArray lastParams() const
-    {
-        const QByteArray &f = line->framesSent.last();
-        return f.mid(4, f.size() - 10);
-    }
 };
 
 // The boxes a display ticks, as "byte:bit" texts.
@@ -279,7 +264,7 @@ private slots:
         const QString text = out.shown;
 
         QCOMPARE(b.lastCode(), 0x80);
-        QCOMPARE(b.lastParams(), QByteArray("482913;"));
+        QCOMPARE(b.lastParameters(), QByteArray("482913;"));
         QCOMPARE(b.app.state().currentResult, &b.app.link().Result());
         QCOMPARE(text, QStringLiteral("   Модель:Korvan KM-1,    Версия:3.01,     ЗН 4100012345."));
         QCOMPARE(b.app.state().paymentFormCount, expectedCount);

@@ -1,4 +1,4 @@
-#include "tools/transfer_controls.h"
+#include "ui/transfer_controls.h"
 
 #include <QPushButton>
 #include <QWidget>
