@@ -181,8 +181,6 @@ QString stepText(const Verdict &v, const QString &errorWord)
     return u"refused"_s;
 }
 
-QString amount(double v, int places) { return QString::fromLatin1(param_format::fixed(v, places)); }
-
 // The receipt's steps in the order of the screen, each printed as it ends; the first
 // failure stops the run.
 class ReceiptRun {
@@ -198,7 +196,7 @@ public:
             return m_exit;
         if (!cardPaymentsHaveTerminal())
             return Refused;
-        if (!step(u"open"_s, m_ops.openReceipt(m_o.password, QString::number(m_file.operatorNumber), m_file.isReturn)))
+        if (!step(u"open"_s, m_ops.openReceipt(m_o.password, m_file.operatorNumber, m_file.isReturn)))
             return m_exit;
         if (!sellEverything())
             return endFailed();
@@ -265,16 +263,16 @@ private:
         for (int i = 0; i < m_file.items.size(); ++i) {
             const ReceiptFile::Item &it = m_file.items[i];
             const QString key = u"item.%1"_s.arg(i + 1);
-            if (!step(key, m_ops.sell(pw, it.goods, amount(it.quantity, 3), amount(it.price, 2))))
+            if (!step(key, m_ops.sell(pw, it.goods, it.quantity, it.price)))
                 return false;
             if (it.discount
                 && !step(key + u".discount"_s,
-                         m_ops.discount(pw, it.discount->percent, Target::Item, amount(it.discount->value, 2), {})))
+                         m_ops.discount(pw, it.discount->percent, Target::Item, it.discount->value)))
                 return false;
         }
         if (m_file.subtotal
             && !step(u"subtotal"_s,
-                     m_ops.discount(pw, m_file.subtotal->percent, Target::Subtotal, amount(m_file.subtotal->value, 2), {})))
+                     m_ops.discount(pw, m_file.subtotal->percent, Target::Subtotal, m_file.subtotal->value)))
             return false;
         const Outcome<> total = m_ops.printTotal(pw, m_file.display);
         if (!step(u"total"_s, total))
@@ -292,10 +290,9 @@ private:
         FiscalReceipt::Payment request;
         request.password = m_o.password;
         request.paymentType = p.type;
-        request.amountText = amount(p.amount, 2);
         request.useTypedTransaction = p.transaction.has_value();
         request.typedTransaction = p.transaction.value_or(QString());
-        const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, m_terminal);
+        const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, p.amount, m_terminal);
         const QString key = u"payment.%1"_s.arg(i + 1);
         printLine(m_out, key + u"="_s + stepText(out.verdict, out.shown.reply.errorWord));
         m_exit = exitOf(out.verdict);

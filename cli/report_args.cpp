@@ -1,7 +1,7 @@
 #include "cli/report_args.h"
 
+#include "app/screen_input.h"
 #include "reports/periodic_report.h"
-#include "reports/report_steps.h"
 
 namespace cli {
 
@@ -39,8 +39,8 @@ Exit parseGoods(const QStringList &args, ReportRequest &out, QString &error)
     }
     qint64 v = 0;
     for (const QString *code : {&out.first, &out.last}) {
-        if (!code->isNull() && !report_input::readInt64(*code, v)) {
-            error = report_input::notAnInteger(*code);
+        if (!code->isNull() && !input::readInteger(*code, v)) {
+            error = PeriodicReport::notAnInteger(*code);
             return Refused;
         }
     }
@@ -73,12 +73,12 @@ Exit parsePeriodic(const QStringList &args, ReportRequest &out, QString &error)
         return usage(error, QStringLiteral("report periodic needs --dates DDMMYY DDMMYY or --numbers N M"));
     for (const QString *value : {&out.first, &out.last}) {
         int n = 0;
-        if (out.kind == ReportRequest::PeriodicByDates && !PeriodicReport::isDeviceDate(*value)) {
+        if (out.kind == ReportRequest::PeriodicByDates && !input::readDeviceDate(*value)) {
             error = PeriodicReport::notADate(*value);
             return Refused;
         }
-        if (out.kind == ReportRequest::PeriodicByNumbers && !report_input::readInt(*value, n)) {
-            error = report_input::notAnInteger(*value);
+        if (out.kind == ReportRequest::PeriodicByNumbers && !input::readInteger(*value, n)) {
+            error = PeriodicReport::notAnInteger(*value);
             return Refused;
         }
     }

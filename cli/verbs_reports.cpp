@@ -4,6 +4,7 @@
 #include "cli/output.h"
 
 #include "app/application.h"
+#include "app/step_runner.h"
 #include "cli/cli_prompter.h"
 #include "cli/connection.h"
 #include "cli/report_args.h"
@@ -16,7 +17,6 @@
 #include "reports/daily_reports.h"
 #include "reports/goods_report.h"
 #include "reports/periodic_report.h"
-#include "reports/report_steps.h"
 #include "reports/resource_info.h"
 
 namespace cli {
@@ -29,8 +29,8 @@ Exit checkCommon(const Options &o, FILE *err)
 {
     if (!connectionChosen(o, err))
         return Usage;
-    if (const QString refusal = report_input::passwordRefusal(o.password); !refusal.isEmpty()) {
-        printLine(err, refusal);
+    if (const int refusal = param_format::textRefusal(o.password)) {
+        printLine(err, wrapper_codes::refusalMessage(refusal));
         return Refused;
     }
     return Success;
@@ -40,19 +40,18 @@ Exit checkCommon(const Options &o, FILE *err)
 // second field of the 0x80 reply. Empty, with the failure shown, when it did not come.
 bool readVersion(Application &app, Exit &failure)
 {
+    StepRunner steps(app);
     int code = 0;
     const CommandResult *r = app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
-    const Verdict v = code < 0 ? Verdict::refused(code) : Verdict::of(*r);
-    if (!v.ok()) {
-        app.prompter().showMessage(GoodsReport::kStatusHeading + v.message);
-        failure = exitOf(v);
+    if (!steps.judge(r, code, {GoodsReport::kStatusHeading})) {
+        failure = exitOf(steps.verdict());
         return false;
     }
     app.state().softwareVersion = code_page::fromDevice(r->field(1));
     return true;
 }
 
-Outcome<QString> runReport(Application &app, const Options &o, const ReportRequest &req)
+Outcome<> runReport(Application &app, const Options &o, const ReportRequest &req)
 {
     DailyReports daily(app);
     AdditionalReports additional(app);
@@ -117,11 +116,11 @@ int report(const Options &o, FILE *out, FILE *err)
             if (!readVersion(app, failure))
                 return failure;
         }
-        const Outcome<QString> outcome = runReport(app, o, req);
+        const Outcome<> outcome = runReport(app, o, req);
         if (outcome.sent()) {
             printLine(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
-            if (!outcome.shown.isEmpty())
-                printLine(out, QStringLiteral("error=") + outcome.shown);
+            if (const QString word = outcome.errorWordText(); !word.isEmpty())
+                printLine(out, QStringLiteral("error=") + word);
         }
         return exitOf(outcome.verdict);
     });

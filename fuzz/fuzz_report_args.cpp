@@ -3,7 +3,7 @@
 // operations take.
 #include "cli/report_args.h"
 #include "reports/periodic_report.h"
-#include "reports/report_steps.h"
+#include "app/screen_input.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,15 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     switch (req.kind) {
     case cli::ReportRequest::Goods:
         for (const QString *c : {&req.first, &req.last})
-            if (!c->isNull() && !report_input::readInt64(*c, code))
+            if (!c->isNull() && !input::readInteger(*c, code))
                 __builtin_trap();
         break;
     case cli::ReportRequest::PeriodicByDates:
-        if (!PeriodicReport::isDeviceDate(req.first) || !PeriodicReport::isDeviceDate(req.last))
+        if (!input::readDeviceDate(req.first) || !input::readDeviceDate(req.last))
             __builtin_trap();
         break;
     case cli::ReportRequest::PeriodicByNumbers:
-        if (!report_input::readInt(req.first, number) || !report_input::readInt(req.last, number))
+        if (!input::readInteger(req.first, number) || !input::readInteger(req.last, number))
             __builtin_trap();
         break;
     default:

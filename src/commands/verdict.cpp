@@ -39,6 +39,11 @@ Verdict Verdict::refused(int code, const QString &message)
     return v;
 }
 
+QString Verdict::errorWordText() const
+{
+    return replied() ? code_page::fromDevice(errorWord) : QString();
+}
+
 ReplyTexts ReplyTexts::of(const CommandResult &result)
 {
     ReplyTexts t;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 struct CommandResult;
 
 // How one finished exchange ended, decided in one place for every screen, the scripts and
@@ -29,6 +31,9 @@ struct Verdict {
     bool replied() const { return kind == Kind::Success || kind == Kind::RegistrarError; }
     // The link failed: nothing trustworthy came back.
     bool linkFailed() const { return kind == Kind::NoReply || kind == Kind::Nak || kind == Kind::ChecksumMismatch; }
+    // What "Код ошибки:" shows for this exchange: the reply's word in the screen's code
+    // page when a reply of this command came, empty otherwise.
+    QString errorWordText() const;
 
     static Verdict of(const CommandResult &result);
     static Verdict refused(int code, const QString &message = QString());
@@ -50,8 +55,13 @@ template <class T = ReplyTexts>
 struct Outcome {
     Verdict verdict;
     T shown{};
+    // The operation's last exchange when it is not the one that decided it (a closing
+    // after a failed step); "Код ошибки:" shows its word.
+    std::optional<Verdict> lastExchange{};
 
     bool ok() const { return verdict.ok(); }
     // Something went to the registrar.
     bool sent() const { return verdict.kind != Verdict::Kind::Refused; }
+    // The error word of the operation's last exchange (see Verdict::errorWordText).
+    QString errorWordText() const { return (lastExchange ? *lastExchange : verdict).errorWordText(); }
 };

@@ -1,9 +1,9 @@
 #include "reports/additional_reports.h"
 
 #include "app/application.h"
+#include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
-#include "reports/report_steps.h"
 
 AdditionalReports::AdditionalReports(Application &app) : m_app(app) {}
 
@@ -13,9 +13,12 @@ QStringList AdditionalReports::typeNames()
             QStringLiteral("Вывести контрольную ленту")};
 }
 
-Outcome<QString> AdditionalReports::print(const QString &password, ReportType type)
+Outcome<> AdditionalReports::print(const QString &password, ReportType type)
 {
-    return printInReceipt(m_app, password, {kReceiptHeading, kReportHeading, false}, [&](int &code) {
-        return m_app.execute(printAdditionalReport, password, int(type), code);
-    });
+    // A success marks no reply for the status screen.
+    StepRunner steps(m_app);
+    steps.printInReceipt(password, {kReceiptHeading},
+                         {[&](int &code) { return m_app.execute(printAdditionalReport, password, int(type), code); },
+                          {kReportHeading}});
+    return steps.replyOutcome();
 }

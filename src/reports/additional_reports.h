@@ -25,7 +25,7 @@ public:
     // The receipt (fixed password), the report (password input), the closing (fixed
     // password). A failed report stops the sequence but the receipt is still closed, so
     // sales are not blocked; the report's failure is the outcome.
-    Outcome<QString> print(const QString &password, ReportType type);
+    Outcome<> print(const QString &password, ReportType type);
 
 private:
     Application &m_app;

@@ -43,9 +43,8 @@ void TForm31::opened()
 
 void TForm31::makeReport()
 {
-    m_errorWord->clear();
     const auto type = AdditionalReports::ReportType(m_type->currentIndex());
-    m_errorWord->setText(m_ops.print(m_password->text(), type).shown);
+    kit::showErrorWord(m_errorWord, m_ops.print(m_password->text(), type));
 }
 
 TForm10::TForm10(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
@@ -109,9 +108,8 @@ void TForm10::opened()
 void TForm10::makeReport()
 {
     m_state->setEnabled(true);
-    m_errorWord->clear();
     const Outcome<ResourceInfo::Resources> out = m_ops.read(m_password->text());
-    m_errorWord->setText(out.shown.errorWord);
+    kit::showErrorWord(m_errorWord, out);
     if (!out.shown.read)
         return;
     for (int i = 0; i < ResourceInfo::kPermissionCount; ++i)

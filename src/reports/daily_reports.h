@@ -25,16 +25,16 @@ public:
     explicit DailyReports(Application &app);
 
     // One 0xA1 command: X report, Z report or clearing the control tape.
-    Outcome<QString> printReport(const QString &password, ReportType type);
+    Outcome<> printReport(const QString &password, ReportType type);
     // The control tape inside a non-fiscal receipt opened with the password input: its
     // heading, the tape (0xA6 2), the closing. A failed step stops the rest, but the
     // receipt it opened is closed all the same, so sales are not blocked; the first
     // failure is the outcome.
-    Outcome<QString> printControlTape(const QString &password);
+    Outcome<> printControlTape(const QString &password);
     // The RGT9 model's unloading and clearing of the control tape (0xA1 5, then 2), then,
     // when asked, the clearing of its goods base (0x3B). Each step runs only after the
     // previous one succeeded.
-    Outcome<QString> unloadControlTape(const QString &password, bool clearGoodsBase);
+    Outcome<> unloadControlTape(const QString &password, bool clearGoodsBase);
 
     // Whether the RGT9 screen offers the unloading: software version 3.02 or the
     // priority level "high".

@@ -17,7 +17,6 @@ using namespace Qt::StringLiterals;
 void DailyScreenParts::starting() const
 {
     state->setEnabled(true);
-    errorWord->clear();
 }
 
 DailyScreenParts DailyScreenParts::build(ScreenDialog &screen, DailyReports &ops)
@@ -47,7 +46,7 @@ DailyScreenParts DailyScreenParts::build(ScreenDialog &screen, DailyReports &ops
     for (const auto &report : {std::pair{xButton, DailyReports::XReport}, std::pair{zButton, DailyReports::ZReport}})
         QObject::connect(report.first, &QPushButton::clicked, &screen, [p, &ops, type = report.second] {
             p.starting();
-            p.errorWord->setText(ops.printReport(p.password->text(), type).shown);
+            kit::showErrorWord(p.errorWord, ops.printReport(p.password->text(), type));
         });
     QObject::connect(closeButton, &QPushButton::clicked, &screen, [p, &screen] {
         p.errorWord->clear();
@@ -69,12 +68,12 @@ TForm23::TForm23(Application &app, ScreenHost &host, QWidget *parent)
 
     connect(clearButton, &QPushButton::clicked, this, [this] {
         m_parts.starting();
-        m_parts.errorWord->setText(m_ops.printReport(m_parts.password->text(), DailyReports::ClearControlTape).shown);
+        kit::showErrorWord(m_parts.errorWord,
+                           m_ops.printReport(m_parts.password->text(), DailyReports::ClearControlTape));
     });
-    // The control tape's print leaves "Код ошибки:" as it was.
     connect(tapeButton, &QPushButton::clicked, this, [this] {
-        m_parts.state->setEnabled(true);
-        m_ops.printControlTape(m_parts.password->text());
+        m_parts.starting();
+        kit::showErrorWord(m_parts.errorWord, m_ops.printControlTape(m_parts.password->text()));
     });
     connect(m_parts.state, &QPushButton::clicked, this, &TForm23::openStatusScreen);
 }
@@ -90,8 +89,8 @@ TForm48::TForm48(Application &app, ScreenHost &host, QWidget *parent)
 
     connect(m_unload, &QPushButton::clicked, this, [this] {
         m_parts.starting();
-        m_parts.errorWord->setText(
-            m_ops.unloadControlTape(m_parts.password->text(), m_clearGoods->isChecked()).shown);
+        kit::showErrorWord(m_parts.errorWord,
+                           m_ops.unloadControlTape(m_parts.password->text(), m_clearGoods->isChecked()));
     });
     connect(m_parts.state, &QPushButton::clicked, this, &TForm48::refresh);
 }

@@ -16,7 +16,7 @@ struct DailyScreenParts {
     QLineEdit *errorWord = nullptr;
     QPushButton *state = nullptr;
     QGridLayout *reports = nullptr; // X and Z on its first row; room below
-    // Before an operation: the state button on, the error word emptied.
+    // Before an operation: the state button on.
     void starting() const;
 
     static DailyScreenParts build(ScreenDialog &screen, DailyReports &ops);

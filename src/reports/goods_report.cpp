@@ -2,10 +2,12 @@
 
 #include "app/application.h"
 #include "app/identification.h"
+#include "app/screen_input.h"
+#include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "link/command_result.h"
-#include "reports/report_steps.h"
+#include "reports/periodic_report.h"
 
 GoodsReport::GoodsReport(Application &app) : m_app(app) {}
 
@@ -18,30 +20,32 @@ QString GoodsReport::defaultLastCode(const AppState &state)
     return QString(longCodes ? 14 : 9, QLatin1Char('9'));
 }
 
-Outcome<QString> GoodsReport::print(const QString &password, const QString &firstCode, const QString &lastCode)
+Outcome<> GoodsReport::print(const QString &password, const QString &firstCode, const QString &lastCode)
 {
-    ReportSteps steps(m_app);
+    StepRunner steps(m_app);
     qint64 first = 0, last = 0;
-    if (!report_input::readInt64(lastCode, last)) {
-        steps.refuse(kHeading, report_input::notAnInteger(lastCode));
-        return steps.outcome();
+    if (!input::readInteger(lastCode, last)) {
+        steps.refuse(PeriodicReport::notAnInteger(lastCode), kHeading);
+        return steps.replyOutcome();
     }
-    if (!report_input::readInt64(firstCode, first)) {
-        steps.refuse(kHeading, report_input::notAnInteger(firstCode));
-        return steps.outcome();
+    if (!input::readInteger(firstCode, first)) {
+        steps.refuse(PeriodicReport::notAnInteger(firstCode), kHeading);
+        return steps.replyOutcome();
     }
-    return printInReceipt(m_app, password, {kHeading, kHeading}, [&](int &code) {
-        return m_app.execute(printGoodsReport, password, first, last, code);
-    });
+    if (steps.printInReceipt(password, {kHeading},
+                             {[&](int &code) { return m_app.execute(printGoodsReport, password, first, last, code); },
+                              {kHeading}}))
+        m_app.state().sharedMark = true;
+    return steps.replyOutcome();
 }
 
 Outcome<QString> GoodsReport::refreshStatus()
 {
-    ReportSteps steps(m_app);
+    StepRunner steps(m_app);
     int code = 0;
     const CommandResult *r = m_app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
-    if (!steps.judge(r, code, kStatusHeading))
-        return steps.outcome();
+    if (!steps.judge(r, code, {kStatusHeading}))
+        return steps.outcome(QString());
     m_app.state().paymentFormCount = identification::paymentFormCount(*r);
-    return {Verdict::of(*r), identification::identityText(*r)};
+    return steps.outcome(identification::identityText(*r));
 }

@@ -26,7 +26,7 @@ public:
     // Both codes are read first: a code that is not an integer stops the report before
     // the receipt is opened. Then the receipt (fixed password), the report (password
     // input) and the closing (fixed password), which follows even a failed report.
-    Outcome<QString> print(const QString &password, const QString &firstCode, const QString &lastCode);
+    Outcome<> print(const QString &password, const QString &firstCode, const QString &lastCode);
 
     // 0x80 with the fixed password: the number of payment forms becomes the program's,
     // and `shown` is the identity line for the main window's status bar. The screen opens

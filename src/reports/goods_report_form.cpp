@@ -2,6 +2,7 @@
 #include "reports/goods_report_form.h"
 
 #include "app/application.h"
+#include "app/screen_input.h"
 #include "ui/form_kit.h"
 
 #include <QDate>
@@ -56,8 +57,7 @@ void TForm24::opened()
 void TForm24::makeReport()
 {
     m_state->setEnabled(true);
-    m_errorWord->clear();
-    m_errorWord->setText(m_ops.print(m_password->text(), m_firstCode->text(), m_lastCode->text()).shown);
+    kit::showErrorWord(m_errorWord, m_ops.print(m_password->text(), m_firstCode->text(), m_lastCode->text()));
 }
 
 void TForm24::showState()
@@ -150,12 +150,11 @@ void TForm25::showSelectedGroup()
 void TForm25::makeReport()
 {
     m_state->setEnabled(true);
-    m_errorWord->clear();
     const bool full = m_full->isChecked();
-    const Outcome<QString> out =
+    const Outcome<> out =
         m_byDate->isChecked()
-            ? m_ops.byDates(m_password->text(), PeriodicReport::deviceDate(m_firstDate->date()),
-                            PeriodicReport::deviceDate(m_lastDate->date()), full)
+            ? m_ops.byDates(m_password->text(), input::deviceDate(m_firstDate->date()),
+                            input::deviceDate(m_lastDate->date()), full)
             : m_ops.byNumbers(m_password->text(), m_firstNumber->text(), m_lastNumber->text(), full);
-    m_errorWord->setText(out.shown);
+    kit::showErrorWord(m_errorWord, out);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/step_runner.h"
 #include "commands/verdict.h"
 
 #include <QDate>
@@ -19,18 +20,20 @@ public:
 
     explicit PeriodicReport(Application &app);
 
-    // Dates as DDMMYY (see deviceDate), from the first to the last.
-    Outcome<QString> byDates(const QString &password, const QString &firstDate, const QString &lastDate, bool full);
+    // Dates as DDMMYY (see input::deviceDate), from the first to the last.
+    Outcome<> byDates(const QString &password, const QString &firstDate, const QString &lastDate, bool full);
     // Report numbers as typed: both must be integers, or nothing is sent.
-    Outcome<QString> byNumbers(const QString &password, const QString &firstNumber, const QString &lastNumber,
-                               bool full);
+    Outcome<> byNumbers(const QString &password, const QString &firstNumber, const QString &lastNumber,
+                        bool full);
 
-    // A date as it travels: the shown dd.mm.yy without its points (06.10.08: 061008).
-    static QString deviceDate(const QDate &date);
-    // Whether `text` is a date in DDMMYY, and what is said when it is not.
-    static bool isDeviceDate(const QString &text);
+    // What is said of a date that is not DDMMYY, and of a number that is not an integer
+    // (the goods report says the same of its codes).
     static QString notADate(const QString &text);
+    static QString notAnInteger(const QString &text);
 
 private:
+    // The report inside a non-fiscal receipt opened and closed with the fixed password.
+    Outcome<> inReceipt(const QString &password, const StepRunner::Send &report);
+
     Application &m_app;
 };

@@ -4,7 +4,7 @@
 #include "commands/command_wrappers.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
-#include "reports/report_steps.h"
+#include "app/step_runner.h"
 
 ResourceInfo::ResourceInfo(Application &app) : m_app(app) {}
 
@@ -29,12 +29,11 @@ const std::array<QString, ResourceInfo::kFieldCount> &ResourceInfo::captions()
 
 Outcome<ResourceInfo::Resources> ResourceInfo::read(const QString &password)
 {
-    ReportSteps steps(m_app);
+    StepRunner steps(m_app);
     int code = 0;
     const CommandResult *r = m_app.execute(getResourceInfo, password, code);
-    const bool passed = steps.judge(r, code, kHeading);
-    Outcome<Resources> out{steps.outcome().verdict, {}};
-    out.shown.errorWord = steps.outcome().shown;
+    const bool passed = steps.judge(r, code, {kHeading});
+    Outcome<Resources> out = steps.outcome(Resources());
     if (!passed)
         return out;
     if (r->fieldCount < kFieldCount) {

@@ -28,7 +28,6 @@ public:
     // and fields 6 to 11 as the registrar sent them. `read` only when every field came.
     struct Resources {
         bool read = false;
-        QString errorWord; // for "Код ошибки:", when a reply came
         std::array<bool, kPermissionCount> permissions{};
         std::array<QString, kValueCount> values;
         std::array<QString, kFieldCount> fields; // every field as sent

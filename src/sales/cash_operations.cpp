@@ -1,12 +1,12 @@
 #include "sales/cash_operations.h"
 
 #include "app/application.h"
+#include "app/screen_input.h"
+#include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
-
-#include <QLocale>
 
 #include <cmath>
 
@@ -41,63 +41,49 @@ bool CashOperations::directMode(const AppState &state)
     return oldVersions.contains(state.softwareVersion) && state.priorityLevel != u"high"_s;
 }
 
-Outcome<CashOperations::Cash> CashOperations::fail(const Verdict &verdict, const QString &prefix)
-{
-    m_app.prompter().showMessage(prefix + verdict.message);
-    return {verdict, {}};
-}
-
 Outcome<CashOperations::Cash> CashOperations::move(Kind kind, const QString &password, const QString &amountText,
-                                      const QString &operatorText)
+                                                   const QString &operatorText)
 {
-    // "1,500" must not pass for fifteen hundred when the cashier meant one and a half.
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double amount = c.toDouble(amountText.trimmed(), &ok);
-    if (!ok || !std::isfinite(amount))
-        return fail(Verdict::refused(0, u"Сумма: \""_s + amountText + u"\" не является числом. Команда не отправлена."_s));
+    StepRunner steps(m_app);
+    double amount = 0;
+    int operatorNumber = 0;
+    if (!input::readDecimal(amountText, amount))
+        steps.refuse(u"Сумма: \""_s + amountText + u"\" не является числом. Команда не отправлена."_s);
     // What goes out is the amount rounded to hundredths; that must be above 0.
-    if (std::round(amount * 100) <= 0)
-        return fail(Verdict::refused(0, u"Сумма должна быть больше 0. Команда не отправлена."_s));
-    if (amount >= kMaxAmount)
-        return fail(Verdict::refused(0, u"Сумма слишком велика. Команда не отправлена."_s));
-    const int operatorNumber = operatorText.trimmed().toInt(&ok);
-    if (!ok)
-        return fail(Verdict::refused(
-            0, u"Номер оператора: \""_s + operatorText + u"\" не является целым числом. Команда не отправлена."_s));
-    if (const int code = param_format::textRefusal(password))
-        return fail(Verdict::refused(code, u"Пароль: "_s + wrapper_codes::refusalMessage(code)));
+    else if (std::round(amount * 100) <= 0)
+        steps.refuse(u"Сумма должна быть больше 0. Команда не отправлена."_s);
+    else if (amount >= kMaxAmount)
+        steps.refuse(u"Сумма слишком велика. Команда не отправлена."_s);
+    else if (!input::readInteger(operatorText, operatorNumber))
+        steps.refuse(u"Номер оператора: \""_s + operatorText + u"\" не является целым числом. Команда не отправлена."_s);
+    if (steps.failed() || !steps.acceptText(password, u"Пароль: "_s))
+        return steps.outcome(Cash());
 
     const Texts texts = textsOf(kind);
     const double signedAmount = kind == Kind::Deposit ? amount : -amount;
+    Cash cash;
+    const auto move = [&](const CommandResult *r, int code) {
+        if (!steps.judge(r, code, {texts.prefix}))
+            return false;
+        cash = {true, code_page::fromDevice(r->field(0))};
+        return true;
+    };
     int code = 0;
-    Outcome<CashOperations::Cash> out;
+    bool done = false;
     if (directMode(m_app.state())) {
-        const CommandResult *r = m_app.execute(moveCash, password, operatorNumber, signedAmount, code);
-        out.verdict = Verdict::of(*r);
-        if (!out.ok())
-            return fail(out.verdict, texts.prefix);
-        out.shown = {true, code_page::fromDevice(r->field(0))};
+        done = move(m_app.execute(moveCash, password, operatorNumber, signedAmount, code), code);
     } else {
-        out.verdict = Verdict::of(*m_app.execute(OpenFiscalReceipt, password, operatorNumber, 0, 2, code));
-        if (!out.ok())
-            return fail(out.verdict);
-        const CommandResult *r = m_app.execute(moveCashInReceipt, password, 0, signedAmount, code);
-        out.verdict = Verdict::of(*r);
-        if (!out.ok()) {
-            // A cash receipt left open would block every sale: void it.
-            m_app.execute(voidReceipt, QString::fromLatin1(cmd::kDefaultPassword), 0, code);
-            return fail(out.verdict, texts.prefix);
-        }
-        out.shown = {true, code_page::fromDevice(r->field(0))};
-        const Verdict closed = Verdict::of(*m_app.execute(closeReceipt, password, code));
-        if (!closed.ok()) {
-            m_app.prompter().showMessage(closed.message);
-            out.verdict = closed;
-            return out;
-        }
+        // A cash receipt left open would block every sale: after a failed movement it is
+        // voided, and the movement's failure is the one reported.
+        const StepRunner::Document receipt{
+            {[&](int &c) { return m_app.execute(OpenFiscalReceipt, password, operatorNumber, 0, 2, c); }, {}},
+            {[&](int &c) { return m_app.execute(closeReceipt, password, c); }, {}},
+            [&](int &c) { return m_app.execute(voidReceipt, QString::fromLatin1(cmd::kDefaultPassword), 0, c); }};
+        done = steps.document(receipt, [&](StepRunner &) {
+            return move(m_app.execute(moveCashInReceipt, password, 0, signedAmount, code), code);
+        });
     }
-    m_app.prompter().showMessage(texts.success);
-    return out;
+    if (done)
+        m_app.prompter().showMessage(texts.success);
+    return steps.outcome(cash);
 }

@@ -34,7 +34,5 @@ public:
     Outcome<Cash> move(Kind kind, const QString &password, const QString &amount, const QString &operatorNumber);
 
 private:
-    Outcome<Cash> fail(const Verdict &verdict, const QString &prefix = QString());
-
     Application &m_app;
 };

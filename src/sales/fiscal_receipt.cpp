@@ -2,6 +2,8 @@
 
 #include "app/application.h"
 #include "app/goods_file.h"
+#include "app/screen_input.h"
+#include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "link/code_page.h"
@@ -9,44 +11,44 @@
 #include "sales/card_payment.h"
 
 
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const FiscalReceipt::Messages kOpen{u"Таймаут устройства! Ошибка открытия чека!"_s, u"Ошибка открытия чека"_s};
-const FiscalReceipt::Messages kComment{u"Таймаут устройства! Ошибка печати комментария!"_s,
-                                       u"Ошибка печати комментария"_s};
-const FiscalReceipt::Messages kGoods{u"Таймаут устройства! Ошибка!"_s, u"Ошибка "_s};
-const FiscalReceipt::Messages kSale{u"Таймаут устройства! Ошибка продажи!"_s, u"Ошибка продажи"_s};
-const FiscalReceipt::Messages kSaleVekr{u"Таймаут устройства! Ошибка продажи VEKR!"_s, u"Ошибка продажи  VEKR"_s};
-const FiscalReceipt::Messages kDiscount{u"Таймаут устройства! Ошибка надбавки-скидки!"_s, u"Ошибка надбавки-скидки"_s};
-const FiscalReceipt::Messages kVoid{u"Таймаут устройства! Ошибка аннулирования!"_s, u"Ошибка аннулирования"_s};
-const FiscalReceipt::Messages kTotal{u"Таймаут устройства! Ошибка печати итога!"_s, u"Ошибка печати итога"_s};
-const FiscalReceipt::Messages kPayment{u"Таймаут устройства! Ошибка оплаты чека!"_s, u"Ошибка оплаты чека"_s};
-const FiscalReceipt::Messages kClose{u"Таймаут устройства! Ошибка закрыиия чека!"_s, u"Ошибка закрытия чека"_s};
+// An operation's own wording: its timeout message, and its error message, which replaces
+// the decoded one and goes before the link's message after a NAK or a check mismatch.
+StepTexts said(const QString &timeout, const QString &error)
+{
+    StepTexts t;
+    t.timeout = timeout;
+    t.error = error;
+    t.errorJoin = u"\n  "_s;
+    return t;
+}
+
+const StepTexts kOpen = said(u"Таймаут устройства! Ошибка открытия чека!"_s, u"Ошибка открытия чека"_s);
+const StepTexts kComment = said(u"Таймаут устройства! Ошибка печати комментария!"_s, u"Ошибка печати комментария"_s);
+const StepTexts kGoods = said(u"Таймаут устройства! Ошибка!"_s, u"Ошибка "_s);
+const StepTexts kSale = said(u"Таймаут устройства! Ошибка продажи!"_s, u"Ошибка продажи"_s);
+const StepTexts kSaleVekr = said(u"Таймаут устройства! Ошибка продажи VEKR!"_s, u"Ошибка продажи  VEKR"_s);
+const StepTexts kDiscount = said(u"Таймаут устройства! Ошибка надбавки-скидки!"_s, u"Ошибка надбавки-скидки"_s);
+const StepTexts kVoid = said(u"Таймаут устройства! Ошибка аннулирования!"_s, u"Ошибка аннулирования"_s);
+const StepTexts kTotal = said(u"Таймаут устройства! Ошибка печати итога!"_s, u"Ошибка печати итога"_s);
+const StepTexts kPayment = said(u"Таймаут устройства! Ошибка оплаты чека!"_s, u"Ошибка оплаты чека"_s);
+const StepTexts kClose = said(u"Таймаут устройства! Ошибка закрыиия чека!"_s, u"Ошибка закрытия чека"_s);
 
 const QString kBadGoodsCode = u"Код товара (текст до первого \";\" в строке товара) не является целым числом: команда не отправлена."_s;
 const QString kNoSum = u"Информация переданная регистратором неверна. Чтение данных остановлено."_s;
 
-bool integer32(const QString &text, int &value)
+QString badNumber(const QString &caption)
 {
-    bool ok = false;
-    value = text.trimmed().toInt(&ok);
-    return ok;
+    return u"Поле \"%1\" должно содержать число: команда не отправлена."_s.arg(caption);
 }
 
 } // namespace
 
 FiscalReceipt::FiscalReceipt(Application &app) : m_app(app) {}
-
-bool FiscalReceipt::decimal(const QString &text, double &value)
-{
-    bool ok = false;
-    value = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value);
-}
 
 bool FiscalReceipt::goodsCode(const QString &goodsLine, qint64 &code)
 {
@@ -83,124 +85,121 @@ QString FiscalReceipt::chooseGoodsFile()
     return m_app.prompter().openFile(goods_file::fileRequest());
 }
 
-Outcome<> FiscalReceipt::refuse(const QString &message)
-{
-    m_app.prompter().showMessage(message);
-    return {Verdict::refused(0, message), {}};
-}
-
-Outcome<> FiscalReceipt::refuseBadNumber(const QString &caption)
-{
-    return refuse(u"Поле \"%1\" должно содержать число: команда не отправлена."_s.arg(caption));
-}
-
-Outcome<> FiscalReceipt::refusedByWrapper(int code)
-{
-    const QString message = wrapper_codes::refusalMessage(code);
-    m_app.prompter().showMessage(message);
-    return {Verdict::refused(code, message), {}};
-}
-
-Outcome<> FiscalReceipt::report(const CommandResult &result, const Messages &messages)
-{
-    Outcome<> out{Verdict::of(result), {}};
-    // After a link failure the record holds an earlier reply's word: nothing to show.
-    if (out.verdict.replied())
-        out.shown = ReplyTexts::of(result);
-    switch (out.verdict.kind) {
-    case Verdict::Kind::NoReply:
-        m_app.prompter().showMessage(messages.timeout);
-        break;
-    case Verdict::Kind::RegistrarError:
-        m_app.prompter().showMessage(messages.error);
-        break;
-    case Verdict::Kind::Nak:
-    case Verdict::Kind::ChecksumMismatch:
-        m_app.prompter().showMessage(messages.error + u"\n  "_s + out.verdict.message);
-        break;
-    default:
-        break;
-    }
-    return out;
-}
-
 Outcome<> FiscalReceipt::openReceipt(const QString &password, const QString &operatorNumber, bool isReturn)
 {
+    StepRunner steps(m_app);
     int op = 0;
-    if (!integer32(operatorNumber, op))
-        return refuseBadNumber(u"Номер оператора"_s);
+    if (!input::readInteger(operatorNumber, op)) {
+        steps.refuse(badNumber(u"Номер оператора"_s));
+        return steps.replyOutcome();
+    }
+    return openReceipt(password, op, isReturn);
+}
+
+Outcome<> FiscalReceipt::openReceipt(const QString &password, int operatorNumber, bool isReturn)
+{
+    StepRunner steps(m_app);
     int code = 0;
-    CommandResult *r = m_app.execute(OpenFiscalReceipt, password, op, 1, isReturn ? 1 : 0, code);
-    return code < 0 ? refusedByWrapper(code) : report(*r, kOpen);
+    const CommandResult *r = m_app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code);
+    steps.judge(r, code, kOpen);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::printComment(const QString &password, const QString &text)
 {
+    StepRunner steps(m_app);
     int code = 0;
-    CommandResult *r = m_app.execute(PrintText, password, text, code);
-    return code < 0 ? refusedByWrapper(code) : report(*r, kComment);
+    const CommandResult *r = m_app.execute(PrintText, password, text, code);
+    steps.judge(r, code, kComment);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::sell(const QString &password, const QString &goodsLine, const QString &quantity,
                               const QString &price)
 {
-    return sellWith(password, goodsLine, quantity, price, nullptr);
+    return sellTyped(password, goodsLine, quantity, price, nullptr);
 }
 
 Outcome<> FiscalReceipt::sellVekr(const QString &password, const QString &goodsLine, const QString &quantity,
                                   const QString &price, const QString &recipient)
 {
-    return sellWith(password, goodsLine, quantity, price, &recipient);
+    return sellTyped(password, goodsLine, quantity, price, &recipient);
 }
 
-Outcome<> FiscalReceipt::sellWith(const QString &password, const QString &goodsLine, const QString &quantity,
-                                  const QString &price, const QString *recipient)
+Outcome<> FiscalReceipt::sellTyped(const QString &password, const QString &goodsLine, const QString &quantity,
+                                   const QString &price, const QString *recipient)
 {
-    if (goodsLine.isEmpty())
-        return refuse(kNoGoods);
     // Every number is read before the goods item is programmed, so a typing error
     // sends nothing at all.
+    StepRunner steps(m_app);
+    if (!goodsLine.isEmpty()) {
+        qint64 goods = 0;
+        double qty = 0, unitPrice = 0;
+        int vekr = 0;
+        if (!goodsCode(goodsLine, goods))
+            steps.refuse(kBadGoodsCode);
+        else if (!input::readDecimal(quantity, qty))
+            steps.refuse(badNumber(u"Кол-во"_s));
+        else if (!input::readDecimal(price, unitPrice))
+            steps.refuse(badNumber(u"Цена за ед."_s));
+        else if (recipient && !input::readInteger(*recipient, vekr))
+            steps.refuse(badNumber(u"Номер получателя ВЕКР"_s));
+        else
+            return sellWith(password, goodsLine, qty, unitPrice, recipient ? &vekr : nullptr);
+        return steps.replyOutcome();
+    }
+    return sellWith(password, goodsLine, 0, 0, nullptr);
+}
+
+Outcome<> FiscalReceipt::sell(const QString &password, const QString &goodsLine, double quantity, double price)
+{
+    return sellWith(password, goodsLine, quantity, price, nullptr);
+}
+
+Outcome<> FiscalReceipt::sellWith(const QString &password, const QString &goodsLine, double quantity, double price,
+                                  const int *recipient)
+{
+    StepRunner steps(m_app);
     qint64 goods = 0;
-    if (!goodsCode(goodsLine, goods))
-        return refuse(kBadGoodsCode);
-    double qty = 0, unitPrice = 0;
-    if (!decimal(quantity, qty))
-        return refuseBadNumber(u"Кол-во"_s);
-    if (!decimal(price, unitPrice))
-        return refuseBadNumber(u"Цена за ед."_s);
-    int vekr = 0;
-    if (recipient && !integer32(*recipient, vekr))
-        return refuseBadNumber(u"Номер получателя ВЕКР"_s);
+    if (goodsLine.isEmpty())
+        steps.refuse(kNoGoods);
+    else if (!goodsCode(goodsLine, goods))
+        steps.refuse(kBadGoodsCode);
+    if (steps.failed())
+        return steps.replyOutcome();
 
     if (!m_app.state().rgtModel) {
-        int refusal = param_format::textRefusal(password);
-        if (refusal == 0)
-            refusal = param_format::textRefusal(goodsLine, true);
-        if (refusal != 0)
-            return refusedByWrapper(refusal);
+        if (!steps.acceptText(password) || !steps.acceptText(goodsLine, QString(), true))
+            return steps.replyOutcome();
         const CommandResult *r =
             m_app.execute(cmd::AddGoods, code_page::toDevice(password) + ';' + code_page::toDevice(goodsLine));
-        Outcome<> programmed = report(*r, kGoods);
-        if (!programmed.ok())
-            return programmed;
+        if (!steps.judge(r, kGoods))
+            return steps.replyOutcome();
     }
     int code = 0;
-    CommandResult *r = recipient ? m_app.execute(sellItemVekr, kFixedPassword, goods, qty, unitPrice, vekr, code)
-                                 : m_app.execute(SellItem, kFixedPassword, goods, qty, unitPrice, code);
-    if (code < 0)
-        return refusedByWrapper(code);
-    return report(*r, recipient ? kSaleVekr : kSale);
+    CommandResult *r = recipient ? m_app.execute(sellItemVekr, kFixedPassword, goods, quantity, price, *recipient, code)
+                                 : m_app.execute(SellItem, kFixedPassword, goods, quantity, price, code);
+    steps.judge(r, code, recipient ? kSaleVekr : kSale);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::discount(const QString &password, bool percent, DiscountTarget target, const QString &value,
                                   const QString &taxGroup)
 {
+    StepRunner steps(m_app);
     double v = 0;
-    if (!decimal(value, v))
-        return refuseBadNumber(percent ? u"Скидка процентная"_s : u"Скидка абсолютная"_s);
     int group = 0;
-    if (target == DiscountTarget::TaxGroup && !integer32(taxGroup, group))
-        return refuseBadNumber(u"Номер налоговой группы"_s);
+    if (!input::readDecimal(value, v))
+        steps.refuse(badNumber(percent ? u"Скидка процентная"_s : u"Скидка абсолютная"_s));
+    else if (target == DiscountTarget::TaxGroup && !input::readInteger(taxGroup, group))
+        steps.refuse(badNumber(u"Номер налоговой группы"_s));
+    else
+        return discount(password, percent, target, v, group);
+    return steps.replyOutcome();
+}
+
+Outcome<> FiscalReceipt::discount(const QString &password, bool percent, DiscountTarget target, double v, int group)
+{
     int code = 0;
     CommandResult *r = nullptr;
     switch (target) {
@@ -217,25 +216,28 @@ Outcome<> FiscalReceipt::discount(const QString &password, bool percent, Discoun
                     : m_app.execute(applyTaxGroupDiscountAbsolute, password, v, group, code);
         break;
     }
-    return code < 0 ? refusedByWrapper(code) : report(*r, kDiscount);
+    StepRunner steps(m_app);
+    steps.judge(r, code, kDiscount);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::voidOperation(const QString &password, int mode)
 {
+    StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(voidReceipt, password, mode, code);
-    return code < 0 ? refusedByWrapper(code) : report(*r, kVoid);
+    steps.judge(r, code, kVoid);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::printTotal(const QString &password, bool onDisplay)
 {
+    StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(::printTotal, password, onDisplay, code);
-    if (code < 0)
-        return refusedByWrapper(code);
-    Outcome<> out = report(*r, kTotal);
-    if (!out.ok())
-        return out;
+    if (!steps.judge(r, code, kTotal))
+        return steps.replyOutcome();
+    Outcome<> out = steps.replyOutcome();
     // The sum is this reply's first field; a reply without it shows no sum at all.
     out.shown.data = r->fieldCount >= 1 ? code_page::fromDevice(r->field(0)) : QString();
     if (r->fieldCount < 1)
@@ -246,16 +248,34 @@ Outcome<> FiscalReceipt::printTotal(const QString &password, bool onDisplay)
 Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, const QString &terminalPort)
 {
     double amount = 0;
-    if (payment.paymentType < 0 || !decimal(payment.amountText, amount)) {
-        m_app.prompter().showMessage(kBadPaymentType);
-        return {Verdict::refused(0, kBadPaymentType), {}};
+    if (payment.paymentType < 0 || !input::readDecimal(payment.amountText, amount)) {
+        StepRunner steps(m_app);
+        steps.refuse(kBadPaymentType);
+        return steps.outcome(PaymentShown());
     }
+    return payWith(payment, amount, payment.amountText.trimmed(), terminalPort);
+}
+
+Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, double amount,
+                                                        const QString &terminalPort)
+{
+    if (payment.paymentType < 0) {
+        StepRunner steps(m_app);
+        steps.refuse(kBadPaymentType);
+        return steps.outcome(PaymentShown());
+    }
+    return payWith(payment, amount, QString::fromLatin1(param_format::fixed(amount, 2)), terminalPort);
+}
+
+Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::payWith(const Payment &payment, double amount,
+                                                            const QString &amountText, const QString &terminalPort)
+{
     const AppState &s = m_app.state();
     if (takesCard(payment.paymentType, s.softwareVersion, s.elJournal)) {
         CardPaymentRequest request;
         request.password = payment.password;
         request.paymentType = payment.paymentType;
-        request.amountText = payment.amountText.trimmed();
+        request.amountText = amountText;
         request.useTypedTransaction = payment.useTypedTransaction;
         request.typedTransaction = payment.typedTransaction;
         request.suppressCardLines = payment.suppressCardLines;
@@ -269,58 +289,56 @@ Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, 
         out.shown.transactionId = card.transactionId;
         return out;
     }
+    StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(payReceipt, payment.password, payment.paymentType, amount, code);
-    const Outcome<> done = code < 0 ? refusedByWrapper(code) : report(*r, kPayment);
-    return {done.verdict, {done.shown, false, false, QString()}};
+    steps.judge(r, code, kPayment);
+    return steps.outcome(PaymentShown{steps.lastReply(), false, false, QString()});
 }
 
 Outcome<> FiscalReceipt::closeReceipt(const QString &password, bool onDisplay)
 {
+    StepRunner steps(m_app);
     int code = 0;
     using CloseWithFlag = CommandResult *(*)(DeviceLink &, const QString &, int, int &);
     CommandResult *r = m_app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0, code);
-    return code < 0 ? refusedByWrapper(code) : report(*r, kClose);
+    steps.judge(r, code, kClose);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::showOnDisplay(int function, const QString &text)
 {
+    StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(::showOnDisplay, kFixedPassword, function, 0, text, code);
-    if (code < 0)
-        return refusedByWrapper(code);
+    if (code < 0) {
+        steps.judge(r, code);
+        return steps.replyOutcome();
+    }
     // The display has no messages of its own: only "Код ошибки:" tells how it went.
-    Outcome<> out{Verdict::of(*r), {}};
-    if (out.verdict.replied())
-        out.shown = ReplyTexts::of(*r);
-    return out;
+    StepTexts quiet;
+    quiet.quiet = true;
+    steps.judge(r, code, quiet);
+    return steps.replyOutcome();
 }
 
 Outcome<> FiscalReceipt::printBarcode(const Barcode &b)
 {
+    StepRunner steps(m_app);
     int height = 0;
-    if (!integer32(b.height, height))
-        return refuse(kBadBarcodeHeight);
-    if (b.typeIndex == kEan13 && b.data.size() > 12)
-        return refuse(kBarcodeTooLong);
-    int refusal = param_format::textRefusal(b.password);
-    if (refusal == 0)
-        refusal = param_format::textRefusal(b.data, true);
-    if (refusal == 0)
-        refusal = param_format::textRefusal(b.width);
-    if (refusal != 0)
-        return refusedByWrapper(refusal);
+    if (!input::readInteger(b.height, height))
+        steps.refuse(kBadBarcodeHeight);
+    else if (b.typeIndex == kEan13 && b.data.size() > 12)
+        steps.refuse(kBarcodeTooLong);
+    if (steps.failed() || !steps.acceptText(b.password) || !steps.acceptText(b.data, QString(), true)
+        || !steps.acceptText(b.width))
+        return steps.replyOutcome();
     // ";" separates the fields, so inside the data the registrar takes 0xA0 for it.
     QByteArray data = code_page::toDevice(b.data);
     data.replace(';', '\xA0');
     const QByteArray params = code_page::toDevice(b.password) + ';' + QByteArray::number(height) + ';'
         + code_page::toDevice(b.width) + ';' + QByteArray::number(b.typeIndex) + ';' + (b.digits ? "1;" : "0;")
         + data + ';';
-    const CommandResult *r = m_app.execute(cmd::PrintBarcode, params);
-    Outcome<> out{Verdict::of(*r), {}};
-    if (out.verdict.replied())
-        out.shown = ReplyTexts::of(*r);
-    if (!out.ok())
-        m_app.prompter().showMessage(kBarcodeFailed + out.verdict.message);
-    return out;
+    steps.judge(m_app.execute(cmd::PrintBarcode, params), {kBarcodeFailed});
+    return steps.replyOutcome();
 }

@@ -71,21 +71,29 @@ public:
     using CardPayer = std::function<CardPaymentResult(const CardPaymentRequest &)>;
     void setCardPayer(CardPayer payer) { m_cardPayer = std::move(payer); }
 
+    // The screen's entry points take the inputs as typed and read them with the one number
+    // reader (input::readDecimal, input::readInteger); the numeric ones below take what
+    // dizivu-cli has already read, and the amounts go to the wrappers as numbers.
     Outcome<> openReceipt(const QString &password, const QString &operatorNumber, bool isReturn);
+    Outcome<> openReceipt(const QString &password, int operatorNumber, bool isReturn);
     Outcome<> printComment(const QString &password, const QString &text);
     // 0x24 with the goods line (not on RGT models), then 0x64 with the fixed password.
     Outcome<> sell(const QString &password, const QString &goodsLine, const QString &quantity, const QString &price);
+    Outcome<> sell(const QString &password, const QString &goodsLine, double quantity, double price);
     // The same, with 0x6A for a VEKR recipient.
     Outcome<> sellVekr(const QString &password, const QString &goodsLine, const QString &quantity,
                        const QString &price, const QString &recipient);
     Outcome<> discount(const QString &password, bool percent, DiscountTarget target, const QString &value,
                        const QString &taxGroup);
+    Outcome<> discount(const QString &password, bool percent, DiscountTarget target, double value, int taxGroup = 0);
     // 0 the whole receipt, 1 start, 2 end, 3 cancel voiding.
     Outcome<> voidOperation(const QString &password, int mode);
     // On success shown.data is the receipt sum, the reply's first field; empty when the
     // reply holds none.
     Outcome<> printTotal(const QString &password, bool onDisplay);
+    // The amount typed in `payment.amountText`, or given as a number (the text is then not read).
     Outcome<PaymentShown> pay(const Payment &payment, const QString &terminalPort);
+    Outcome<PaymentShown> pay(const Payment &payment, double amount, const QString &terminalPort);
     Outcome<> closeReceipt(const QString &password, bool onDisplay);
     Outcome<> showOnDisplay(int function, const QString &text);
     Outcome<> printBarcode(const Barcode &barcode);
@@ -95,8 +103,6 @@ public:
     static bool takesCard(int paymentType, const QString &softwareVersion, const QString &elJournal);
     // The goods code: the text before the first ";" as a 64-bit integer.
     static bool goodsCode(const QString &goodsLine, qint64 &code);
-    // A decimal typed with "." (surrounding blanks allowed).
-    static bool decimal(const QString &text, double &value);
     // The lines of a goods list file (UTF-8, else Windows-1251), for a screen that has no
     // goods-loading screen to ask; `loadedName` gets the full path. Nothing, with a
     // message, when the file cannot be read.
@@ -107,21 +113,14 @@ public:
     // the user cancelled.
     QString chooseGoodsFile();
 
-    // An operation's timeout and error messages.
-    struct Messages {
-        QString timeout;
-        QString error;
-    };
-
 private:
-    Outcome<> refuse(const QString &message);
-    Outcome<> refuseBadNumber(const QString &caption);
-    Outcome<> refusedByWrapper(int code);
-    // The common reporting: the error word of a reply of this command, the operation's
-    // timeout or error message.
-    Outcome<> report(const CommandResult &result, const Messages &messages);
-    Outcome<> sellWith(const QString &password, const QString &goodsLine, const QString &quantity,
-                       const QString &price, const QString *recipient);
+    Outcome<> sellTyped(const QString &password, const QString &goodsLine, const QString &quantity,
+                        const QString &price, const QString *recipient);
+    Outcome<> sellWith(const QString &password, const QString &goodsLine, double quantity, double price,
+                       const int *recipient);
+    // `amountText` is what the card terminal is asked for.
+    Outcome<PaymentShown> payWith(const Payment &payment, double amount, const QString &amountText,
+                                  const QString &terminalPort);
 
     Application &m_app;
     CardPayer m_cardPayer;

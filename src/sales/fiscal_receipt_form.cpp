@@ -320,9 +320,9 @@ bool TForm21::eventFilter(QObject *watched, QEvent *event)
 
 void TForm21::shown(const Outcome<> &outcome)
 {
+    kit::showErrorWord(m_errorWord, outcome);
     if (!outcome.sent())
         return;
-    m_errorWord->setText(outcome.shown.errorWord);
     m_statusButton->setEnabled(true);
 }
 
@@ -359,9 +359,10 @@ void TForm21::pay()
     p.typedTransaction = m_transaction->text();
     p.suppressCardLines = m_suppressCardLines->isChecked();
     const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(p, app().state().cardTerminalPort);
+    // The card path shows the last reply of its own: a card line's, a signature line's.
+    kit::showErrorWord(m_errorWord, out.sent(), out.shown.reply.errorWord);
     if (!out.sent())
         return;
-    m_errorWord->setText(out.shown.reply.errorWord);
     m_statusButton->setEnabled(true);
     // The customer has paid and the registrar does not know it: the payment is to be
     // recorded with the terminal's identifier, never charged again.
@@ -373,9 +374,7 @@ void TForm21::pay()
 
 void TForm21::showOnDisplay()
 {
-    const Outcome<> out = m_ops.showOnDisplay(m_displayFunction->currentIndex(), m_comment->text());
-    if (out.sent())
-        m_errorWord->setText(out.shown.errorWord);
+    kit::showErrorWord(m_errorWord, m_ops.showOnDisplay(m_displayFunction->currentIndex(), m_comment->text()));
 }
 
 void TForm21::printBarcode()
@@ -387,7 +386,5 @@ void TForm21::printBarcode()
     b.width = m_barcodeWidth->currentText();
     b.height = m_barcodeHeight->text();
     b.digits = m_barcodeDigits->isChecked();
-    const Outcome<> out = m_ops.printBarcode(b);
-    if (out.sent())
-        m_errorWord->setText(out.shown.errorWord);
+    kit::showErrorWord(m_errorWord, m_ops.printBarcode(b));
 }

@@ -32,7 +32,5 @@ public:
     static QString printable(const QString &line);
 
 private:
-    Outcome<> fail(const Verdict &verdict);
-
     Application &m_app;
 };

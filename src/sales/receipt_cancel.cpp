@@ -2,9 +2,9 @@
 
 #include "app/application.h"
 #include "app/identification.h"
+#include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
-#include "link/code_page.h"
 #include "link/command_result.h"
 
 using namespace Qt::StringLiterals;
@@ -40,73 +40,61 @@ ReceiptCancel::View ReceiptCancel::viewOf(int s)
     return v;
 }
 
-Outcome<ReceiptCancel::View> ReceiptCancel::diagnose(bool showErrorWord, int *statusByte2)
+Outcome<ReceiptCancel::View> ReceiptCancel::diagnose(int *statusByte2)
 {
+    StepRunner steps(m_app);
     int code = 0;
     const CommandResult *r = m_app.execute(getDiagnosticInfo, kPassword, code);
-    Outcome<View> out{Verdict::of(*r), {}};
-    if (showErrorWord && out.verdict.replied())
-        out.shown.errorWord = code_page::fromDevice(r->errorWord);
-    if (!out.ok()) {
-        m_app.prompter().showMessage(u"Проверка состояния регистратора:\n  "_s + out.verdict.message);
-        return out;
-    }
+    if (!steps.judge(r, code, {u"Проверка состояния регистратора:\n  "_s}))
+        return steps.outcome(View());
     m_app.state().paymentFormCount = identification::paymentFormCount(*r);
-    out.shown.statusLine = identification::identityText(*r);
+    View view;
+    view.statusLine = identification::identityText(*r);
     if (statusByte2)
         *statusByte2 = r->status[2];
-    return out;
+    return steps.outcome(view);
 }
 
 Outcome<ReceiptCancel::View> ReceiptCancel::readState()
 {
     int statusByte2 = 0;
-    Outcome<View> out = diagnose(true, &statusByte2);
-    if (!out.ok())
-        return out;
-    const QString errorWord = out.shown.errorWord;
-    out.shown = viewOf(statusByte2);
-    out.shown.errorWord = errorWord;
+    Outcome<View> out = diagnose(&statusByte2);
+    if (out.ok())
+        out.shown = viewOf(statusByte2);
     return out;
 }
 
 Outcome<ReceiptCancel::View> ReceiptCancel::readIdentity()
 {
-    return diagnose(false, nullptr);
+    return diagnose(nullptr);
 }
 
-Outcome<ReceiptCancel::View> ReceiptCancel::finish(const CommandResult &r, const QString &timeoutMessage,
+Outcome<ReceiptCancel::View> ReceiptCancel::finish(const StepRunner::Step &step, const QString &timeoutMessage,
                                                    const QString &failureMessage)
 {
-    Outcome<View> out{Verdict::of(r), {}};
-    if (out.verdict.replied())
-        out.shown.errorWord = code_page::fromDevice(r.errorWord);
-    if (out.verdict.kind == Verdict::Kind::NoReply) {
-        m_app.prompter().showMessage(timeoutMessage);
-        return out;
-    }
     // A NAK or a check mismatch leaves an earlier reply's error word in the record: never
     // taken for this command's "0000".
-    if (!out.ok()) {
-        m_app.prompter().showMessage(out.verdict.linkFailed() ? failureMessage + u"\n"_s + out.verdict.message
-                                                              : failureMessage);
-        return out;
-    }
-    out.shown.statusLine = kNoReceipt;
-    out.shown.buttonsKnown = true;
-    return out;
+    StepRunner steps(m_app);
+    StepTexts texts;
+    texts.timeout = timeoutMessage;
+    texts.error = failureMessage;
+    texts.errorJoin = u"\n"_s;
+    if (!steps.run({step.send, texts}))
+        return steps.outcome(View());
+    View view;
+    view.statusLine = kNoReceipt;
+    view.buttonsKnown = true;
+    return steps.outcome(view);
 }
 
 Outcome<ReceiptCancel::View> ReceiptCancel::close()
 {
-    int code = 0;
-    return finish(*m_app.execute(closeReceipt, kPassword, code), u"Таймаут устройства! Ошибка закрыиия чека!"_s,
-                  u"Ошибка закрытия чека"_s);
+    return finish({[this](int &code) { return m_app.execute(closeReceipt, kPassword, code); }, {}},
+                  u"Таймаут устройства! Ошибка закрыиия чека!"_s, u"Ошибка закрытия чека"_s);
 }
 
 Outcome<ReceiptCancel::View> ReceiptCancel::voidReceipt()
 {
-    int code = 0;
-    return finish(*m_app.execute(::voidReceipt, kPassword, 0, code), u"Таймаут устройства! Ошибка аннулирования!"_s,
-                  u"Ошибка аннулирования"_s);
+    return finish({[this](int &code) { return m_app.execute(::voidReceipt, kPassword, 0, code); }, {}},
+                  u"Таймаут устройства! Ошибка аннулирования!"_s, u"Ошибка аннулирования"_s);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/step_runner.h"
 #include "commands/verdict.h"
 
 #include <QString>
@@ -15,7 +16,6 @@ public:
 
     // What the screen shows of the receipt state.
     struct View {
-        QString errorWord;  // for "Код ошибки:"; null: leave it as it is
         QString statusLine; // null: leave it as it is
         bool buttonsKnown = false; // false: leave the buttons as they are
         bool canClose = false;
@@ -38,8 +38,8 @@ public:
     Outcome<View> voidReceipt();
 
 private:
-    Outcome<View> diagnose(bool showErrorWord, int *statusByte2);
-    Outcome<View> finish(const CommandResult &result, const QString &timeoutMessage, const QString &failureMessage);
+    Outcome<View> diagnose(int *statusByte2);
+    Outcome<View> finish(const StepRunner::Step &step, const QString &timeoutMessage, const QString &failureMessage);
 
     Application &m_app;
 };

@@ -42,21 +42,21 @@ TForm35::TForm35(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     layout->addWidget(m_statusLine);
     layout->addLayout(kit::buttonRow({exitButton}));
 
-    connect(m_closeButton, &QPushButton::clicked, this, [this] { display(m_ops.close().shown); });
-    connect(m_voidButton, &QPushButton::clicked, this, [this] { display(m_ops.voidReceipt().shown); });
+    connect(m_closeButton, &QPushButton::clicked, this, [this] { display(m_ops.close()); });
+    connect(m_voidButton, &QPushButton::clicked, this, [this] { display(m_ops.voidReceipt()); });
     connect(stateButton, &QPushButton::clicked, this, &TForm35::registrarState);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TForm35::opened()
 {
-    display(m_ops.readState().shown);
+    display(m_ops.readState());
 }
 
-void TForm35::display(const ReceiptCancel::View &view)
+void TForm35::display(const Outcome<ReceiptCancel::View> &outcome)
 {
-    if (!view.errorWord.isNull())
-        m_errorWord->setText(view.errorWord);
+    kit::showErrorWord(m_errorWord, outcome);
+    const ReceiptCancel::View &view = outcome.shown;
     if (!view.statusLine.isNull())
         m_statusLine->setText(view.statusLine);
     if (view.buttonsKnown) {
@@ -68,7 +68,7 @@ void TForm35::display(const ReceiptCancel::View &view)
 void TForm35::registrarState()
 {
     const Outcome<ReceiptCancel::View> out = m_ops.readIdentity();
-    display(out.shown);
+    display(out);
     if (out.ok())
         openStatusScreen();
 }

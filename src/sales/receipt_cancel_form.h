@@ -18,7 +18,7 @@ protected:
     void opened() override;
 
 private:
-    void display(const ReceiptCancel::View &view);
+    void display(const Outcome<ReceiptCancel::View> &outcome);
     void registrarState();
 
     ReceiptCancel m_ops;

@@ -17,7 +17,6 @@ public:
 
     // What the journal search found: the first and last document numbers of the span.
     struct Span {
-        QString errorWord; // null: leave "Код ошибки:" as it is
         QString first;
         QString last;
     };
@@ -27,21 +26,16 @@ public:
     // "Копия чека": 0x60 with the fixed password, 0xA5 with the screen's password and the
     // two running numbers, 0x65 with the fixed password. Both numbers must be whole
     // numbers, else nothing is sent. When 0xA5 fails the non-fiscal receipt is closed
-    // again and the 0xA5 failure is the one reported. `shown` is the error word to show
-    // (null: leave it).
-    Outcome<QString> copyByRunningNumbers(const QString &password, const QString &first, const QString &last);
+    // again and the 0xA5 failure is the one reported.
+    Outcome<> copyByRunningNumbers(const QString &password, const QString &first, const QString &last);
 
     // "Выполнить" of the dates group: 0xEE over the span, printing what it finds when
     // `print` is set. Times go out as typed.
     Outcome<Span> search(const QDate &startDate, const QString &startTime, const QDate &endDate,
                          const QString &endTime, bool print);
     // "Выполнить" of the numbers group: 0xEB with the two document numbers.
-    Outcome<QString> copyByDocumentNumbers(const QString &first, const QString &last);
+    Outcome<> copyByDocumentNumbers(const QString &first, const QString &last);
 
 private:
-    template <class T>
-    Outcome<T> refuse(const QString &message);
-    bool numbers(const QString &first, const QString &last, int &a, int &b, QString &error);
-
     Application &m_app;
 };

@@ -49,9 +49,7 @@ void TForm41::opened()
 
 void TForm41::copy()
 {
-    const Outcome<QString> out = m_ops.copyByRunningNumbers(m_password->text(), m_first->text(), m_last->text());
-    if (!out.shown.isNull())
-        m_errorWord->setText(out.shown);
+    kit::showErrorWord(m_errorWord, m_ops.copyByRunningNumbers(m_password->text(), m_first->text(), m_last->text()));
 }
 
 void NumberLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -164,8 +162,7 @@ void TForm54::search()
 {
     const Outcome<ReceiptCopies::Span> out = m_ops.search(m_startDate->date(), m_startTime->text(), m_endDate->date(),
                                                           m_endTime->text(), m_print->isChecked());
-    if (!out.shown.errorWord.isNull())
-        m_errorWord->setText(out.shown.errorWord);
+    kit::showErrorWord(m_errorWord, out);
     if (out.ok()) {
         m_firstFound->setText(out.shown.first);
         m_lastFound->setText(out.shown.last);
@@ -174,7 +171,5 @@ void TForm54::search()
 
 void TForm54::copyByNumbers()
 {
-    const Outcome<QString> out = m_ops.copyByDocumentNumbers(m_startNumber->text(), m_endNumber->text());
-    if (!out.shown.isNull())
-        m_errorWord->setText(out.shown);
+    kit::showErrorWord(m_errorWord, m_ops.copyByDocumentNumbers(m_startNumber->text(), m_endNumber->text()));
 }

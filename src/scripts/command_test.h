@@ -24,7 +24,5 @@ public:
     Outcome<ReplyTexts> execute(const QString &code, const QString &password, const QString &commandLine);
 
 private:
-    Outcome<ReplyTexts> refuse(const QString &message);
-
     Application &m_app;
 };

@@ -61,14 +61,13 @@ void TForm14::opened()
 void TForm14::execute()
 {
     m_result->clear();
-    m_errorWord->clear();
     m_status.edit->clear();
     const Outcome<ReplyTexts> out = m_ops.execute(m_code->text(), m_password->text(), m_commandLine->text());
+    kit::showErrorWord(m_errorWord, out);
     if (!out.sent())
         return;
     m_result->setText(out.shown.data);
     m_result->setCursorPosition(0);
-    m_errorWord->setText(out.shown.errorWord);
     m_status.edit->setText(out.shown.statusText);
     m_status.button->setEnabled(true);
 }

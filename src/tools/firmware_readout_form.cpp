@@ -80,5 +80,9 @@ void TForm45::read()
 {
     View view(*this);
     TransferControls::Guard busy(*m_controls);
-    m_ops.read(m_password->text(), view);
+    const transfer::Result result = m_ops.read(m_password->text(), view);
+    // The blocks show their replies as they come; a failed exchange ends with its own word,
+    // or none after a link failure.
+    if (result.end == transfer::End::LinkFailed || result.end == transfer::End::RegistrarError)
+        kit::showErrorWord(m_errorWord, true, result.verdict.errorWordText());
 }

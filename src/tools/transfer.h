@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/prompter.h"
+#include "app/screen_input.h"
 #include "commands/verdict.h"
 
 #include <QString>
@@ -69,16 +70,9 @@ namespace transfer {
 // A decimal number of 1 to `maxDigits` digits and nothing else (no sign, no blanks).
 inline bool decimal(const QString &text, int maxDigits, qint64 &value)
 {
-    if (text.isEmpty() || text.size() > maxDigits || maxDigits > 18)
+    if (maxDigits < 1 || maxDigits > 18)
         return false;
-    qint64 v = 0;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-        v = v * 10 + (c.unicode() - '0');
-    }
-    value = v;
-    return true;
+    return input::readInteger(text, value, {.blanksAround = false, .signAllowed = false, .maxDigits = maxDigits});
 }
 
 } // namespace transfer

@@ -107,6 +107,12 @@ QLineEdit *addErrorWordRow(QFormLayout *form, QWidget *parent)
     return e;
 }
 
+void showErrorWord(QLineEdit *errorWordEdit, bool sent, const QString &word)
+{
+    if (sent)
+        errorWordEdit->setText(word);
+}
+
 StatusRow addStatusRow(QFormLayout *form, QWidget *parent, const QString &label, const QString &buttonCaption)
 {
     StatusRow r;

@@ -56,6 +56,16 @@ QLineEdit *passwordEdit(QWidget *parent, const QString &name = QStringLiteral("p
 // The "Код ошибки:" row: a four-character display ("errorWordEdit") added to `form`.
 QLineEdit *addErrorWordRow(QFormLayout *form, QWidget *parent);
 
+// "Код ошибки:" after an operation, by one rule on every screen: an outcome that sent
+// nothing (a refused input) leaves it as it was; otherwise it shows the word of the
+// operation's last reply of its own command, blank after a link failure.
+void showErrorWord(QLineEdit *errorWordEdit, bool sent, const QString &word);
+template <class Outcome>
+void showErrorWord(QLineEdit *errorWordEdit, const Outcome &outcome)
+{
+    showErrorWord(errorWordEdit, outcome.sent(), outcome.errorWordText());
+}
+
 // The status row: a display of the six status bytes ("statusEdit") and the button that
 // opens the status screen ("statusButton", caption "?" unless given), added to `form`
 // under `label`.

@@ -61,11 +61,11 @@ private slots:
         QCOMPARE(b.sent(cmd::PrintReport), (QList<QByteArray>{"1;1;", "482913;0;", "482913;2;"}));
         QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0000"));
 
-        // The control tape leaves "Код ошибки:" alone.
+        // The control tape shows the word of its last reply like every report.
         Bench::type(f, "passwordEdit", QStringLiteral("2"));
         b.click(f, "controlTapeButton");
         QCOMPARE(b.sent(cmd::OpenNonFiscalReceipt), QList<QByteArray>{"2;"});
-        QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0000"));
+        QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0006"));
 
         b.click(f, "registrarStateButton");
         QCOMPARE(b.host.opened.last(), QStringLiteral("TForm5"));

@@ -8,7 +8,8 @@
 #include "reports/daily_reports.h"
 #include "reports/goods_report.h"
 #include "reports/periodic_report.h"
-#include "reports/report_steps.h"
+#include "app/screen_input.h"
+#include "commands/command_wrappers.h"
 #include "reports/resource_info.h"
 
 #include "support/emulated_app.h"
@@ -107,9 +108,9 @@ private slots:
         options.password = "1111";
         Bench b(options);
         DailyReports ops(b.app);
-        const Outcome<QString> done = ops.printReport(QStringLiteral("1111"), DailyReports::ReportType(type));
+        const Outcome<> done = ops.printReport(QStringLiteral("1111"), DailyReports::ReportType(type));
         QVERIFY(done.ok());
-        QCOMPARE(done.shown, QStringLiteral("0000"));
+        QCOMPARE(done.errorWordText(), QStringLiteral("0000"));
         QCOMPARE(b.sent(), (Sent{{cmd::PrintReport, parameters}}));
         QVERIFY(b.app.state().sharedMark);
         QVERIFY(b.prompter.messages().isEmpty());
@@ -117,9 +118,9 @@ private slots:
         // The same report refused: the heading names the operation, the word is shown.
         b.app.state().sharedMark = false;
         b.refuseNext(cmd::PrintReport);
-        const Outcome<QString> refused = ops.printReport(QStringLiteral("1111"), DailyReports::ReportType(type));
+        const Outcome<> refused = ops.printReport(QStringLiteral("1111"), DailyReports::ReportType(type));
         QCOMPARE(refused.verdict.kind, Verdict::Kind::RegistrarError);
-        QCOMPARE(refused.shown, QStringLiteral("000B"));
+        QCOMPARE(refused.errorWordText(), QStringLiteral("000B"));
         QCOMPARE(b.prompter.messages(), QStringList{heading + kBadState});
         // Only the Z report marks a reply for the status screen before it is sent.
         QCOMPARE(b.app.state().sharedMark, type == DailyReports::ZReport);
@@ -230,7 +231,7 @@ private slots:
         QFETCH(QString, heading);
         Bench b;
         b.refuseNext(failing);
-        const Outcome<QString> out = DailyReports(b.app).printControlTape(QStringLiteral("482913"));
+        const Outcome<> out = DailyReports(b.app).printControlTape(QStringLiteral("482913"));
         QCOMPARE(out.verdict.kind, Verdict::Kind::RegistrarError);
         QCOMPARE(b.codes(), codes);
         QCOMPARE(b.prompter.messages(), QStringList{heading + kBadState});
@@ -246,7 +247,7 @@ private slots:
         emu::RegistrarOptions options;
         options.password = "777";
         Bench b(options);
-        const Outcome<QString> out = DailyReports(b.app).printControlTape(QStringLiteral("777"));
+        const Outcome<> out = DailyReports(b.app).printControlTape(QStringLiteral("777"));
         QCOMPARE(out.verdict.message, QStringLiteral("Неверный пароль доступа!"));
         QCOMPARE(b.sent().first(), (QPair<int, QByteArray>{cmd::OpenNonFiscalReceipt, "777;"}));
         QCOMPARE(b.sent().last(), (QPair<int, QByteArray>{cmd::CloseFiscalReceipt, "777;0;"}));
@@ -292,9 +293,9 @@ private slots:
 
         b.line->framesSent.clear();
         b.refuseNext(cmd::GoodsReport);
-        const Outcome<QString> out = ops.print(QStringLiteral("482913"), QStringLiteral("5"), QStringLiteral("7"));
+        const Outcome<> out = ops.print(QStringLiteral("482913"), QStringLiteral("5"), QStringLiteral("7"));
         QCOMPARE(out.verdict.kind, Verdict::Kind::RegistrarError);
-        QCOMPARE(out.shown, QStringLiteral("0000")); // the closing's word is the last shown
+        QCOMPARE(out.errorWordText(), QStringLiteral("0000")); // the closing's word is the last shown
         QCOMPARE(b.codes(), (QList<int>{cmd::OpenNonFiscalReceipt, cmd::GoodsReport, cmd::CloseFiscalReceipt}));
         QCOMPARE(b.prompter.messages(), QStringList{GoodsReport::kHeading + kBadState});
         QCOMPARE(b.registrar.receiptState(), 0);
@@ -345,10 +346,10 @@ private slots:
     {
         Bench b;
         b.refuseNext(cmd::PeriodicReportByDate);
-        const QString from = PeriodicReport::deviceDate(QDate(2008, 10, 6));
-        const QString to = PeriodicReport::deviceDate(QDate(2008, 10, 7));
+        const QString from = input::deviceDate(QDate(2008, 10, 6));
+        const QString to = input::deviceDate(QDate(2008, 10, 7));
         QCOMPARE(from, QStringLiteral("061008"));
-        const Outcome<QString> out = PeriodicReport(b.app).byDates(QStringLiteral("482913"), from, to, true);
+        const Outcome<> out = PeriodicReport(b.app).byDates(QStringLiteral("482913"), from, to, true);
         QVERIFY(!out.ok());
         QCOMPARE(b.sent(), (Sent{{cmd::OpenNonFiscalReceipt, "482913;"},
                                  {cmd::PeriodicReportByDate, "482913;061008;071008;1;"},
@@ -366,9 +367,9 @@ private slots:
         GoodsReport(b.app).print(QStringLiteral("482913"), QStringLiteral("1"), QStringLiteral("2"));
         for (int i = 0; i < 5; ++i) // every repeat of the link goes unanswered
             b.silenceNext(cmd::OpenNonFiscalReceipt);
-        const Outcome<QString> out = AdditionalReports(b.app).print(QStringLiteral("482913"), AdditionalReports::Operators);
+        const Outcome<> out = AdditionalReports(b.app).print(QStringLiteral("482913"), AdditionalReports::Operators);
         QCOMPARE(out.verdict.kind, Verdict::Kind::NoReply);
-        QCOMPARE(out.shown, QString()); // no word of this reply to show
+        QCOMPARE(out.errorWordText(), QString()); // no word of this reply to show
         QVERIFY(!b.codes().contains(cmd::GoodsReport) && !b.codes().contains(cmd::PeriodicReport)
                 && !b.codes().contains(cmd::AdditionalReport) && !b.codes().contains(cmd::CloseFiscalReceipt));
         QCOMPARE(b.prompter.messages(),
@@ -392,7 +393,7 @@ private slots:
         Bench d;
         if (reportFails)
             d.refuseNext(cmd::AdditionalReport);
-        const Outcome<QString> done =
+        const Outcome<> done =
             AdditionalReports(d.app).print(QStringLiteral("482913"), AdditionalReports::ReportType(type));
         QCOMPARE(d.sent(), (Sent{{cmd::OpenNonFiscalReceipt, "482913;"},
                                  {cmd::AdditionalReport, "482913;" + QByteArray::number(type) + ";;;"},
@@ -428,7 +429,7 @@ private slots:
         if (failing >= 0)
             b.refuseNext(failing == 2 ? cmd::ClearGoodsBase : cmd::PrintReport);
         b.app.state().sharedMark = false;
-        const Outcome<QString> out = DailyReports(b.app).unloadControlTape(QStringLiteral("482913"), clearGoods);
+        const Outcome<> out = DailyReports(b.app).unloadControlTape(QStringLiteral("482913"), clearGoods);
         QCOMPARE(b.sent(), steps.mid(0, stepsSent));
         QCOMPARE(out.ok(), failing < 0);
         QCOMPARE(b.prompter.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
@@ -457,7 +458,7 @@ private slots:
         const Outcome<ResourceInfo::Resources> out = ResourceInfo(b.app).read(QStringLiteral("482913"));
         QVERIFY(out.ok());
         QCOMPARE(out.shown.read, read);
-        QCOMPARE(out.shown.errorWord, QStringLiteral("0000"));
+        QCOMPARE(out.errorWordText(), QStringLiteral("0000"));
         QCOMPARE(b.prompter.messages(), QStringList{read ? ResourceInfo::kSuccess : ResourceInfo::kIncomplete});
         QCOMPARE(out.shown.permissions[0], fiscalization);
         if (read)
