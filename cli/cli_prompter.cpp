@@ -1,12 +1,12 @@
 #include "cli/cli_prompter.h"
 
+#include "cli/output.h"
+
 namespace cli {
 
 void CliPrompter::write(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_err);
-    std::fflush(m_err);
+    printLine(m_err, text);
 }
 
 void CliPrompter::showMessage(const QString &text, const QString &caption, Icon)

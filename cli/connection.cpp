@@ -1,5 +1,6 @@
 #include "cli/connection.h"
 
+#include "cli/output.h"
 #include "cli/send_command.h"
 #include "cli/usb_ports.h"
 #include "link/device_link.h"
@@ -38,14 +39,10 @@ void installInterruptHandlers()
 
 bool connectionChosen(const Options &o, FILE *err)
 {
-    if (o.port.isEmpty() && !o.usb) {
-        std::fprintf(err, "dizivu-cli: --port or --usb is required\n");
-        return false;
-    }
-    if (!o.port.isEmpty() && o.usb) {
-        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n");
-        return false;
-    }
+    if (o.port.isEmpty() && !o.usb)
+        return fail(err, false, QStringLiteral("--port or --usb is required"));
+    if (!o.port.isEmpty() && o.usb)
+        return fail(err, false, QStringLiteral("--port and --usb exclude each other"));
     return true;
 }
 
@@ -57,8 +54,7 @@ bool openConnection(DeviceLink &link, const Options &o, FILE *err)
         if (!attachUsb(link, o.usbLibrary.isEmpty() ? UsbTransport::kDefaultLibrary : o.usbLibrary, err))
             return false;
     } else if (!link.OpenSerial(o.port, o.speed)) {
-        const QByteArray text = QStringLiteral("Невозможно подключить порт\n").toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), err);
+        printLine(err, QStringLiteral("Невозможно подключить порт"));
         return false;
     }
     link.SetReplyCount(o.reply);

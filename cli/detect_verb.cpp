@@ -1,6 +1,8 @@
 #include "cli/detect_verb.h"
 
+#include "cli/output.h"
 #include "cli/send_command.h"
+#include "cli/verbs.h"
 
 #include "app/app_config.h"
 #include "app/registrar_search.h"
@@ -11,12 +13,6 @@
 namespace cli {
 
 namespace {
-
-void print(FILE *f, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-}
 
 // A comma-separated list; false when an item is empty.
 bool splitList(const QString &value, QStringList &items)
@@ -34,22 +30,27 @@ bool splitList(const QString &value, QStringList &items)
 
 bool parseDetectArguments(const QStringList &args, QStringList &ports, QList<qint32> &speeds, QString &error)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a != QLatin1String("--ports") && a != QLatin1String("--speeds")) {
-            error = QStringLiteral("detect: unexpected argument '%1'").arg(a);
-            return false;
-        }
-        if (i + 1 >= args.size()) {
-            error = QStringLiteral("detect: %1 needs a value").arg(a);
-            return false;
-        }
+    const QStringList valued = {QStringLiteral("--ports"), QStringLiteral("--speeds")};
+    VerbArgs a;
+    if (!parseVerbArgs(args, valued, {}, a, error)) {
+        error = QStringLiteral("detect: ") + error;
+        if (!a.unknown.isEmpty())
+            error = QStringLiteral("detect: unexpected argument '%1'").arg(a.unknown);
+        return false;
+    }
+    if (!a.files.isEmpty()) {
+        error = QStringLiteral("detect: unexpected argument '%1'").arg(a.files[0]);
+        return false;
+    }
+    for (const QString &option : valued) {
+        if (!a.has(option))
+            continue;
         QStringList items;
-        if (!splitList(args[++i], items)) {
-            error = QStringLiteral("detect: %1 takes a comma-separated list without empty items").arg(a);
+        if (!splitList(a.value(option), items)) {
+            error = QStringLiteral("detect: %1 takes a comma-separated list without empty items").arg(option);
             return false;
         }
-        if (a == QLatin1String("--ports")) {
+        if (option == QLatin1String("--ports")) {
             ports = items;
             continue;
         }
@@ -71,41 +72,36 @@ int detect(const Options &o, FILE *out, FILE *err)
     QStringList ports;
     QList<qint32> speeds = RegistrarSearch::defaultSpeeds();
     QString error;
-    if (!parseDetectArguments(o.verbArgs, ports, speeds, error)) {
-        print(err, QStringLiteral("dizivu-cli: %1\n").arg(error));
-        return Usage;
-    }
+    if (!parseDetectArguments(o.verbArgs, ports, speeds, error))
+        return fail(err, Usage, error);
     if (ports.isEmpty() && !o.port.isEmpty())
         ports << o.port;
     if (ports.isEmpty())
         ports = RegistrarSearch::presentPorts(DeviceTree::system());
     if (ports.isEmpty()) {
-        print(err, QStringLiteral("dizivu-cli: no serial port is present\n"));
-        return NoReply;
+        return fail(err, NoReply, QStringLiteral("no serial port is present"));
     }
 
     RegistrarSearch search;
     search.setProgress([&](const RegistrarSearch::Step &step) {
-        print(err, QStringLiteral("Поиск регистратора: %1 бод (%2 из %3)\n").arg(step.speed).arg(step.index).arg(step.count));
+        printLine(err, QStringLiteral("Поиск регистратора: %1 бод (%2 из %3)").arg(step.speed).arg(step.index).arg(step.count));
     });
     const RegistrarSearch::Result result = search.run(ports, speeds);
     for (const RegistrarSearch::Unopened &u : result.unopened)
-        print(err, QStringLiteral("dizivu-cli: %1\n").arg(u.reason));
-    if (!result.found) {
-        print(err, result.tried.isEmpty()
-                       ? QStringLiteral("dizivu-cli: no port could be opened\n")
-                       : QStringLiteral("dizivu-cli: no registrar answered on %1\n").arg(result.tried.join(QStringLiteral(", "))));
-        return NoReply;
-    }
+        fail(err, 0, u.reason);
+    if (!result.found)
+        return fail(err, NoReply, result.tried.isEmpty()
+                                      ? QStringLiteral("no port could be opened")
+                                      : QStringLiteral("no registrar answered on %1").arg(result.tried.join(QStringLiteral(", "))));
     const RegistrarSearch::Found &f = result.registrar;
-    print(out, QStringLiteral("port=%1\nspeed=%2\nmodel=%3\nversion=%4\nserial=%5\n")
-                   .arg(f.port).arg(f.speed).arg(f.model, f.version, f.serial));
+    printLine(out, QStringLiteral("port=%1\nspeed=%2\nmodel=%3\nversion=%4\nserial=%5")
+                       .arg(f.port).arg(f.speed).arg(f.model, f.version, f.serial));
     if (f.errorWord != "0000") {
         // It answered as a registrar does, but refused the identification itself.
         QString message;
         decodeErrorWord(f.errorWord, message);
-        print(err, QStringLiteral("dizivu-cli: the registrar refused the identification (%1): %2\n")
-                       .arg(code_page::fromDevice(f.errorWord), message));
+        fail(err, 0, QStringLiteral("the registrar refused the identification (%1): %2")
+                         .arg(code_page::fromDevice(f.errorWord), message));
     }
     return Success;
 }

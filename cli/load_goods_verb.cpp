@@ -3,7 +3,6 @@
 
 #include "app/application.h"
 #include "app/goods_file.h"
-#include "cli/cli_prompter.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
 #include "commands/command_wrappers.h"
@@ -33,29 +32,23 @@ Verb loadGoodsVerb()
 
 int loadGoods(const Options &o, FILE *out, FILE *err)
 {
-    if (o.verbArgs.size() != 1) {
-        printLine(err, QStringLiteral("dizivu-cli: load-goods takes one goods list file"));
-        return Usage;
-    }
+    if (o.verbArgs.size() != 1)
+        return fail(err, Usage, QStringLiteral("load-goods takes one goods list file"));
     if (!connectionChosen(o, err))
         return Usage;
     const QString path = o.verbArgs.first();
     QString error;
     const goods_file::Contents file = goods_file::read(path);
-    if (refusedAsFile(path, error) || !file.ok()) {
-        printLine(err, QStringLiteral("dizivu-cli: ") + (error.isEmpty() ? file.message(path) : error));
-        return Usage;
-    }
+    if (refusedAsFile(path, error) || !file.ok())
+        return fail(err, Usage, error.isEmpty() ? file.message(path) : error);
     const QStringList &lines = file.lines;
-    if (const int code = param_format::textRefusal(o.password)) {
-        printLine(err, QStringLiteral("dizivu-cli: --password: ") + wrapper_codes::refusalMessage(code));
-        return Refused;
-    }
+    if (const int code = param_format::textRefusal(o.password))
+        return fail(err, Refused, QStringLiteral("--password: ") + wrapper_codes::refusalMessage(code));
 
-    CliPrompter prompter(err);
-    Application app(prompter, SystemClock::instance());
-    if (!openConnection(app.link(), o, err))
-        return Usage;
+    Session session(o, err);
+    if (const Exit e = session.open(); e != Success)
+        return e;
+    Application &app = session.app();
 
     const QString total = QString::number(lines.size());
     GoodsLoader loader(app);

@@ -1,5 +1,6 @@
 #include "cli/log_verb.h"
 
+#include "cli/output.h"
 #include "cli/send_command.h"
 #include "commands/exchange_log_reader.h"
 
@@ -42,28 +43,20 @@ const char *outcomeKey(LoggedExchange::Outcome o)
 
 int runLog(const Options &o, FILE *out, FILE *err)
 {
-    bool errorsOnly = false;
-    QString path;
-    for (const QString &a : o.verbArgs) {
-        if (a == QLatin1String("--errors")) {
-            errorsOnly = true;
-        } else if (path.isEmpty() && !a.startsWith(QLatin1String("--"))) {
-            path = a;
-        } else {
-            std::fprintf(err, "dizivu-cli: log: unexpected argument '%s'\n", qPrintable(a));
-            return Usage;
-        }
-    }
-    if (path.isEmpty()) {
-        std::fprintf(err, "dizivu-cli: log: which file? (log FILE [--errors])\n");
-        return Usage;
-    }
+    VerbArgs a;
+    QString error;
+    if (!parseVerbArgs(o.verbArgs, {}, {QStringLiteral("--errors")}, a, error))
+        return fail(err, Usage, QStringLiteral("log: unexpected argument '%1'").arg(a.unknown));
+    if (a.files.size() > 1)
+        return fail(err, Usage, QStringLiteral("log: unexpected argument '%1'").arg(a.files[1]));
+    const bool errorsOnly = a.has(QStringLiteral("--errors"));
+    const QString path = a.files.value(0);
+    if (path.isEmpty())
+        return fail(err, Usage, QStringLiteral("log: which file? (log FILE [--errors])"));
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        std::fprintf(err, "dizivu-cli: log: cannot read %s: %s\n", qPrintable(path),
-                     QFileInfo(path).isDir() ? "a folder" : qPrintable(file.errorString()));
-        return Usage;
-    }
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        return fail(err, Usage, QStringLiteral("log: cannot read %1: %2")
+                                    .arg(path, QFileInfo(path).isDir() ? QStringLiteral("a folder") : file.errorString()));
     ExchangeLogReader reader(file);
     LoggedExchange x;
     int total = 0;
@@ -77,13 +70,9 @@ int runLog(const Options &o, FILE *out, FILE *err)
             ++damaged;
         if (errorsOnly && !x.failed())
             continue;
-        const QByteArray line = describeLoggedExchange(x) + '\n';
-        std::fwrite(line.constData(), 1, size_t(line.size()), out);
+        printText(out, describeLoggedExchange(x) + '\n');
     }
-    std::fflush(out);
-    std::fprintf(err, "%s\n",
-                 QStringLiteral("Записей: %1, неудачных: %2, поврежденных: %3").arg(total).arg(failed).arg(damaged)
-                     .toUtf8().constData());
+    printLine(err, QStringLiteral("Записей: %1, неудачных: %2, поврежденных: %3").arg(total).arg(failed).arg(damaged));
     return Success;
 }
 

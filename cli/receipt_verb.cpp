@@ -1,14 +1,12 @@
 #include "cli/receipt_verb.h"
 #include "cli/output.h"
+#include "cli/verbs.h"
 
 #include "app/application.h"
-#include "app/identification.h"
-#include "cli/cli_prompter.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
-#include "link/code_page.h"
 #include "link/command_result.h"
 #include "sales/fiscal_receipt.h"
 
@@ -163,34 +161,26 @@ bool payment(Checker &c, const QJsonValue &v, const QString &where, ReceiptFile:
     return true;
 }
 
-QString stepText(const Verdict &v, const QString &errorWord)
-{
-    switch (v.kind) {
-    case Verdict::Kind::Success:
-    case Verdict::Kind::RegistrarError:
-        return errorWord;
-    case Verdict::Kind::NoReply:
-        return u"no-reply"_s;
-    case Verdict::Kind::Nak:
-        return u"nak"_s;
-    case Verdict::Kind::ChecksumMismatch:
-        return u"check-mismatch"_s;
-    case Verdict::Kind::Refused:
-        break;
-    }
-    return u"refused"_s;
-}
 
 // The receipt's steps in the order of the screen, each printed as it ends; the first
-// failure stops the run.
+// failure stops the run. The last line, result=ok or result=failed, says how it ended.
 class ReceiptRun {
 public:
-    ReceiptRun(Application &app, const Options &o, const ReceiptFile &file, const QString &terminal, FILE *out, FILE *err)
-        : m_app(app), m_ops(app), m_o(o), m_file(file), m_terminal(terminal), m_out(out), m_err(err)
+    ReceiptRun(Session &session, const ReceiptFile &file, const QString &terminal, FILE *out, FILE *err)
+        : m_session(session), m_app(session.app()), m_ops(m_app), m_o(session.options()), m_file(file),
+          m_terminal(terminal), m_out(out), m_err(err)
     {
     }
 
     int run()
+    {
+        const int status = steps();
+        printLine(m_out, u"result="_s + (status == Success ? u"ok"_s : u"failed"_s));
+        return status;
+    }
+
+private:
+    int steps()
     {
         if (!identify())
             return m_exit;
@@ -203,25 +193,17 @@ public:
         return m_exit;
     }
 
-private:
     bool identify()
     {
-        int code = 0;
-        const CommandResult *r = m_app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
-        const Verdict v = code < 0 ? Verdict::refused(code) : Verdict::of(*r);
-        printLine(m_out, u"identify="_s + stepText(v, code_page::fromDevice(r->errorWord)));
+        const Verdict v = m_session.identify();
+        printError(m_out, u"identify.error"_s, v);
         if (!v.ok()) {
             if (!v.message.isEmpty())
                 printLine(m_err, v.message);
             m_exit = exitOf(v);
             return false;
         }
-        AppState &s = m_app.state();
-        s.modelName = code_page::fromDevice(r->field(0));
-        s.softwareVersion = code_page::fromDevice(r->field(1));
-        s.taxGroupCount = r->field(9).toInt();
-        s.paymentFormCount = identification::paymentFormCount(*r);
-        s.rgtModel = s.modelName.contains(u"RGT"_s);
+        const AppState &s = m_app.state();
         printLine(m_out, u"model="_s + s.modelName);
         printLine(m_out, u"version="_s + s.softwareVersion);
         return true;
@@ -248,7 +230,7 @@ private:
 
     bool step(const QString &key, const Outcome<> &outcome)
     {
-        printLine(m_out, key + u"="_s + stepText(outcome.verdict, outcome.shown.errorWord));
+        printError(m_out, key + u".error"_s, outcome.verdict);
         m_exit = exitOf(outcome.verdict);
         return outcome.ok();
     }
@@ -294,7 +276,7 @@ private:
         request.typedTransaction = p.transaction.value_or(QString());
         const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, p.amount, m_terminal);
         const QString key = u"payment.%1"_s.arg(i + 1);
-        printLine(m_out, key + u"="_s + stepText(out.verdict, out.shown.reply.errorWord));
+        printError(m_out, key + u".error"_s, out.verdict);
         m_exit = exitOf(out.verdict);
         if (out.shown.chargedNotRecorded) {
             m_chargedTransaction = out.shown.transactionId;
@@ -319,6 +301,7 @@ private:
         return failure;
     }
 
+    Session &m_session;
     Application &m_app;
     FiscalReceipt m_ops;
     const Options &m_o;
@@ -380,48 +363,29 @@ bool parseReceiptFile(const QByteArray &json, ReceiptFile &out, QString &error)
 
 int runReceipt(const Options &o, FILE *out, FILE *err)
 {
-    QString path, terminal;
-    const QStringList &args = o.verbArgs;
-    bool usable = true;
-    for (qsizetype i = 0; usable && i < args.size(); ++i) {
-        if (args[i] == u"--terminal"_s) {
-            usable = i + 1 < args.size() && terminal.isEmpty() && !args[i + 1].isEmpty();
-            terminal = args.value(++i);
-        } else {
-            usable = path.isEmpty() && !args[i].startsWith(u"--"_s);
-            path = args[i];
-        }
-    }
-    if (!usable || path.isEmpty()) {
-        std::fprintf(err, "dizivu-cli: usage: receipt [--terminal PORT] FILE.json\n");
-        return Usage;
-    }
+    const QString option = u"--terminal"_s;
+    VerbArgs a;
+    QString error;
+    const bool usable = parseVerbArgs(o.verbArgs, {option}, {}, a, error) && a.files.size() == 1
+                        && !a.files[0].isEmpty() && (!a.has(option) || !a.value(option).isEmpty());
+    if (!usable)
+        return fail(err, Usage, u"usage: receipt [--terminal PORT] FILE.json"_s);
+    const QString path = a.files[0];
+    const QString terminal = a.value(option);
     if (!connectionChosen(o, err))
         return Usage;
-    QString error;
     QFile file(path);
-    if (refusedAsFile(path, error) || QFileInfo(path).size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly)) {
-        std::fprintf(err, "dizivu-cli: %s: %s\n", qPrintable(path),
-                     qPrintable(error.isEmpty() ? u"cannot be read"_s : error));
-        return Usage;
-    }
+    if (refusedAsFile(path, error) || QFileInfo(path).size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
+        return fail(err, Usage, path + u": "_s + (error.isEmpty() ? u"cannot be read"_s : error));
     ReceiptFile receipt;
-    if (!parseReceiptFile(file.read(kMaxFileBytes), receipt, error)) {
-        std::fprintf(err, "dizivu-cli: %s: %s; nothing sent\n", qPrintable(path), qPrintable(error));
-        return Refused;
-    }
+    if (!parseReceiptFile(file.read(kMaxFileBytes), receipt, error))
+        return fail(err, Refused, path + u": "_s + error + u"; nothing sent"_s);
 
-    CliPrompter prompter(err);
-    Application app(prompter, SystemClock::instance());
-    if (!openConnection(app.link(), o, err))
-        return Usage;
-    app.state().serialConnected = !o.usb;
-    app.state().usbConnected = o.usb;
-    app.state().cardTerminalPort = terminal;
-    app.state().elJournal = app.config().elJournal();
-    const int status = ReceiptRun(app, o, receipt, terminal, out, err).run();
-    app.link().CloseSerial();
-    return status;
+    Session session(o, err);
+    if (const Exit e = session.open(); e != Success)
+        return e;
+    session.app().state().cardTerminalPort = terminal;
+    return ReceiptRun(session, receipt, terminal, out, err).run();
 }
 
 } // namespace cli

@@ -1,8 +1,8 @@
 #include "cli/run_script.h"
 #include "cli/output.h"
+#include "cli/verbs.h"
 
 #include "app/application.h"
-#include "cli/cli_prompter.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
 #include "link/command_result.h"
@@ -33,35 +33,32 @@ private:
 
 bool parseRunArguments(const QStringList &args, RunArguments &out, QString &error)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--quiet")) {
-            out.quiet = true;
-        } else if (a == QLatin1String("--step")) {
-            out.step = true;
-        } else if (a == QLatin1String("--from")) {
-            bool ok = false;
-            const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : -1;
-            if (!ok || n < 0) {
-                error = QStringLiteral("--from takes a line number (0 or more)");
-                return false;
-            }
-            out.from = n;
-            ++i;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            error = QStringLiteral("unknown option ") + a;
-            return false;
-        } else if (out.script.isEmpty()) {
-            out.script = a;
-        } else {
-            error = QStringLiteral("run takes one script file");
+    const QString from = QStringLiteral("--from");
+    VerbArgs a;
+    if (!parseVerbArgs(args, {from}, {QStringLiteral("--quiet"), QStringLiteral("--step")}, a, error)) {
+        if (error.startsWith(from))
+            error = QStringLiteral("--from takes a line number (0 or more)");
+        return false;
+    }
+    out.quiet = a.has(QStringLiteral("--quiet"));
+    out.step = a.has(QStringLiteral("--step"));
+    if (a.has(from)) {
+        bool ok = false;
+        out.from = a.value(from).toInt(&ok);
+        if (!ok || out.from < 0) {
+            error = QStringLiteral("--from takes a line number (0 or more)");
             return false;
         }
     }
-    if (out.script.isEmpty()) {
+    if (a.files.size() > 1) {
+        error = QStringLiteral("run takes one script file");
+        return false;
+    }
+    if (a.files.isEmpty() || a.files[0].isEmpty()) {
         error = QStringLiteral("run needs a script file");
         return false;
     }
+    out.script = a.files[0];
     return true;
 }
 
@@ -94,24 +91,15 @@ int runScript(const Options &o, FILE *out, FILE *err)
 {
     RunArguments a;
     QString error;
-    if (!parseRunArguments(o.verbArgs, a, error)) {
-        std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
-        return Usage;
-    }
-    if (o.port.isEmpty()) {
-        std::fprintf(err, "dizivu-cli: --port is required\n");
-        return Usage;
-    }
-    if (refusedAsFile(a.script, error)) {
-        std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
-        return Usage;
-    }
+    if (!parseRunArguments(o.verbArgs, a, error))
+        return fail(err, Usage, error);
+    if (refusedAsFile(a.script, error))
+        return fail(err, Usage, error);
 
-    CliPrompter prompter(err);
-    Application app(prompter, SystemClock::instance());
-    DeviceLink &link = app.link();
-    if (!openConnection(link, o, err))
-        return Usage;
+    Session session(o, err);
+    if (const Exit e = session.open(); e != Success)
+        return e;
+    Application &app = session.app();
 
     StreamSink sink(out, err);
     ScriptRunner runner(app, sink);
@@ -130,7 +118,6 @@ int runScript(const Options &o, FILE *out, FILE *err)
     }
     if (outcome != ScriptRunner::Outcome::EndOfFile && outcome != ScriptRunner::Outcome::NoFile)
         printLine(err, QStringLiteral("Ном. стр. скрипта: ") + QString::number(runner.lineCounter()));
-    link.CloseSerial();
     return exitStatusOf(outcome);
 }
 

@@ -1,8 +1,8 @@
 #include "cli/send_command.h"
 #include "cli/verbs.h"
+#include "cli/output.h"
 #include "cli/run_script.h"
 
-#include "cli/connection.h"
 #include "cli/usb_ports.h"
 
 #include "link/code_page.h"
@@ -24,7 +24,7 @@ const char kUsage[] =
     "       dizivu-cli --usb [--usb-library PATH] [--reply N] [--log NAME] [--no-comments]\n"
     "                  send CODE [PARAMS] [CODE [PARAMS] ...]\n"
     "       dizivu-cli ports\n"
-    "       dizivu-cli --port PATH [--speed N] [--reply N] [--no-startup] run SCRIPT [--quiet] [--from N] [--step]\n"
+    "       dizivu-cli --port PATH|--usb [--speed N] [--reply N] [--no-startup] run SCRIPT [--quiet] [--from N] [--step]\n"
     "       dizivu-cli commands\n"
     "       dizivu-cli decode WORD    (WORD: four hexadecimal digits, as 0F03)\n"
     "CODE is two hexadecimal digits from 20 to FF.\n";
@@ -126,11 +126,6 @@ bool isHexDigits(const QString &s)
 bool isCode(const QString &s)
 {
     return s.size() == 2 && isHexDigits(s);
-}
-
-void print(FILE *f, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
 }
 
 } // namespace
@@ -283,20 +278,21 @@ Exit outcomeOf(const CommandResult &r)
 int listCommands(FILE *out)
 {
     for (const CommandCatalogueEntry &e : CommandCatalogue::instance().entries())
-        print(out, QStringLiteral("%1\t%2\t%3\n").arg(e.code, 2, 16, QLatin1Char('0')).toUpper().arg(e.name, e.templ).toUtf8());
+        printText(out, QStringLiteral("%1\t%2\t%3\n").arg(e.code, 2, 16, QLatin1Char('0')).toUpper().arg(e.name, e.templ).toUtf8());
     return Success;
 }
 
 int decodeWord(const QStringList &args, FILE *out, FILE *err)
 {
     if (args.size() != 1 || args[0].size() != 4 || !isHexDigits(args[0])) {
-        std::fprintf(err, "dizivu-cli: decode takes one error word of four hexadecimal digits\n%s", usage().constData());
+        fail(err, Usage, QStringLiteral("decode takes one error word of four hexadecimal digits"));
+        printText(err, usage());
         return Usage;
     }
     QString message;
     const bool ok = decodeErrorWord(args[0].toUpper().toLatin1(), message);
     if (!message.isEmpty())
-        print(out, message.toUtf8() + '\n');
+        printLine(out, message);
     return ok ? Success : RegistrarError;
 }
 
@@ -305,47 +301,34 @@ int send(const Options &o, FILE *out, FILE *err)
     QList<CommandSpec> commands;
     QString error;
     if (const Exit refused = parseSendArguments(o.verbArgs, commands, error); refused != Success) {
-        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), refused == Usage ? usage().constData() : "");
+        fail(err, refused, error);
+        if (refused == Usage)
+            printText(err, usage());
         return refused;
     }
-    if (o.port.isEmpty() && !o.usb) {
-        std::fprintf(err, "dizivu-cli: --port is required\n%s", usage().constData());
-        return Usage;
-    }
-    if (!o.port.isEmpty() && o.usb) {
-        std::fprintf(err, "dizivu-cli: --port and --usb exclude each other\n%s", usage().constData());
-        return Usage;
-    }
-
-    DeviceLink link;
-    link.setMessageHook([err](const QString &m) { print(err, m.toUtf8() + '\n'); });
-    link.setCommandNamer(CommandName);
-    if (!openConnection(link, o, err))
-        return Usage;
-
+    Session s(o, err);
+    if (const Exit e = s.open(); e != Success)
+        return e;
     int worst = Success;
     for (int i = 0; i < commands.size(); ++i) {
-        const CommandResult *r = link.ExecuteCommand(commands[i].code, commands[i].parameters);
-        if (i > 0)
-            print(out, "\n");
-        print(out, describeResult(*r));
-        std::fflush(out);
+        const CommandResult *r = s.app().execute(commands[i].code, commands[i].parameters);
+        printText(out, (i > 0 ? QByteArray("\n") : QByteArray()) + describeResult(*r));
         worst = qMax(worst, int(outcomeOf(*r)));
     }
-    link.CloseSerial();
     return worst;
 }
 
 int run(const QStringList &args, FILE *out, FILE *err)
 {
     if (helpAsked(args)) {
-        print(out, help());
+        printText(out, help());
         return Success;
     }
     Options o;
     QString error;
     if (!parseOptions(args, o, error)) {
-        std::fprintf(err, "dizivu-cli: %s\n%s", qPrintable(error), usage().constData());
+        fail(err, Usage, error);
+        printText(err, usage());
         return Usage;
     }
     if (o.verb == QLatin1String("send"))
@@ -360,7 +343,8 @@ int run(const QStringList &args, FILE *out, FILE *err)
         return listPorts(out);
     if (const Verb *v = findVerb(o.verb))
         return v->run(o, out, err);
-    std::fprintf(err, "dizivu-cli: unknown command '%s'\n%s", qPrintable(o.verb), usage().constData());
+    fail(err, Usage, QStringLiteral("unknown command '%1'").arg(o.verb));
+    printText(err, usage());
     return Usage;
 }
 

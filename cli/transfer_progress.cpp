@@ -1,5 +1,7 @@
 #include "cli/transfer_progress.h"
 
+#include "cli/output.h"
+
 #include <algorithm>
 
 #include <unistd.h>
@@ -59,8 +61,7 @@ void ProgressReporter::draw(bool force)
     } else {
         text = line(m_label, m_done, m_total).toUtf8() + '\n';
     }
-    std::fwrite(text.constData(), 1, size_t(text.size()), m_err);
-    std::fflush(m_err);
+    printText(m_err, text);
 }
 
 void ProgressReporter::breakLine()

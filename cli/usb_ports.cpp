@@ -1,5 +1,6 @@
 #include "cli/usb_ports.h"
 
+#include "cli/output.h"
 #include "link/device_link.h"
 #include "link/usb_transport.h"
 
@@ -10,29 +11,17 @@
 
 namespace cli {
 
-namespace {
-
-void print(FILE *f, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
-}
-
-} // namespace
-
 bool attachUsb(DeviceLink &link, const QString &libraryPath, FILE *err)
 {
     QString why;
     if (!UsbTransport::libraryLoadable(libraryPath, &why)) {
-        print(err, QStringLiteral("dizivu-cli: cannot load the USB library %1: %2\n").arg(libraryPath, why));
-        return false;
+        return fail(err, false, QStringLiteral("cannot load the USB library %1: %2").arg(libraryPath, why));
     }
     std::unique_ptr<UsbTransport> usb = openUsbTransport(link.clock(), libraryPath);
     if (!usb) {
-        print(err, QStringLiteral("dizivu-cli: no USB device %1:%2 could be opened and configured\n")
-                       .arg(UsbTransport::kVendorId, 4, 16, QLatin1Char('0'))
-                       .arg(UsbTransport::kProductId, 4, 16, QLatin1Char('0')));
-        return false;
+        return fail(err, false, QStringLiteral("no USB device %1:%2 could be opened and configured")
+                                    .arg(UsbTransport::kVendorId, 4, 16, QLatin1Char('0'))
+                                    .arg(UsbTransport::kProductId, 4, 16, QLatin1Char('0')));
     }
     link.attachTransport(std::move(usb));
     return true;
@@ -74,10 +63,9 @@ int listPorts(FILE *out, const DeviceTree &tree)
             line += QLatin1Char('\t') + it.value();
         if (!registrar.isEmpty() && it.key() == registrar)
             line += QStringLiteral("\tregistrar");
-        print(out, line + QLatin1Char('\n'));
+        printLine(out, line);
     }
-    print(out, QStringLiteral("registrar: ") + (registrar.isEmpty() ? QStringLiteral("not found") : registrar)
-                   + QLatin1Char('\n'));
+    printLine(out, QStringLiteral("registrar: ") + (registrar.isEmpty() ? QStringLiteral("not found") : registrar));
     return 0;
 }
 

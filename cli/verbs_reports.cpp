@@ -4,9 +4,6 @@
 #include "cli/output.h"
 
 #include "app/application.h"
-#include "app/step_runner.h"
-#include "cli/cli_prompter.h"
-#include "cli/connection.h"
 #include "cli/report_args.h"
 #include "cli/send_command.h"
 #include "commands/command_codes.h"
@@ -23,31 +20,17 @@ namespace cli {
 
 namespace {
 
-// Checks the connection options and the password before anything is sent; Success when
-// the verb may go on.
-Exit checkCommon(const Options &o, FILE *err)
+// The registrar identified as the main window identifies it at connection (the goods
+// report's last code follows its software version). False, with the failure shown, when
+// it did not answer as it must.
+bool identify(Session &session, Exit &failure)
 {
-    if (!connectionChosen(o, err))
-        return Usage;
-    if (const int refusal = param_format::textRefusal(o.password)) {
-        printLine(err, wrapper_codes::refusalMessage(refusal));
-        return Refused;
-    }
-    return Success;
-}
-
-// The registrar's software version, as the main window learns it at connection: the
-// second field of the 0x80 reply. Empty, with the failure shown, when it did not come.
-bool readVersion(Application &app, Exit &failure)
-{
-    StepRunner steps(app);
-    int code = 0;
-    const CommandResult *r = app.execute(getDiagnosticInfo, QString::fromLatin1(cmd::kDefaultPassword), code);
-    if (!steps.judge(r, code, {GoodsReport::kStatusHeading})) {
-        failure = exitOf(steps.verdict());
+    const Verdict v = session.identify();
+    if (!v.ok()) {
+        session.app().prompter().showMessage(GoodsReport::kStatusHeading + v.message);
+        failure = exitOf(v);
         return false;
     }
-    app.state().softwareVersion = code_page::fromDevice(r->field(1));
     return true;
 }
 
@@ -82,45 +65,41 @@ Outcome<> runReport(Application &app, const Options &o, const ReportRequest &req
     return {};
 }
 
-// Runs one verb on the connection the options ask for, after checking them: the
-// application with the command-line prompter, the port opened and closed around `body`.
+// Runs one verb on the connection the options ask for, after checking the password
+// (nothing is sent when it cannot go out): the session opened and closed around `body`.
 template <class Body>
-int withApplication(const Options &o, FILE *err, Body body)
+int withSession(const Options &o, FILE *err, Body body)
 {
-    if (const Exit e = checkCommon(o, err); e != Success)
+    if (const int refusal = param_format::textRefusal(o.password)) {
+        printLine(err, wrapper_codes::refusalMessage(refusal));
+        return Refused;
+    }
+    Session session(o, err);
+    if (const Exit e = session.open(); e != Success)
         return e;
-    CliPrompter prompter(err);
-    Application app(prompter, SystemClock::instance());
-    if (!openConnection(app.link(), o, err))
-        return Usage;
-    const int status = body(app);
-    app.link().CloseSerial();
-    return status;
+    return body(session);
 }
 
 int report(const Options &o, FILE *out, FILE *err)
 {
     ReportRequest req;
     QString error;
-    if (const Exit e = parseReportArguments(o.verbArgs, req, error); e != Success) {
-        std::fprintf(err, "dizivu-cli: %s\n", qPrintable(error));
-        return e;
-    }
-    return withApplication(o, err, [&](Application &app) -> int {
-        app.state().priorityLevel = app.config().level();
+    if (const Exit e = parseReportArguments(o.verbArgs, req, error); e != Success)
+        return fail(err, e, error);
+    return withSession(o, err, [&](Session &session) -> int {
+        Application &app = session.app();
         // The goods report's last code follows the software version, which the program
-        // otherwise learns at connection.
+        // otherwise learns at connection; the priority level "high" does without it.
         if (req.kind == ReportRequest::Goods && req.last.isNull()
             && app.state().priorityLevel != QLatin1String("high")) {
             Exit failure = Success;
-            if (!readVersion(app, failure))
+            if (!identify(session, failure))
                 return failure;
         }
         const Outcome<> outcome = runReport(app, o, req);
         if (outcome.sent()) {
             printLine(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
-            if (const QString word = outcome.errorWordText(); !word.isEmpty())
-                printLine(out, QStringLiteral("error=") + word);
+            printError(out, QStringLiteral("error"), outcome.verdict);
         }
         return exitOf(outcome.verdict);
     });
@@ -130,12 +109,10 @@ int report(const Options &o, FILE *out, FILE *err)
 // the registrar sent it.
 int resources(const Options &o, FILE *out, FILE *err)
 {
-    if (!o.verbArgs.isEmpty()) {
-        std::fprintf(err, "dizivu-cli: resources takes no arguments\n");
-        return Usage;
-    }
-    return withApplication(o, err, [&](Application &app) -> int {
-        const Outcome<ResourceInfo::Resources> outcome = ResourceInfo(app).read(o.password);
+    if (!o.verbArgs.isEmpty())
+        return fail(err, Usage, QStringLiteral("resources takes no arguments"));
+    return withSession(o, err, [&](Session &session) -> int {
+        const Outcome<ResourceInfo::Resources> outcome = ResourceInfo(session.app()).read(o.password);
         if (!outcome.ok())
             return exitOf(outcome.verdict);
         // A reply without every field is a reply that did not arrive as it must.

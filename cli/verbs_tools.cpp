@@ -20,38 +20,7 @@ namespace {
 
 int usageError(FILE *err, const QString &text)
 {
-    printLine(err, QStringLiteral("dizivu-cli: ") + text);
-    return Usage;
-}
-
-// A verb's own arguments: options with a value, flags, and the files.
-struct VerbArgs {
-    QMap<QString, QString> values;
-    QStringList flags;
-    QStringList files;
-};
-
-bool parseVerbArgs(const QStringList &args, const QStringList &valued, const QStringList &flags, VerbArgs &out,
-                   QString &error)
-{
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (valued.contains(a)) {
-            if (i + 1 >= args.size()) {
-                error = a + QStringLiteral(" needs a value");
-                return false;
-            }
-            out.values[a] = args[++i];
-        } else if (flags.contains(a)) {
-            out.flags << a;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            error = QStringLiteral("unknown option ") + a;
-            return false;
-        } else {
-            out.files << a;
-        }
-    }
-    return true;
+    return fail(err, Usage, text);
 }
 
 int exitOf(const transfer::Result &r)
@@ -76,28 +45,20 @@ int exitOf(const transfer::Result &r)
     return RegistrarError;
 }
 
-// Everything a transfer verb needs: the application with the verb's prompter, the
-// connection opened as the options say, the progress on standard error.
-class Session {
+// Everything a transfer verb needs: the session with the verb's prompter (the file it
+// names, the progress on standard error).
+class TransferSession {
 public:
-    Session(const Options &o, FILE *err, const QString &file, const QString &label)
-        : m_options(o), m_err(err), m_prompter(err, file), m_app(m_prompter, SystemClock::instance()),
-          m_progress(err, label)
+    TransferSession(const Options &o, FILE *err, const QString &file, const QString &label)
+        : m_prompter(err, file), m_progress(err, label), m_session(o, err, m_prompter)
     {
         m_prompter.setProgress(&m_progress);
     }
-    ~Session()
-    {
-        m_progress.finish();
-        m_app.link().CloseSerial();
-    }
+    ~TransferSession() { m_progress.finish(); }
 
     // False, said why, when there is no port or it cannot be opened.
-    bool connect()
-    {
-        return connectionChosen(m_options, m_err) && openConnection(m_app.link(), m_options, m_err);
-    }
-    Application &app() { return m_app; }
+    bool connect() { return m_session.open() == Success; }
+    Application &app() { return m_session.app(); }
     ProgressReporter &progress() { return m_progress; }
 
     int report(FILE *out, const QString &file, const transfer::Result &r)
@@ -110,11 +71,9 @@ public:
     }
 
 private:
-    const Options &m_options;
-    FILE *m_err;
     TransferPrompter m_prompter;
-    Application m_app;
     ProgressReporter m_progress;
+    Session m_session;
 };
 
 // The progress of a flash transfer from the address of its next block.
@@ -169,7 +128,7 @@ int flashRead(const Options &o, FILE *out, FILE *err)
         && !transfer::decimal(a.values.value(QStringLiteral("--retries")), 4, retries))
         return usageError(err, QStringLiteral("--retries takes a number of repetitions (0 or more)"));
 
-    Session s(o, err, file, QStringLiteral("flash-read"));
+    TransferSession s(o, err, file, QStringLiteral("flash-read"));
     if (!s.connect())
         return Usage;
     FlashMemory ops(s.app());
@@ -203,7 +162,7 @@ int flashWrite(const Options &o, FILE *out, FILE *err)
     transfer::decimal(address, FlashMemory::kAddressDigits, first);
     transfer::decimal(count, FlashMemory::kCountDigits, n);
 
-    Session s(o, err, file, QStringLiteral("flash-write"));
+    TransferSession s(o, err, file, QStringLiteral("flash-write"));
     if (!s.connect())
         return Usage;
     FlashMemory ops(s.app());
@@ -224,13 +183,13 @@ int flashErase(const Options &o, FILE *out, FILE *err)
     if (!a.flags.contains(QStringLiteral("--yes")))
         return usageError(err, QStringLiteral("flash-erase clears the whole flash memory of the registrar; "
                                               "give --yes to confirm"));
-    Session s(o, err, QString(), QStringLiteral("flash-erase"));
+    TransferSession s(o, err, QString(), QStringLiteral("flash-erase"));
     if (!s.connect())
         return Usage;
     FlashMemory ops(s.app());
     FlashMemory::View view;
     const transfer::Result r = ops.erase(o.password, view);
-    printLine(out, QStringLiteral("error=") + QString::fromLatin1(r.verdict.errorWord));
+    printError(out, QStringLiteral("error"), r.verdict);
     return exitOf(r);
 }
 
@@ -242,7 +201,7 @@ int firmware(const Options &o, FILE *out, FILE *err)
         return usageError(err, error);
     if (!oneFile(a, "firmware", err, file))
         return Usage;
-    Session s(o, err, file, QStringLiteral("firmware"));
+    TransferSession s(o, err, file, QStringLiteral("firmware"));
     if (!s.connect())
         return Usage;
     FirmwareReadout ops(s.app());
@@ -258,7 +217,7 @@ int logo(const Options &o, FILE *out, FILE *err)
         return usageError(err, error);
     if (!oneFile(a, "logo", err, file))
         return Usage;
-    Session s(o, err, file, QStringLiteral("logo"));
+    TransferSession s(o, err, file, QStringLiteral("logo"));
     LogoProgramming ops(s.app());
     if (!ops.loadPicture(file))
         return Usage;

@@ -23,21 +23,13 @@ bool amountOf(const QByteArray &text, qint64 &cents)
     return true;
 }
 
-QByteArray money(qint64 cents)
-{
-    const qint64 a = cents < 0 ? -cents : cents;
-    return (cents < 0 ? "-" : "") + QByteArray::number(a / 100) + '.' + QByteArray::number(a % 100).rightJustified(2, '0');
-}
-
 // A whole number of up to nine digits; false when the field is not one.
 bool wholeNumber(const QByteArray &text, int &n)
 {
-    if (text.isEmpty() || text.size() > 9)
+    qint64 v = 0;
+    if (!digitsValue(text, 9, v))
         return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    n = text.toInt();
+    n = int(v);
     return true;
 }
 

@@ -1,6 +1,8 @@
 // Header and advertising lines, service counters.
 #include "emulator/domains.h"
 
+#include <climits>
+
 namespace emu {
 
 namespace {
@@ -8,16 +10,10 @@ namespace {
 // A line number the registrar has, or the refusal for field 2.
 bool headerLineOf(const Fields &f, int &line, Outcome &refusal)
 {
-    bool ok = false;
-    line = f.value(1).toInt(&ok);
-    if (!ok) {
-        refusal = refuse(errorClass::fieldFormat, 2);
+    qint64 v = 0;
+    if (!intField(f, 1, 0, State::kHeaderLines - 1, v, refusal))
         return false;
-    }
-    if (line < 0 || line >= State::kHeaderLines) {
-        refusal = refuse(errorClass::fieldRange, 2);
-        return false;
-    }
+    line = int(v);
     return true;
 }
 
@@ -49,14 +45,12 @@ Outcome getHeaderFooter(State &s, const Fields &f)
 // Number; value;. The program's start-up frame writes one with fixed values.
 Outcome setServiceCounter(State &s, const Fields &f)
 {
-    bool okN = false, okV = false;
-    const int n = f.value(1).toInt(&okN);
-    const qint64 v = f.value(2).toLongLong(&okV);
-    if (!okN)
+    qint64 n = 0, v = 0;
+    if (!integerValue(f.value(1), n) || n < INT_MIN || n > INT_MAX)
         return refuse(errorClass::fieldFormat, 2);
-    if (!okV)
+    if (!integerValue(f.value(2), v))
         return refuse(errorClass::fieldFormat, 3);
-    s.serviceCounters[n] = v;
+    s.serviceCounters[int(n)] = v;
     return {};
 }
 

@@ -63,9 +63,8 @@ Outcome diagnostics(State &s, const Fields &)
 // The melody number must be a number; the emulator has no speaker to play it on.
 Outcome sound(State &, const Fields &f)
 {
-    bool ok = false;
-    f.value(1).toInt(&ok);
-    if (!ok)
+    qint64 melody = 0;
+    if (!integerValue(f.value(1), melody))
         return refuse(errorClass::fieldFormat, 2);
     return {};
 }

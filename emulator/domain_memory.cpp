@@ -12,20 +12,6 @@ constexpr int kFlashBlock = 50;
 // LEN is one byte: a reply carries at most this much data.
 constexpr int kReplyData = 0xFF - 0x30;
 
-// A decimal number of at most `digits` digits, nothing else.
-bool decimal(const QByteArray &s, int digits, qint64 &value)
-{
-    if (s.isEmpty() || s.size() > digits)
-        return false;
-    value = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return true;
-}
-
 bool hexText(const QByteArray &s)
 {
     for (char c : s)
@@ -46,7 +32,7 @@ Outcome flashFault()
 Outcome setUserLogo(State &s, const Fields &f)
 {
     qint64 line = 0;
-    if (!decimal(f.value(1), 6, line))
+    if (!digitsValue(f.value(1), 6, line))
         return refuse(errorClass::fieldFormat, 2);
     const QByteArray hex = f.value(2);
     if (hex.size() != 2 * kLogoLineBytes || !hexText(hex))
@@ -64,9 +50,9 @@ Outcome setUserLogo(State &s, const Fields &f)
 Outcome logoData(State &s, const Fields &f)
 {
     qint64 w = 0, h = 0;
-    if (!decimal(f.value(1), 6, w))
+    if (!digitsValue(f.value(1), 6, w))
         return refuse(errorClass::fieldFormat, 2);
-    if (!decimal(f.value(2), 6, h))
+    if (!digitsValue(f.value(2), 6, h))
         return refuse(errorClass::fieldFormat, 3);
     if (w < 1 || w > s.options.logoWidth)
         return refuse(errorClass::fieldRange, 2);
@@ -102,7 +88,7 @@ Outcome eraseFlash(State &s, const Fields &)
 Outcome readFlash(State &s, const Fields &f)
 {
     qint64 address = 0;
-    if (!decimal(f.value(1), 19, address))
+    if (!digitsValue(f.value(1), 19, address))
         return refuse(errorClass::fieldFormat, 2);
     RegistrarOptions::Memory &m = s.options.memory;
     if (auto fault = m.readFaults.find(address); fault != m.readFaults.end() && fault.value() > 0) {
@@ -124,9 +110,9 @@ Outcome readFlash(State &s, const Fields &f)
 Outcome writeFlash(State &s, const Fields &f)
 {
     qint64 address = 0, n = 0;
-    if (!decimal(f.value(1), 19, address))
+    if (!digitsValue(f.value(1), 19, address))
         return refuse(errorClass::fieldFormat, 2);
-    if (!decimal(f.value(2), 3, n))
+    if (!digitsValue(f.value(2), 3, n))
         return refuse(errorClass::fieldFormat, 3);
     const QByteArray hex = f.value(3);
     if (hex.size() != 2 * n || !hexText(hex))

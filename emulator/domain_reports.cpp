@@ -20,20 +20,6 @@ constexpr int kField2 = 2;
 constexpr int kField3 = 3;
 constexpr int kField4 = 4;
 
-QByteArray money(qint64 cents)
-{
-    const qint64 a = cents < 0 ? -cents : cents;
-    return (cents < 0 ? QByteArray("-") : QByteArray()) + QByteArray::number(a / 100) + '.'
-        + QByteArray::number(a % 100).rightJustified(2, '0');
-}
-
-QByteArray quantity(qint64 milli)
-{
-    const qint64 a = milli < 0 ? -milli : milli;
-    return (milli < 0 ? QByteArray("-") : QByteArray()) + QByteArray::number(a / 1000) + '.'
-        + QByteArray::number(a % 1000).rightJustified(3, '0');
-}
-
 // A caption on the left and a value on the right of a 32-character line.
 QByteArray row(const QString &caption, const QByteArray &value)
 {
@@ -45,15 +31,6 @@ QByteArray row(const QString &caption, const QByteArray &value)
 QByteArray dateTime(const QDateTime &t)
 {
     return t.toString(QStringLiteral("dd.MM.yy hh:mm")).toLatin1();
-}
-
-bool readInt(const QByteArray &field, qint64 &out)
-{
-    if (field.isEmpty())
-        return false;
-    bool ok = false;
-    out = field.toLongLong(&ok);
-    return ok;
 }
 
 // DDMMYY, the century being 2000.
@@ -172,7 +149,7 @@ Outcome clearControlTape(State &s)
 Outcome printReport(State &s, const Fields &f)
 {
     qint64 type = 0;
-    if (!readInt(f.value(1), type))
+    if (!integerValue(f.value(1), type))
         return refuse(errorClass::fieldFormat, kField2);
     if (type != 0 && type != 1 && type != 2 && type != 5)
         return refuse(errorClass::fieldRange, kField2);
@@ -223,7 +200,7 @@ Outcome printPeriodic(State &s, const QList<State::ZReport> &reports, const QByt
 bool readDetail(const QByteArray &field, bool &full, Outcome &refusal, int number)
 {
     qint64 d = 0;
-    if (!readInt(field, d)) {
+    if (!integerValue(field, d)) {
         refusal = refuse(errorClass::fieldFormat, number);
         return false;
     }
@@ -268,9 +245,9 @@ Outcome periodicByDate(State &s, const Fields &f)
 Outcome periodicByNumber(State &s, const Fields &f)
 {
     qint64 first = 0, last = 0;
-    if (!readInt(f.value(1), first))
+    if (!integerValue(f.value(1), first))
         return refuse(errorClass::fieldFormat, kField2);
-    if (!readInt(f.value(2), last))
+    if (!integerValue(f.value(2), last))
         return refuse(errorClass::fieldFormat, kField3);
     bool full = false;
     Outcome refusal;
@@ -328,9 +305,9 @@ void printTotal(State &s, const QMap<qint64, Sold> &groups)
 Outcome goodsReport(State &s, const Fields &f)
 {
     qint64 first = 0, last = 0;
-    if (!readInt(f.value(1), first))
+    if (!integerValue(f.value(1), first))
         return refuse(errorClass::fieldFormat, kField2);
-    if (!readInt(f.value(2), last))
+    if (!integerValue(f.value(2), last))
         return refuse(errorClass::fieldFormat, kField3);
     if (last < first)
         return refuse(errorClass::fieldRange, kField3);
@@ -359,14 +336,14 @@ qint64 departmentOf(const State &s, qint64 goodsCode)
     if (g == s.goods.cend())
         return 0;
     qint64 d = 0;
-    return readInt(fieldsOf(g->line).value(4).trimmed(), d) ? d : 0;
+    return integerValue(fieldsOf(g->line).value(4).trimmed(), d) ? d : 0;
 }
 
 // 0xA6: 0 by departments, 1 by operators, 2 the control tape.
 Outcome additionalReport(State &s, const Fields &f)
 {
     qint64 type = 0;
-    if (!readInt(f.value(1), type))
+    if (!integerValue(f.value(1), type))
         return refuse(errorClass::fieldFormat, kField2);
     if (type < 0 || type > 2)
         return refuse(errorClass::fieldRange, kField2);

@@ -41,95 +41,12 @@ Outcome salesError(int detail) { return refuse(errorClass::sales, detail); }
 
 QByteArray text(const char *utf8) { return toCp1251(QString::fromUtf8(utf8)); }
 
-// A decimal with at most `decimals` places ("12", "12.5", "-5.00"), as whole units of
-// the last place. Anything else, or a value too large to keep, does not convert.
-bool parseFixed(const QByteArray &t, int decimals, qint64 &out)
-{
-    int i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+'))
-        negative = t[i++] == '-';
-    qint64 whole = 0;
-    int wholeDigits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
-        if (++wholeDigits > 13)
-            return false;
-        whole = whole * 10 + (t[i++] - '0');
-    }
-    qint64 fraction = 0;
-    int fractionDigits = 0;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
-            if (++fractionDigits > decimals)
-                return false;
-            fraction = fraction * 10 + (t[i++] - '0');
-        }
-    }
-    if (i != t.size() || (wholeDigits == 0 && fractionDigits == 0))
-        return false;
-    for (int k = fractionDigits; k < decimals; ++k)
-        fraction *= 10;
-    qint64 scale = 1;
-    for (int k = 0; k < decimals; ++k)
-        scale *= 10;
-    out = whole * scale + fraction;
-    if (negative)
-        out = -out;
-    return true;
-}
-
-bool parseInt(const QByteArray &t, qint64 &out)
-{
-    if (t.isEmpty() || t.size() > 18)
-        return false;
-    bool ok = false;
-    out = t.toLongLong(&ok);
-    return ok && t[0] != '+' && t[0] != ' ';
-}
-
 // a * b / den, rounded half away from zero.
 qint64 scaled(qint64 a, qint64 b, qint64 den)
 {
     const __int128 p = __int128(a) * b;
     const __int128 half = den / 2;
     return qint64(p >= 0 ? (p + half) / den : (p - half) / den);
-}
-
-QByteArray money(qint64 cents)
-{
-    const qint64 a = cents < 0 ? -cents : cents;
-    return QByteArray(cents < 0 ? "-" : "") + QByteArray::number(a / 100) + '.'
-        + QByteArray::number(a % 100).rightJustified(2, '0');
-}
-
-QByteArray quantity(qint64 milli)
-{
-    return QByteArray::number(milli / 1000) + '.' + QByteArray::number(milli % 1000).rightJustified(3, '0');
-}
-
-// A field that must hold an integer within a range: its error names the field,
-// counted from 1 with the password as field 1.
-bool intField(const Fields &f, int index, qint64 low, qint64 high, qint64 &out, Outcome &error)
-{
-    if (!parseInt(f.value(index), out)) {
-        error = refuse(errorClass::fieldFormat, index + 1);
-        return false;
-    }
-    if (out < low || out > high) {
-        error = refuse(errorClass::fieldRange, index + 1);
-        return false;
-    }
-    return true;
-}
-
-bool fixedField(const Fields &f, int index, int decimals, qint64 &out, Outcome &error)
-{
-    if (!parseFixed(f.value(index), decimals, out)) {
-        error = refuse(errorClass::fieldFormat, index + 1);
-        return false;
-    }
-    return true;
 }
 
 bool fiscalOpen(int stage)
@@ -171,7 +88,7 @@ Outcome addGoods(State &s, const Fields &f)
     Outcome error;
     const QByteArray codeText = f.value(1);
     qint64 code = 0;
-    if (codeText.size() > 9 || !parseInt(codeText, code) || code <= 0)
+    if (codeText.size() > 9 || !integerValue(codeText, code) || code <= 0)
         return refuse(errorClass::fieldFormat, 2);
     const QByteArray name = f.value(2);
     if (name.isEmpty())
@@ -250,7 +167,7 @@ Outcome sell(State &s, const Fields &f, bool withRecipient)
 {
     Outcome error;
     qint64 code = 0, qty = 0, price = 0, recipient = -1;
-    if (!parseInt(f.value(1), code))
+    if (!integerValue(f.value(1), code))
         return refuse(errorClass::fieldFormat, 2);
     if (!fixedField(f, 2, 3, qty, error) || !fixedField(f, 3, 2, price, error))
         return error;

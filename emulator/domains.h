@@ -14,10 +14,11 @@
 //
 // To add a domain: write emulator/domain_<name>.cpp with a register<Name>() that adds one
 // handler per command, declare it below and call it in registerAllDomains(). The state
-// the domain needs goes into its own group of State (state.h). Domains still to come and
-// their commands: reports (0xA1-0xA6), fiscal setup (0x40-0x48), memory (logo 0x29 and
-// 0x31, flash, firmware 0xE7/0xE8), network (servers, events, WiFi, modem). The drawer
-// (0x83) belongs with the identity domain, the customer display (0x81) with sales.
+// the domain needs goes into its own group of State (state.h); its fields are read with
+// the readers below, so every domain refuses a malformed number the same way. Domains
+// still to come and their commands: fiscal setup (0x40-0x48), network (servers, events,
+// WiFi, modem). The drawer (0x83) belongs with the identity domain, the customer display
+// (0x81) with sales.
 namespace emu {
 
 // What a command comes back with: the error word ("0000": done) and the reply's data.
@@ -48,6 +49,28 @@ Fields fieldsOf(const QByteArray &parameters);
 bool allDigits(const QByteArray &s, int length);
 // Text as the registrar keeps it, in Windows-1251.
 QByteArray toCp1251(const QString &s);
+
+// Field readers. Each takes the field as it came and says whether it held what the
+// command wants; nothing is trimmed.
+
+// Decimal digits only, one to `maxDigits` of them: addresses, counts, line numbers.
+bool digitsValue(const QByteArray &field, int maxDigits, qint64 &value);
+// An integer: an optional "-", then digits; at most 18 characters.
+bool integerValue(const QByteArray &field, qint64 &value);
+// A decimal with at most `decimals` places ("12", "12.5", "-5.00"), in whole units of the
+// last place. Anything else, or a value too large to keep, does not convert.
+bool fixedValue(const QByteArray &field, int decimals, qint64 &value);
+// Field `index` (the password being field 0) as an integer from `low` to `high`, or the
+// refusal naming it (counted from 1, the password being field 1): the format when it is
+// no integer, the range when it lies outside.
+bool intField(const Fields &f, int index, qint64 low, qint64 high, qint64 &value, Outcome &refusal);
+// Field `index` as a decimal with at most `decimals` places, or the format refusal.
+bool fixedField(const Fields &f, int index, int decimals, qint64 &value, Outcome &refusal);
+
+// Amounts as the registrar prints and answers them: "-12.05" from hundredths, "1.500"
+// from thousandths.
+QByteArray money(qint64 cents);
+QByteArray quantity(qint64 milli);
 
 // One command: the registrar's state and the request's fields; the password is checked.
 using Handler = Outcome (*)(State &state, const Fields &fields);

@@ -4,7 +4,9 @@
 
 struct CommandResult;
 
-// What the main window learns at connection and every screen reads.
+// What the main window learns at connection and every screen reads. The registrar's
+// identity and the flags that follow from it are set in one place,
+// identification::apply(), for the main window and dizivu-cli alike.
 struct AppState {
     // The result of the last command any screen sent.
     CommandResult *currentResult = nullptr;

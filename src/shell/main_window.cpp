@@ -5,7 +5,6 @@
 
 #include "link/code_page.h"
 #include "commands/command_wrappers.h"
-#include "commands/status_bytes.h"
 #include "commands/verdict.h"
 #include "link/serial_transport.h"
 
@@ -16,11 +15,6 @@ const QString kDisconnect = QStringLiteral("Отключить");
 const QString kTimeoutStatus = QStringLiteral("Таймаут устройства - регистратор не подключен!");
 const QString kCannotOpen = QStringLiteral("Невозможно подключить порт");
 const QString kNoUsbRegistrar = QStringLiteral("Регистратор на USB не найден: проверьте кабель и питание регистратора.");
-
-QString field(const CommandResult &r, int number)
-{
-    return code_page::fromDevice(r.field(number - 1));
-}
 
 } // namespace
 
@@ -250,8 +244,7 @@ void MainWindowOps::readConnectionSettings()
 {
     AppConfig &config = m_app.config();
     AppState &state = m_app.state();
-    state.priorityLevel = config.level();
-    state.elJournal = config.elJournal();
+    identification::applySettings(state, config);
     state.paymentFormCount = 10;
     // Once on, the log stays on for the rest of the run.
     if (config.log() != 0)
@@ -299,22 +292,9 @@ void MainWindowOps::applyIdentification(const CommandResult &r, bool serial)
         m_app.config().setPort(selectedPort());
         m_app.config().setSpeed(speedText(m_model.speedIndex));
     }
-    s.taxGroupCount = field(r, 10).toInt();
-    s.paymentFormCount = identification::paymentFormCount(r);
-    s.modelName = field(r, 1);
-    s.dataTransferFamily = status_bytes::reportsDataTransfer(s.modelName);
-    s.rgtModel = s.modelName.contains(QStringLiteral("RGT"));
+    identification::apply(s, r, m_app.config(),
+                          serial ? identification::Connection::Serial : identification::Connection::Usb);
     applyModelMenus();
-
-    // Options of the registrar-parameters screen.
-    static const QStringList paper57Models = {
-        QStringLiteral("Korvan KV-S1"), QStringLiteral("Korvan KV-T8"), QStringLiteral("Korvan KV-44"),
-        QStringLiteral("Korvan KV-32"), QStringLiteral("Korvan KV-77"), QStringLiteral("KM-1M"),
-        QStringLiteral("eKV-60")};
-    s.showSmallFontControlTape = s.modelName == QStringLiteral("Korvan KM-1");
-    s.showPaper57 = paper57Models.contains(s.modelName);
-    if (s.showPaper57)
-        s.showSmallFontControlTape = false;
 
     m_model.statusText = identification::identityText(r);
     if (r.status[0] & 0x01)
@@ -443,7 +423,6 @@ void MainWindowOps::connectSerial()
     m_model.serialButtonText = kDisconnect;
     m_model.usbButtonEnabled = false;
     s.connectedSpeed = speed;
-    const int version = config.ukrVersion();
     s.serialConnected = true;
     // The port is open, but the connection stands only once the registrar has answered:
     // until then the lamp is yellow, the menus stay off and the status bar says so.
@@ -453,9 +432,6 @@ void MainWindowOps::connectSerial()
     showConnected(true);
 
     applyIdentification(*s.currentResult, true);
-    static const QStringList versions = {QStringLiteral("2.01"), QStringLiteral("2.02"), QStringLiteral("3.00"),
-                                         QStringLiteral("3.01")};
-    s.softwareVersion = version >= 0 && version < versions.size() ? versions[version] : field(*s.currentResult, 2);
 }
 
 void MainWindowOps::disconnectSerial()
@@ -535,7 +511,6 @@ void MainWindowOps::connectUsb()
     showConnected(false);
     m_app.config().setPort(selectedPort());
     m_app.config().setSpeed(speedText(m_model.speedIndex));
-    s.softwareVersion = field(*s.currentResult, 2);
     applyIdentification(*s.currentResult, false);
 }
 

@@ -6,7 +6,10 @@
 #include "link/device_link.h"
 #include "link/usb_transport.h"
 
+#include <QFile>
 #include <QLibrary>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -403,21 +406,62 @@ private slots:
         QCOMPARE(fake()["open_handles"], 0);
     }
 
-    void cliSendsOverUsb()
+    // Every verb that talks to the registrar reaches it over USB as well: the same one way
+    // of opening the connection. FILE in the arguments is a file the row writes first.
+    void cliVerbsOverUsb_data()
+    {
+        QTest::addColumn<QStringList>("verb");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("said"); // on standard output or error
+        const QByteArray none;
+        QTest::newRow("send") << QStringList{QStringLiteral("send"), QStringLiteral("28"), QString::fromLatin1(kPw)}
+                              << none << QByteArray("field1=9600\n");
+        QTest::newRow("report") << QStringList{QStringLiteral("report"), QStringLiteral("x")} << none
+                                << QByteArray("result=ok\nerror=0000\n");
+        QTest::newRow("goods report, version read first")
+            << QStringList{QStringLiteral("report"), QStringLiteral("goods")} << none << QByteArray("result=ok\n");
+        QTest::newRow("resources") << QStringList{QStringLiteral("resources")} << none << QByteArray("=");
+        QTest::newRow("load-goods") << QStringList{QStringLiteral("load-goods"), QStringLiteral("FILE")}
+                                    << QByteArray("1001;Bread;12.50;1;1;\r\n") << QByteArray("sent=1 refused=0");
+        QTest::newRow("receipt")
+            << QStringList{QStringLiteral("receipt"), QStringLiteral("FILE")}
+            << QByteArray(R"({"items": [{"goods": "1001;Bread;12.50;1;1;", "quantity": 1, "price": 12.5}],
+                             "payments": [{"type": 0, "amount": 12.5}]})")
+            << QByteArray("identify.error=0000\nmodel=");
+        QTest::newRow("run") << QStringList{QStringLiteral("run"), QStringLiteral("FILE")}
+                             << QByteArray("28482913;\r\n80482913;\r\n") << QByteArray("Конец файла!");
+        QTest::newRow("flash-erase") << QStringList{QStringLiteral("flash-erase"), QStringLiteral("--yes")} << none
+                                     << QByteArray("error=0000\n");
+    }
+    void cliVerbsOverUsb()
+    {
+        QFETCH(QStringList, verb);
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, said);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("input"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file);
+        f.close();
+        verb.replaceInStrings(QRegularExpression(QStringLiteral("^FILE$")), path);
+        int status = -1;
+        const QByteArray text = runCli(
+            QStringList{QStringLiteral("--usb"), QStringLiteral("--usb-library"), QStringLiteral(FAKEUSB_PATH)} + verb,
+            status);
+        QVERIFY2(status == 0, text.constData());
+        QVERIFY2(text.contains(said), text.constData());
+        QVERIFY(fake()["frames_received"] > 0);
+        QCOMPARE(fake()["open_handles"], 0);
+    }
+
+    void cliOverUsbRefused()
     {
         int status = -1;
-        QByteArray text = runCli({QStringLiteral("--usb"), QStringLiteral("--usb-library"),
-                                  QStringLiteral(FAKEUSB_PATH), QStringLiteral("send"), QStringLiteral("28"),
-                                  QString::fromLatin1(kPw)},
-                                 status);
-        QCOMPARE(status, 0);
-        QVERIFY2(text.contains("error=0000\n") && text.contains("field1=9600\n"), text.constData());
-        QCOMPARE(fake()["open_handles"], 0);
-
         fake().setPresent(0);
-        text = runCli({QStringLiteral("--usb"), QStringLiteral("--usb-library"), QStringLiteral(FAKEUSB_PATH),
-                       QStringLiteral("send"), QStringLiteral("28")},
-                      status);
+        QByteArray text = runCli({QStringLiteral("--usb"), QStringLiteral("--usb-library"), QStringLiteral(FAKEUSB_PATH),
+                                  QStringLiteral("send"), QStringLiteral("28")},
+                                 status);
         QCOMPARE(status, int(cli::Usage));
         QVERIFY(text.contains("0483:5740"));
 

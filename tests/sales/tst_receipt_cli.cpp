@@ -72,7 +72,7 @@ private slots:
         const CliRun r = b.run(kHappy);
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.out.contains(QStringLiteral("total_sum=33.77\n")), qPrintable(r.out));
-        QVERIFY(r.out.contains(QStringLiteral("payment.1=0000\nclose=0000\n")));
+        QVERIFY(r.out.contains(QStringLiteral("payment.1.error=0000\nclose.error=0000\nresult=ok\n")));
         QCOMPARE(b.codes(), (QStringList{"88", "80", "63", "61", "24", "64", "24", "64", "68", "73", "6D", "67", "65"}));
         const QStringList j = b.journal();
         QCOMPARE(j[2], QStringLiteral("63 0000 482913;1;1;0;"));
@@ -155,7 +155,7 @@ private slots:
         Bench b;
         const CliRun r = b.run(kHappy, {QStringLiteral("--fault"), QStringLiteral("6D@refuse:11:0")});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.out.contains(QStringLiteral("total=000B\nvoid=0000\n")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("total.error=000B\nvoid.error=0000\nresult=failed\n")), qPrintable(r.out));
         QVERIFY(!r.out.contains(QStringLiteral("total_sum")));
         const QStringList j = b.journal();
         QCOMPARE(j.last(), QStringLiteral("6B 0000 482913;0;"));
