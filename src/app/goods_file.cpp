@@ -1,15 +1,12 @@
 #include "app/goods_file.h"
 
+#include "app/regular_file.h"
 #include "link/code_page.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,29 +20,6 @@ Contents failed(Failure failure, const QString &reason = {})
     c.failure = failure;
     c.reason = reason;
     return c;
-}
-
-// Up to one byte past the limit, so a file that grew since it was looked at is noticed.
-bool readAll(int fd, QByteArray &bytes)
-{
-    constexpr qint64 kPiece = 64 * 1024;
-    for (;;) {
-        const qint64 room = qMin(kPiece, kMaxSize + 1 - bytes.size());
-        if (room <= 0)
-            return true;
-        const qsizetype at = bytes.size();
-        bytes.resize(at + room);
-        const ssize_t n = ::read(fd, bytes.data() + at, size_t(room));
-        if (n < 0 && errno == EINTR) {
-            bytes.resize(at);
-            continue;
-        }
-        bytes.resize(at + qMax<ssize_t>(n, 0));
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-    }
 }
 
 } // namespace
@@ -78,31 +52,22 @@ QString Contents::message(const QString &path) const
 
 Contents read(const QString &path)
 {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat before {};
-    if (path.isEmpty() || ::stat(native.constData(), &before) != 0)
-        return failed(Failure::CannotOpen, qt_error_string(path.isEmpty() ? ENOENT : errno));
-    if (!S_ISREG(before.st_mode))
-        return failed(Failure::NotRegular);
-    if (before.st_size > kMaxSize)
-        return failed(Failure::TooLarge);
-    // Non-blocking, and checked again once open, should something else have been put in
-    // its place in between.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return failed(Failure::CannotOpen, qt_error_string(errno));
-    struct stat opened {};
     QByteArray bytes;
+    int error = 0;
+    switch (regular_file::read(path, kMaxSize, bytes, error)) {
+    case regular_file::Read::Ok:
+        break;
+    case regular_file::Read::Missing:
+    case regular_file::Read::CannotOpen:
+        return failed(Failure::CannotOpen, qt_error_string(error));
+    case regular_file::Read::NotRegular:
+        return failed(Failure::NotRegular);
+    case regular_file::Read::TooLarge:
+        return failed(Failure::TooLarge);
+    case regular_file::Read::CannotRead:
+        return failed(Failure::CannotRead, qt_error_string(error));
+    }
     Contents c;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
-        c = failed(Failure::NotRegular);
-    else if (!readAll(fd, bytes))
-        c = failed(Failure::CannotRead, qt_error_string(errno));
-    else if (bytes.size() > kMaxSize)
-        c = failed(Failure::TooLarge);
-    ::close(fd);
-    if (!c.ok())
-        return c;
     c.absolutePath = QFileInfo(path).absoluteFilePath();
     c.lines = linesOfBytes(bytes);
     return c;

@@ -1,5 +1,6 @@
 #include "app/ini_file.h"
 
+#include "app/regular_file.h"
 #include "link/code_page.h"
 
 #include <QFile>
@@ -203,47 +204,15 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
 IniFile::Load IniFile::load(QByteArray &contents) const
 {
-    contents.clear();
-    const QByteArray path = QFile::encodeName(m_path);
-    // Look before opening: a named pipe would block the open (and the window) for good,
-    // and a device or a folder is no settings file.
-    struct stat before {};
-    if (::stat(path.constData(), &before) != 0)
-        return errno == ENOENT ? Load::Missing : Load::Failed;
-    if (!S_ISREG(before.st_mode) || before.st_size > kMaxFileSize)
-        return Load::Failed;
-    // Non-blocking, and checked again once open, should something else have been put
-    // in its place in between.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return Load::Failed;
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
+    int error = 0;
+    switch (regular_file::read(m_path, kMaxFileSize, contents, error)) {
+    case regular_file::Read::Ok:
+        return Load::Ok;
+    case regular_file::Read::Missing:
+        return Load::Missing;
+    default:
         return Load::Failed;
     }
-    // Read up to one byte past the limit, so a file that grew meanwhile is noticed.
-    constexpr qint64 kPiece = 64 * 1024;
-    for (;;) {
-        const qint64 room = qMin(kPiece, kMaxFileSize + 1 - contents.size());
-        const qsizetype at = contents.size();
-        contents.resize(at + room);
-        const ssize_t n = ::read(fd, contents.data() + at, size_t(room));
-        if (n < 0 && errno == EINTR) {
-            contents.resize(at);
-            continue;
-        }
-        contents.resize(at + qMax<ssize_t>(n, 0));
-        if (n < 0 || contents.size() > kMaxFileSize) {
-            ::close(fd);
-            contents.clear();
-            return Load::Failed;
-        }
-        if (n == 0)
-            break;
-    }
-    ::close(fd);
-    return Load::Ok;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue,
