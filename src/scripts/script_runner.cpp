@@ -167,20 +167,51 @@ bool ScriptRunner::nextLine(QByteArray &line, Outcome &outcome)
 
 // ---- Run, Continue, Step ------------------------------------------------------------
 
+// The script opened for a pass, or false with the message shown: none chosen, or it
+// cannot be read.
+bool ScriptRunner::openScript()
+{
+    if (m_script.isEmpty()) {
+        m_app.prompter().showMessage(kNoFile);
+        return false;
+    }
+    if (!m_reader.open(m_script)) {
+        m_app.prompter().showMessage(kCannotOpen.arg(m_script));
+        return false;
+    }
+    return true;
+}
+
+// Continue and Step start at a line the operator gives (a negative one reads as 0).
+void ScriptRunner::startAtLine(int line)
+{
+    m_counter = qMax(0, line);
+    m_reader.skipLines(m_counter);
+}
+
+ScriptRunner::Outcome ScriptRunner::endPass(Outcome outcome)
+{
+    if (!m_noRepaint)
+        m_sink.repaint();
+    m_reader.close();
+    return outcome;
+}
+
+// A "+" line: "Комментарий:: TEXT!!!", unless data is not to be shown.
+void ScriptRunner::logComment(const QByteArray &line)
+{
+    if (!m_quiet)
+        m_sink.logLine(QStringLiteral("Комментарий:: ") + text(line.mid(1)) + QStringLiteral("!!!"));
+}
+
 ScriptRunner::Outcome ScriptRunner::run()
 {
     if (m_running)
         return Outcome::Busy;
-    if (m_script.isEmpty()) {
-        m_app.prompter().showMessage(kNoFile);
+    if (!openScript())
         return Outcome::NoFile;
-    }
     seedGenerator();
     m_stop = false;
-    if (!m_reader.open(m_script)) {
-        m_app.prompter().showMessage(kCannotOpen.arg(m_script));
-        return Outcome::NoFile;
-    }
     RunningMark mark(m_running);
     setCounter(0);
     resetRunState();
@@ -206,10 +237,7 @@ ScriptRunner::Outcome ScriptRunner::run()
             break;
         }
     }
-    if (!m_noRepaint)
-        m_sink.repaint();
-    m_reader.close();
-    return outcome;
+    return endPass(outcome);
 }
 
 ScriptRunner::Outcome ScriptRunner::continueFrom(int line)
@@ -217,17 +245,10 @@ ScriptRunner::Outcome ScriptRunner::continueFrom(int line)
     if (m_running)
         return Outcome::Busy;
     m_stop = false;
-    if (m_script.isEmpty()) {
-        m_app.prompter().showMessage(kNoFile);
+    if (!openScript())
         return Outcome::NoFile;
-    }
-    if (!m_reader.open(m_script)) {
-        m_app.prompter().showMessage(kCannotOpen.arg(m_script));
-        return Outcome::NoFile;
-    }
     RunningMark mark(m_running);
-    m_counter = qMax(0, line);
-    m_reader.skipLines(m_counter);
+    startAtLine(line);
 
     Outcome outcome = Outcome::EndOfFile;
     for (;;) {
@@ -239,8 +260,7 @@ ScriptRunner::Outcome ScriptRunner::continueFrom(int line)
         if (script::trimmed(raw).isEmpty() || raw.startsWith(';')) {
             // nothing to do
         } else if (raw.startsWith('+')) {
-            if (!m_quiet)
-                m_sink.logLine(QStringLiteral("Комментарий:: ") + text(raw.mid(1)) + QStringLiteral("!!!"));
+            logComment(raw);
         } else if (executeCommandLine(raw, outcome) == Pass::End) {
             break;
         }
@@ -249,27 +269,17 @@ ScriptRunner::Outcome ScriptRunner::continueFrom(int line)
             break;
         }
     }
-    if (!m_noRepaint)
-        m_sink.repaint();
-    m_reader.close();
-    return outcome;
+    return endPass(outcome);
 }
 
 ScriptRunner::Outcome ScriptRunner::step(int line)
 {
     if (m_running)
         return Outcome::Busy;
-    if (m_script.isEmpty()) {
-        m_app.prompter().showMessage(kNoFile);
+    if (!openScript())
         return Outcome::NoFile;
-    }
-    if (!m_reader.open(m_script)) {
-        m_app.prompter().showMessage(kCannotOpen.arg(m_script));
-        return Outcome::NoFile;
-    }
     RunningMark mark(m_running);
-    m_counter = qMax(0, line);
-    m_reader.skipLines(m_counter);
+    startAtLine(line);
 
     Outcome outcome = Outcome::StepDone;
     for (;;) {
@@ -279,8 +289,7 @@ ScriptRunner::Outcome ScriptRunner::step(int line)
         if (raw.startsWith(';'))
             break;
         if (raw.startsWith('+')) {
-            if (!m_quiet)
-                m_sink.logLine(QStringLiteral("Комментарий:: ") + text(raw.mid(1)) + QStringLiteral("!!!"));
+            logComment(raw);
             break;
         }
         // A line of at most one character, or of blanks only, is passed over.
@@ -314,8 +323,7 @@ ScriptRunner::Pass ScriptRunner::executeLine(const QByteArray &line, qint64 posi
         return Pass::Next;
     if (line.startsWith('+')) {
         // Under "Не выводить данные" a comment is neither shown nor sent.
-        if (!m_quiet)
-            m_sink.logLine(QStringLiteral("Комментарий:: ") + text(line.mid(1)) + QStringLiteral("!!!"));
+        logComment(line);
         return Pass::Next;
     }
     return executeCommandLine(line, outcome);

@@ -180,6 +180,10 @@ private:
     enum class Pass { Next, End };
 
     void seedGenerator();
+    bool openScript();
+    void startAtLine(int line);
+    Outcome endPass(Outcome outcome);
+    void logComment(const QByteArray &line);
     void resetRunState();
     void setCounter(int value);
     Outcome endOfFile();
