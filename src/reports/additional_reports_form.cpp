@@ -22,9 +22,10 @@ TForm31::TForm31(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     auto *stateButton = kit::statusScreenButton(this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Тип отчета:"_s, m_type);
-    form->addRow(u"Пароль:"_s, m_password);
+    auto *form = kit::formRows({
+        {u"Тип отчета:"_s, m_type},
+        {u"Пароль:"_s, m_password},
+    });
     m_errorWord = kit::addErrorWordRow(form, this);
 
     auto *layout = new QVBoxLayout(this);

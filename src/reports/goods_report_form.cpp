@@ -20,8 +20,8 @@ using namespace Qt::StringLiterals;
 TForm24::TForm24(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
 {
     setWindowTitle(GoodsReport::kCaption);
-    m_firstCode = kit::edit(u"firstCodeEdit"_s, this, 16, GoodsReport::kFirstCodeLength);
-    m_firstCode->setText(GoodsReport::kFirstCodeDefault);
+    m_firstCode =
+        kit::editWithText(GoodsReport::kFirstCodeDefault, u"firstCodeEdit"_s, this, 16, GoodsReport::kFirstCodeLength);
     m_lastCode = kit::edit(u"lastCodeEdit"_s, this, 16);
     m_password = kit::passwordEdit(this);
     auto *reportButton = kit::button(u"Сделать отчет"_s, u"makeReportButton"_s, this);
@@ -29,10 +29,11 @@ TForm24::TForm24(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_state->setEnabled(false);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Код первого товара:"_s, m_firstCode);
-    form->addRow(u"Код последнего товара:"_s, m_lastCode);
-    form->addRow(u"Пароль:"_s, m_password);
+    auto *form = kit::formRows({
+        {u"Код первого товара:"_s, m_firstCode},
+        {u"Код последнего товара:"_s, m_lastCode},
+        {u"Пароль:"_s, m_password},
+    });
     m_errorWord = kit::addErrorWordRow(form, this);
 
     auto *layout = new QVBoxLayout(this);
@@ -110,8 +111,7 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_numbers->hide();
 
     m_password = kit::passwordEdit(this);
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль:"_s, m_password);
+    auto *form = kit::formRows({{u"Пароль:"_s, m_password}});
     m_errorWord = kit::addErrorWordRow(form, this);
 
     auto *reportButton = kit::button(u"Сделать отчет"_s, u"makeReportButton"_s, this);

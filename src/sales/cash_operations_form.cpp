@@ -14,20 +14,19 @@ TForm9::TForm9(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
 {
     setWindowTitle(CashOperations::kCaption);
     m_password = kit::passwordEdit(this);
-    m_amount = kit::edit(u"amountEdit"_s, this, 10);
-    m_amount->setText(u"1.00"_s);
-    m_operator = kit::edit(u"operatorEdit"_s, this, 10);
-    m_operator->setText(u"1"_s);
+    m_amount = kit::editWithText(u"1.00"_s, u"amountEdit"_s, this, 10);
+    m_operator = kit::editWithText(u"1"_s, u"operatorEdit"_s, this, 10);
     m_cash = kit::display(u"cashEdit"_s, this, 10);
     auto *depositButton = kit::button(u"Служебный внос"_s, u"depositButton"_s, this);
     auto *withdrawButton = kit::button(u"Служебное изъятие"_s, u"withdrawButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль:"_s, m_password);
-    form->addRow(u"Сумма:    "_s, m_amount);
-    form->addRow(u"Номер оператора:"_s, m_operator);
-    form->addRow(u"Денег в кассе:"_s, m_cash);
+    auto *form = kit::formRows({
+        {u"Пароль:"_s, m_password},
+        {u"Сумма:    "_s, m_amount},
+        {u"Номер оператора:"_s, m_operator},
+        {u"Денег в кассе:"_s, m_cash},
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);

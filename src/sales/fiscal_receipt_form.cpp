@@ -92,10 +92,7 @@ QWidget *TForm21::buildHeader()
     auto *displayButton = kit::button(u"Вывод на индикатор"_s, u"displayButton"_s, box);
 
     auto *grid = new QGridLayout(box);
-    grid->addWidget(new QLabel(u"Пароль:"_s, box), 0, 0);
-    grid->addWidget(m_password, 0, 1);
-    grid->addWidget(new QLabel(u"Номер оператора:"_s, box), 0, 2);
-    grid->addWidget(m_operator, 0, 3);
+    kit::gridRow(grid, 0, box, {{u"Пароль:"_s, m_password}, {u"Номер оператора:"_s, m_operator}});
     grid->addWidget(m_return, 1, 0, 1, 2);
     grid->addWidget(m_display, 1, 2, 1, 3);
     grid->addWidget(openButton, 0, 4);
@@ -127,11 +124,7 @@ QWidget *TForm21::buildGoods()
     m_vekrButton = kit::button(u"Продажа ВЕКР"_s, u"vekrSellButton"_s, box);
 
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel(u"Кол-во:"_s, box), 0, 0);
-    grid->addWidget(m_quantity, 0, 1);
-    grid->addWidget(new QLabel(u"Цена за ед.:"_s, box), 0, 2);
-    grid->addWidget(m_price, 0, 3);
-    grid->addWidget(sellButton, 0, 4);
+    kit::gridRow(grid, 0, box, {{u"Кол-во:"_s, m_quantity}, {u"Цена за ед.:"_s, m_price}, {{}, sellButton}});
     grid->addWidget(m_vekrLabel, 1, 0, 1, 2);
     grid->addWidget(m_vekrRecipient, 1, 3);
     grid->addWidget(m_vekrButton, 1, 4);

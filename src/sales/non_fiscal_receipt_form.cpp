@@ -27,8 +27,7 @@ TForm8::TForm8(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
     auto *printButton = kit::button(u"Печать чека:"_s, u"printButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль:"_s, m_password);
+    auto *form = kit::formRows({{u"Пароль:"_s, m_password}});
     auto *linesLabel = new QLabel(u"Строки для печати в нефискальном чеке:"_s, this);
     linesLabel->setBuddy(m_lines);
 

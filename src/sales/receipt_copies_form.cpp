@@ -21,17 +21,16 @@ TForm41::TForm41(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
 {
     setWindowTitle(ReceiptCopies::kCaption);
     m_password = kit::passwordEdit(this);
-    m_first = kit::edit(u"firstNumberEdit"_s, this, 6);
-    m_first->setText(u"1"_s);
-    m_last = kit::edit(u"lastNumberEdit"_s, this, 6);
-    m_last->setText(u"1"_s);
+    m_first = kit::editWithText(u"1"_s, u"firstNumberEdit"_s, this, 6);
+    m_last = kit::editWithText(u"1"_s, u"lastNumberEdit"_s, this, 6);
     auto *copyButton = kit::button(u"Копия чека"_s, u"copyButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль:"_s, m_password);
-    form->addRow(u"Первый сквозной номер чека:"_s, m_first);
-    form->addRow(u"Последний сквозной номер чека:"_s, m_last);
+    auto *form = kit::formRows({
+        {u"Пароль:"_s, m_password},
+        {u"Первый сквозной номер чека:"_s, m_first},
+        {u"Последний сквозной номер чека:"_s, m_last},
+    });
     m_errorWord = kit::addErrorWordRow(form, this);
 
     auto *layout = new QVBoxLayout(this);
@@ -87,43 +86,29 @@ TForm54::TForm54(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     setWindowTitle(ReceiptCopies::kJournalCaption);
     m_startDate = kit::dateEdit(u"startDateEdit"_s, this);
     m_endDate = kit::dateEdit(u"endDateEdit"_s, this);
-    m_startTime = kit::edit(u"startTimeEdit"_s, this, 6, 4);
-    m_startTime->setText(u"1200"_s);
-    m_endTime = kit::edit(u"endTimeEdit"_s, this, 6, 4);
-    m_endTime->setText(u"1200"_s);
+    m_startTime = kit::editWithText(u"1200"_s, u"startTimeEdit"_s, this, 6, 4);
+    m_endTime = kit::editWithText(u"1200"_s, u"endTimeEdit"_s, this, 6, 4);
     m_print = kit::checkBox(u"напечатать документы"_s, u"printDocumentsCheckBox"_s, this);
     m_firstFound = numberLabel(u"firstFoundLabel"_s, this);
     m_lastFound = numberLabel(u"lastFoundLabel"_s, this);
-    m_startNumber = kit::edit(u"startNumberEdit"_s, this, 6);
-    m_startNumber->setText(u"1"_s);
-    m_endNumber = kit::edit(u"endNumberEdit"_s, this, 6);
-    m_endNumber->setText(u"1"_s);
+    m_startNumber = kit::editWithText(u"1"_s, u"startNumberEdit"_s, this, 6);
+    m_endNumber = kit::editWithText(u"1"_s, u"endNumberEdit"_s, this, 6);
     auto *searchButton = kit::button(u"Выполнить"_s, u"searchButton"_s, this);
     auto *copyButton = kit::button(u"Выполнить"_s, u"copyByNumbersButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
     auto *dates = new QGroupBox(u"Поиск и печать документов  по датам"_s, this);
     auto *dateGrid = new QGridLayout(dates);
-    dateGrid->addWidget(new QLabel(u"Начальная дата:"_s, dates), 0, 0);
-    dateGrid->addWidget(m_startDate, 0, 1);
-    dateGrid->addWidget(new QLabel(u"Время:"_s, dates), 0, 2);
-    dateGrid->addWidget(m_startTime, 0, 3);
-    dateGrid->addWidget(m_firstFound, 0, 4);
-    dateGrid->addWidget(new QLabel(u"Конечная дата:"_s, dates), 1, 0);
-    dateGrid->addWidget(m_endDate, 1, 1);
-    dateGrid->addWidget(new QLabel(u"Время:"_s, dates), 1, 2);
-    dateGrid->addWidget(m_endTime, 1, 3);
-    dateGrid->addWidget(m_lastFound, 1, 4);
+    kit::gridRow(dateGrid, 0, dates, {{u"Начальная дата:"_s, m_startDate}, {u"Время:"_s, m_startTime}, {{}, m_firstFound}});
+    kit::gridRow(dateGrid, 1, dates, {{u"Конечная дата:"_s, m_endDate}, {u"Время:"_s, m_endTime}, {{}, m_lastFound}});
     dateGrid->addWidget(m_print, 2, 0, 1, 3);
     dateGrid->addWidget(searchButton, 2, 3, 1, 2, Qt::AlignRight);
     dateGrid->setColumnStretch(4, 1);
 
     auto *numbers = new QGroupBox(u"Печать документов по номерам"_s, this);
     auto *numberGrid = new QGridLayout(numbers);
-    numberGrid->addWidget(new QLabel(u"Начальный номер:"_s, numbers), 0, 0);
-    numberGrid->addWidget(m_startNumber, 0, 1);
-    numberGrid->addWidget(new QLabel(u"Конечный номер:"_s, numbers), 1, 0);
-    numberGrid->addWidget(m_endNumber, 1, 1);
+    kit::gridRow(numberGrid, 0, numbers, {{u"Начальный номер:"_s, m_startNumber}});
+    kit::gridRow(numberGrid, 1, numbers, {{u"Конечный номер:"_s, m_endNumber}});
     numberGrid->addWidget(copyButton, 1, 2, Qt::AlignRight);
     numberGrid->setColumnStretch(2, 1);
 

@@ -31,10 +31,11 @@ TForm14::TForm14(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     codeRow->addWidget(m_password);
     codeRow->addStretch();
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Код команды:"_s, codeRow);
-    form->addRow(u"Командная строка:"_s, m_commandLine);
-    form->addRow(u"Результат выполнения команды:"_s, m_result);
+    auto *form = kit::formRows({
+        {u"Код команды:"_s, codeRow},
+        {u"Командная строка:"_s, m_commandLine},
+        {u"Результат выполнения команды:"_s, m_result},
+    });
     m_errorWord = kit::addErrorWordRow(form, this);
     m_status = kit::addStatusRow(form, this);
 

@@ -409,10 +409,15 @@ void MainWindow::render()
         }
         combo->setCurrentIndex(index);
     };
-    fill(m_portCombo, m.ports, m.portIndex);
-    m_speedCombo->setCurrentIndex(m.speedIndex);
-    m_portCombo->setEnabled(m.serialListsEnabled);
-    m_speedCombo->setEnabled(m.serialListsEnabled);
+    // The registrar's and the card terminal's rows alike: the port and speed lists.
+    auto showLists = [&fill](QComboBox *port, QComboBox *speed, const QStringList &ports, int portIndex,
+                             int speedIndex, bool enabled) {
+        fill(port, ports, portIndex);
+        speed->setCurrentIndex(speedIndex);
+        port->setEnabled(enabled);
+        speed->setEnabled(enabled);
+    };
+    showLists(m_portCombo, m_speedCombo, m.ports, m.portIndex, m.speedIndex, m.serialListsEnabled);
     paintLamp(m_serialLamp, m.serialLamp);
     m_serialButton->setText(m.serialButtonText);
     m_serialButton->setEnabled(m.serialButtonEnabled);
@@ -427,10 +432,8 @@ void MainWindow::render()
     m_usbButton->setEnabled(m.usbButtonEnabled);
 
     m_terminalGroup->setVisible(m.terminalGroupVisible);
-    fill(m_terminalPortCombo, m.terminalPorts, m.terminalPortIndex);
-    m_terminalSpeedCombo->setCurrentIndex(m.terminalSpeedIndex);
-    m_terminalPortCombo->setEnabled(m.terminalListsEnabled);
-    m_terminalSpeedCombo->setEnabled(m.terminalListsEnabled);
+    showLists(m_terminalPortCombo, m_terminalSpeedCombo, m.terminalPorts, m.terminalPortIndex,
+              m.terminalSpeedIndex, m.terminalListsEnabled);
     paintLamp(m_terminalLamp, m.terminalLamp);
     m_terminalButton->setText(m.terminalButtonText);
 

@@ -45,8 +45,7 @@ TForm45::TForm45(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_stop = kit::button(u"Стоп"_s, u"stopButton"_s, this);
     m_exit = kit::button(u"Выход"_s, u"exitButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль:"_s, m_password);
+    auto *form = kit::formRows({{u"Пароль:"_s, m_password}});
     m_errorWord = kit::addErrorWordRow(form, this);
 
     auto *layout = new QVBoxLayout(this);

@@ -65,15 +65,16 @@ TForm7::TForm7(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
     m_stop = kit::button(u"Остановить"_s, u"stopButton"_s, this);
     m_close = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль:"_s, m_password);
-    form->addRow(u"Адрес начала данных (номер байта):"_s, m_address);
-    form->addRow(u"Количество байтов для чтения.записи"_s, m_count);
-    form->addRow(u"Текущий адрес:"_s, m_currentAddress);
-    form->addRow(u"Количество повторов при ошибке:"_s, m_retries);
-    form->addRow(u"Повторов:"_s, m_repetitions);
-    form->addRow(u"Результат выполнения:"_s, m_result);
-    form->addRow(u"Статус регистратора:"_s, m_status);
+    auto *form = kit::formRows({
+        {u"Пароль:"_s, m_password},
+        {u"Адрес начала данных (номер байта):"_s, m_address},
+        {u"Количество байтов для чтения.записи"_s, m_count},
+        {u"Текущий адрес:"_s, m_currentAddress},
+        {u"Количество повторов при ошибке:"_s, m_retries},
+        {u"Повторов:"_s, m_repetitions},
+        {u"Результат выполнения:"_s, m_result},
+        {u"Статус регистратора:"_s, m_status},
+    });
 
     auto *transfers = new QHBoxLayout;
     transfers->addWidget(m_erase);

@@ -56,14 +56,15 @@ TForm6::TForm6(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
     m_program = kit::button(u"Программировать"_s, u"programButton"_s, this);
     m_close = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
-    auto *form = new QFormLayout;
-    form->addRow(u"Пароль для программирования:"_s, m_password);
-    form->addRow(u"Максимальный размер логотипа (по X, в пикселях):"_s, m_maxWidth);
-    form->addRow(u"Максимальный размер логотипа (по Y, в пикселях):"_s, m_maxHeight);
-    form->addRow(u"Размер рисунка (по X, в пикселях):"_s, m_pictureWidth);
-    form->addRow(u"Размер рисунка (по Y, в пикселях):"_s, m_pictureHeight);
-    form->addRow(u"Размер для загрузки (по X):"_s, m_width);
-    form->addRow(u"Размер для загрузки (по Y):"_s, m_height);
+    auto *form = kit::formRows({
+        {u"Пароль для программирования:"_s, m_password},
+        {u"Максимальный размер логотипа (по X, в пикселях):"_s, m_maxWidth},
+        {u"Максимальный размер логотипа (по Y, в пикселях):"_s, m_maxHeight},
+        {u"Размер рисунка (по X, в пикселях):"_s, m_pictureWidth},
+        {u"Размер рисунка (по Y, в пикселях):"_s, m_pictureHeight},
+        {u"Размер для загрузки (по X):"_s, m_width},
+        {u"Размер для загрузки (по Y):"_s, m_height},
+    });
 
     auto *view = new QGroupBox(u"Вид логотипа"_s, this);
     view->setObjectName(u"logoGroup"_s);

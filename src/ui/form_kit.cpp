@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,6 +40,13 @@ QLineEdit *edit(const QString &name, QWidget *parent, int chars, int maxLength)
         e->setMaxLength(maxLength);
     if (chars > 0)
         e->setFixedWidth(charsWidth(e, chars));
+    return e;
+}
+
+QLineEdit *editWithText(const QString &text, const QString &name, QWidget *parent, int chars, int maxLength)
+{
+    QLineEdit *e = edit(name, parent, chars, maxLength);
+    e->setText(text);
     return e;
 }
 
@@ -149,6 +157,31 @@ QHBoxLayout *buttonRow(std::initializer_list<QPushButton *> buttons)
     for (QPushButton *b : buttons)
         row->addWidget(b);
     return row;
+}
+
+QFormLayout *formRows(std::initializer_list<FormRow> rows)
+{
+    auto *form = new QFormLayout;
+    for (const FormRow &r : rows) {
+        if (r.fields)
+            form->addRow(r.caption, r.fields);
+        else
+            form->addRow(r.caption, r.field);
+    }
+    return form;
+}
+
+void gridRow(QGridLayout *grid, int row, QWidget *parent, std::initializer_list<FormRow> cells)
+{
+    int column = 0;
+    for (const FormRow &c : cells) {
+        if (!c.caption.isEmpty())
+            grid->addWidget(new QLabel(c.caption, parent), row, column++);
+        if (c.fields)
+            grid->addLayout(c.fields, row, column++);
+        else
+            grid->addWidget(c.field, row, column++);
+    }
 }
 
 } // namespace kit

@@ -7,6 +7,8 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QFormLayout;
+class QGridLayout;
+class QLayout;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -28,6 +30,8 @@ QPushButton *button(const QString &caption, const QString &name, QWidget *parent
 
 // An input line; `chars` > 0 fixes its width, `maxLength` > 0 limits what can be typed.
 QLineEdit *edit(const QString &name, QWidget *parent, int chars = 0, int maxLength = 0);
+// The same, showing `text` to begin with (a default the operator may change).
+QLineEdit *editWithText(const QString &text, const QString &name, QWidget *parent, int chars = 0, int maxLength = 0);
 
 // A read-only line the user can select and copy from, but never tab into.
 QLineEdit *display(const QString &name, QWidget *parent, int chars = 0);
@@ -82,5 +86,19 @@ QStatusBar *statusBar(QWidget *parent, const QString &text, QLabel **panel = nul
 
 // A row of buttons pushed to the right.
 QHBoxLayout *buttonRow(std::initializer_list<QPushButton *> buttons);
+
+// Captioned fields one under the other, {caption, field} a row; the "Код ошибки:" and
+// status rows are added to it with addErrorWordRow() and addStatusRow().
+struct FormRow {
+    FormRow(const QString &caption, QWidget *field) : caption(caption), field(field) {}
+    FormRow(const QString &caption, QLayout *fields) : caption(caption), fields(fields) {}
+    QString caption;
+    QWidget *field = nullptr;
+    QLayout *fields = nullptr; // several fields in one row
+};
+QFormLayout *formRows(std::initializer_list<FormRow> rows);
+// Row `row` of a grid, from column 0: a caption label (a child of `parent`) and its field
+// for each cell, or the field alone in one column when the caption is empty.
+void gridRow(QGridLayout *grid, int row, QWidget *parent, std::initializer_list<FormRow> cells);
 
 } // namespace kit
