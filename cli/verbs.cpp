@@ -2,6 +2,10 @@
 
 #include "app/identification.h"
 #include "cli/connection.h"
+#include "cli/detect_verb.h"
+#include "cli/load_goods_verb.h"
+#include "cli/log_verb.h"
+#include "cli/receipt_verb.h"
 
 #include <QString>
 
@@ -9,7 +13,15 @@ namespace cli {
 
 const QList<Verb> &extraVerbs()
 {
-    static const QList<Verb> verbs = salesVerbs() + reportVerbs() + toolVerbs() + diagnosticVerbs();
+    static const QList<Verb> verbs = QList<Verb>{
+                                         {"receipt", "receipt [--terminal PORT] FILE.json", runReceipt},
+                                         loadGoodsVerb(),
+                                     }
+        + reportVerbs() + toolVerbs()
+        + QList<Verb>{
+            {"detect", "detect [--ports P1,P2...] [--speeds S1,S2...]", detect},
+            logVerb(),
+        };
     return verbs;
 }
 

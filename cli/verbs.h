@@ -23,13 +23,12 @@ struct Verb {
     int (*run)(const Options &options, FILE *out, FILE *err);
 };
 
-// The groups, one function each (verbs_<group>.cpp).
-QList<Verb> salesVerbs();
+// The report and memory-tool verbs, a group each (verbs_<group>.cpp).
 QList<Verb> reportVerbs();
 QList<Verb> toolVerbs();
-QList<Verb> diagnosticVerbs();
 
-// Every verb of the groups above, in the order of the groups.
+// Every verb: the sales verbs (receipt, load-goods), the groups above, then the
+// diagnostic verbs (detect, log).
 const QList<Verb> &extraVerbs();
 const Verb *findVerb(const QString &name);
 

@@ -111,6 +111,18 @@ bool oneFile(const VerbArgs &a, const char *verb, FILE *err, QString &file)
     return true;
 }
 
+// A verb whose one argument is its file, with no options of its own.
+bool fileOnly(const Options &o, const char *verb, FILE *err, QString &file)
+{
+    VerbArgs a;
+    QString error;
+    if (!parseVerbArgs(o.verbArgs, {}, {}, a, error)) {
+        usageError(err, error);
+        return false;
+    }
+    return oneFile(a, verb, err, file);
+}
+
 int flashRead(const Options &o, FILE *out, FILE *err)
 {
     VerbArgs a;
@@ -195,11 +207,8 @@ int flashErase(const Options &o, FILE *out, FILE *err)
 
 int firmware(const Options &o, FILE *out, FILE *err)
 {
-    VerbArgs a;
-    QString error, file;
-    if (!parseVerbArgs(o.verbArgs, {}, {}, a, error))
-        return usageError(err, error);
-    if (!oneFile(a, "firmware", err, file))
+    QString file;
+    if (!fileOnly(o, "firmware", err, file))
         return Usage;
     TransferSession s(o, err, file, QStringLiteral("firmware"));
     if (!s.connect())
@@ -211,11 +220,8 @@ int firmware(const Options &o, FILE *out, FILE *err)
 
 int logo(const Options &o, FILE *out, FILE *err)
 {
-    VerbArgs a;
-    QString error, file;
-    if (!parseVerbArgs(o.verbArgs, {}, {}, a, error))
-        return usageError(err, error);
-    if (!oneFile(a, "logo", err, file))
+    QString file;
+    if (!fileOnly(o, "logo", err, file))
         return Usage;
     TransferSession s(o, err, file, QStringLiteral("logo"));
     LogoProgramming ops(s.app());
