@@ -3,6 +3,7 @@
 // reply at once and the loading stops). Nothing may crash, and every line is counted
 // once.
 #include "app/application.h"
+#include "app/goods_file.h"
 #include "scripts/goods_loader.h"
 
 #include <QByteArray>
@@ -17,7 +18,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
-    const QStringList lines = GoodsLoader::linesOfFile(bytes);
+    const QStringList lines = goods_file::linesOfBytes(bytes);
     if (lines.size() > 2000)
         return 0;
     static NullPrompter prompter;
