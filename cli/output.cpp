@@ -25,6 +25,8 @@ QString errorValue(const Verdict &v)
 {
     switch (v.kind) {
     case Verdict::Kind::Success:
+        // No word: the reply was lost, and the registrar's state showed the command done.
+        return v.errorWord.isEmpty() ? QStringLiteral("settled") : v.errorWordText();
     case Verdict::Kind::RegistrarError:
         return v.errorWordText();
     case Verdict::Kind::NoReply:

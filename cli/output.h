@@ -22,7 +22,8 @@ int fail(FILE *err, int status, const QString &text);
 
 // The value of an `error=` key: the registrar's error word of the exchange that decided
 // the outcome when its reply came ("0000" or an error), else how that exchange failed:
-// no-reply, nak, check-mismatch, refused (nothing sent).
+// no-reply, nak, check-mismatch, refused (nothing sent); `settled` when the reply was lost
+// and the registrar's own state showed the command carried out.
 QString errorValue(const Verdict &verdict);
 // "KEY=VALUE" with errorValue(): `key` is "error", or "STEP.error" for a step of a verb
 // that runs several.

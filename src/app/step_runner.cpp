@@ -31,9 +31,14 @@ bool StepRunner::judge(const CommandResult *result, int code, const StepTexts &t
         return false;
     }
     const Verdict v = Verdict::of(*result);
+    return judgeVerdict(v, v.replied() ? ReplyTexts::of(*result) : ReplyTexts(), texts);
+}
+
+bool StepRunner::judgeVerdict(const Verdict &v, const ReplyTexts &reply, const StepTexts &texts)
+{
     m_last = v;
     // After a link failure the record holds an earlier reply's word and data.
-    m_reply = v.replied() ? ReplyTexts::of(*result) : ReplyTexts();
+    m_reply = reply;
     if (v.ok()) {
         if (!m_failed)
             m_verdict = v;
@@ -59,6 +64,36 @@ bool StepRunner::run(const Step &step)
     int code = 0;
     const CommandResult *r = step.send(code);
     return judge(r, code, step.texts);
+}
+
+bool StepRunner::runSettled(const Step &step, const Settling &settling)
+{
+    m_settled = false;
+    int code = 0;
+    const CommandResult *r = step.send(code);
+    if (code < 0 || !Verdict::of(*r).linkFailed() || !settling.check)
+        return judge(r, code, step.texts);
+    const Verdict lost = Verdict::of(*r);
+    switch (settling.check()) {
+    case Settled::Done:
+        // "Код ошибки:" stays blank: no reply of this command came.
+        m_last = lost;
+        m_reply = {};
+        if (!m_failed)
+            m_verdict = Verdict();
+        m_settled = true;
+        return true;
+    case Settled::NotDone:
+        break;
+    case Settled::Unknown:
+        m_last = lost;
+        m_reply = {};
+        fail(lost, (step.texts.quiet ? QString() : step.texts.heading + lost.message + QStringLiteral("\n"))
+                       + settling.unknown);
+        return false;
+    }
+    // The state read ran exchanges of its own: the step's verdict, kept by value, is said.
+    return judgeVerdict(lost, ReplyTexts(), step.texts);
 }
 
 void StepRunner::refuse(const QString &message, const QString &heading, int code)

@@ -45,6 +45,17 @@ public:
         Send abandon;
     };
 
+    // A state-changing step whose reply the link lost (no reply after the repeats, a NAK
+    // after a silent try, a reply cut short) is never guessed at: `check` reads the
+    // registrar's state again and says whether the step was carried out.
+    enum class Settled { Done, NotDone, Unknown };
+    struct Settling {
+        std::function<Settled()> check;
+        // Said, after the link's message, when the registrar's state cannot tell: what to
+        // look at before doing it again.
+        QString unknown;
+    };
+
     explicit StepRunner(Application &app) : m_app(app) {}
 
     // A non-fiscal receipt (0x60, 0x65) opened and closed with `password`, both said under
@@ -60,6 +71,12 @@ public:
     bool judge(const CommandResult *result, int code, const StepTexts &texts = {});
     bool judge(const CommandResult *result, const StepTexts &texts = {}) { return judge(result, 0, texts); }
     bool run(const Step &step);
+    // Runs a state-changing step and settles a lost reply with `settling`: Done counts as
+    // success (nothing is said; settled() is true), NotDone is said as the link failure it
+    // was (doing it again is safe), Unknown is said with `settling.unknown` and fails.
+    bool runSettled(const Step &step, const Settling &settling);
+    // The last step succeeded by the registrar's state, its reply lost.
+    bool settled() const { return m_settled; }
     // A failure found before anything was sent: said after `heading`, kept as refused
     // (`code`: the wrapper's negative code, 0 for the screen's own check).
     void refuse(const QString &message, const QString &heading = QString(), int code = 0);
@@ -114,6 +131,7 @@ public:
     Outcome<ReplyTexts> replyOutcome() const { return outcome(m_reply); }
 
 private:
+    bool judgeVerdict(const Verdict &verdict, const ReplyTexts &reply, const StepTexts &texts);
     void fail(const Verdict &verdict, const QString &message);
 
     Application &m_app;
@@ -121,4 +139,5 @@ private:
     std::optional<Verdict> m_last;
     ReplyTexts m_reply;
     bool m_failed = false;
+    bool m_settled = false;
 };

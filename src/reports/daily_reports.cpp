@@ -13,11 +13,39 @@ Outcome<> DailyReports::printReport(const QString &password, ReportType type)
     if (type == ZReport)
         m_app.state().sharedMark = true;
     StepRunner steps(m_app);
-    int code = 0;
-    const CommandResult *r = m_app.execute(::printReport, password, int(type), code);
-    if (steps.judge(r, code, {type == ClearControlTape ? kClearTapeHeading : kReportsHeading}))
+    const StepRunner::Step step{[&](int &code) { return m_app.execute(::printReport, password, int(type), code); },
+                                {type == ClearControlTape ? kClearTapeHeading : kReportsHeading}};
+    bool done = false;
+    if (type == ZReport) {
+        const int before = freeFiscalReports(password);
+        done = steps.runSettled(step, {[&] {
+                                           const int after = before < 0 ? -1 : freeFiscalReports(password);
+                                           if (after < 0)
+                                               return StepRunner::Settled::Unknown;
+                                           if (after == before - 1)
+                                               return StepRunner::Settled::Done;
+                                           return after == before ? StepRunner::Settled::NotDone
+                                                                  : StepRunner::Settled::Unknown;
+                                       },
+                                       kZUnknown});
+    } else {
+        done = steps.run(step);
+    }
+    if (done)
         m_app.state().sharedMark = true;
     return steps.replyOutcome();
+}
+
+int DailyReports::freeFiscalReports(const QString &password)
+{
+    constexpr int kFreeFiscalReportsField = 7;
+    int code = 0;
+    const CommandResult *r = m_app.execute(getResourceInfo, password, code);
+    if (code < 0 || !Verdict::of(*r).ok() || r->fieldCount <= kFreeFiscalReportsField)
+        return -1;
+    bool ok = false;
+    const int n = r->field(kFreeFiscalReportsField).trimmed().toInt(&ok);
+    return ok && n >= 0 ? n : -1;
 }
 
 Outcome<> DailyReports::printControlTape(const QString &password)

@@ -19,13 +19,25 @@ public:
     static inline const QString kStatusHeading = QStringLiteral("Проверка состояния регистратора:\n  ");
     static inline const QString kControlTapeHeading = QStringLiteral("%MHJc*** Контрольная лента ***");
 
+    // Said when the Z report's reply was lost and the registrar's count of free fiscal
+    // reports could not be read either.
+    static inline const QString kZUnknown = QStringLiteral(
+        "Неизвестно, выполнен ли Z-отчет: ответ регистратора потерян, и проверить его не удалось.\n"
+        "Прежде чем повторять, проверьте ленту или \"Свободно фискальных отчетов\" в \"Информация о "
+        "свободных ресурсах и статусе\".");
+
     // The report types of command 0xA1.
     enum ReportType { ZReport = 0, XReport = 1, ClearControlTape = 2, UnloadControlTape = 5 };
 
     explicit DailyReports(Application &app);
 
-    // One 0xA1 command: X report, Z report or clearing the control tape.
+    // One 0xA1 command: X report, Z report or clearing the control tape. A Z report closes
+    // the day once: the count of free fiscal reports (0xA0) is read before it, and when
+    // its reply is lost, read again to tell whether it ran (one less: it did, and that is
+    // a success; the same: it did not; unreadable: kZUnknown is said).
     Outcome<> printReport(const QString &password, ReportType type);
+    // "Свободно фискальных отчетов" from 0xA0, -1 when it could not be read.
+    int freeFiscalReports(const QString &password);
     // The control tape inside a non-fiscal receipt opened with the password input: its
     // heading, the tape (0xA6 2), the closing. A failed step stops the rest, but the
     // receipt it opened is closed all the same, so sales are not blocked; the first

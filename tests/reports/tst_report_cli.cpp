@@ -91,8 +91,41 @@ private slots:
         QCOMPARE(reg.run(args("report z")).exitCode, 0);
         QCOMPARE(reg.run(args("report periodic --numbers 1 1 --full")).exitCode, 0);
         QCOMPARE(reg.run(args("report clear-tape")).exitCode, 0);
-        QCOMPARE(reg.journal(), (QStringList{"A1 482913;1;", "60 482913;", "A3 482913;1;1;0; 0204", "65 482913;0;", "A1 482913;0;",
-                                             "60 482913;", "A3 482913;1;1;1;", "65 482913;0;", "A1 482913;2;"}));
+        QCOMPARE(reg.journal(), (QStringList{"A1 482913;1;", "60 482913;", "A3 482913;1;1;0; 0204", "65 482913;0;", "A0 482913;",
+                                             "A1 482913;0;", "60 482913;", "A3 482913;1;1;1;", "65 482913;0;", "A1 482913;2;"}));
+    }
+
+    // A Z report closes the day once. When its replies are lost, the count of free fiscal
+    // reports read before and after tells whether it ran; a retry is never needed after
+    // a Z that ran, and the operator is told plainly when the registrar cannot tell.
+    void zReportWithLostReplySettledFromTheRegistrar_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<int>("zReports"); // carried out, by the emulator's journal
+        QTest::addColumn<bool>("unknownSaid");
+        QTest::newRow("replies lost, it ran") << args("--fault A1@silence --fault A1@silence") << 0
+                                              << QStringLiteral("result=ok\nerror=settled\n") << 1 << false;
+        QTest::newRow("refused on the line, it did not run")
+            << args("--fault A1@nak --fault A1@nak") << 3 << QStringLiteral("result=failed\nerror=nak\n") << 0 << false;
+        QTest::newRow("replies lost, the state unreadable")
+            << args("--fault A1@silence --fault A1@silence --fault A0@silence --fault A0@silence") << 2
+            << QStringLiteral("result=failed\nerror=no-reply\n") << 1 << true;
+    }
+    void zReportWithLostReplySettledFromTheRegistrar()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(int, zReports);
+        QFETCH(bool, unknownSaid);
+        Registrar reg(faults);
+        const CliRun r = reg.run(args("report z"));
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.out, out);
+        QCOMPARE(reg.journal().count(QStringLiteral("A1 482913;0;")), zReports);
+        QCOMPARE(r.err.contains(QStringLiteral("Неизвестно, выполнен ли Z-отчет")), unknownSaid);
     }
 
     void goodsReportLastCodeByVersionAndLevel()
