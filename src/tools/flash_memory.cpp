@@ -38,7 +38,7 @@ bool hexDigit(char c, int &value)
 }
 
 // The dump file of a read. A regular file (or none yet) is written through a temporary
-// file beside it, which replaces it only when keep() says so; anything else (a device,
+// file beside it, which replaces it only when finish() says so; anything else (a device,
 // a pipe) cannot be replaced and is written directly, as it comes.
 class DumpFile {
 public:
