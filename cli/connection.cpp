@@ -58,8 +58,10 @@ bool openConnection(DeviceLink &link, const Options &o, FILE *err)
         return false;
     }
     link.SetReplyCount(o.reply);
+    // A no-op on USB, as in the desktop program. Unanswered even after its repeats, it
+    // does not stop the connection: the verb's own command says whether the registrar is there.
     if (o.startup)
-        link.SendStartupFrame(); // a no-op on USB, as in the desktop program
+        link.SendStartupFrame();
     return true;
 }
 

@@ -20,7 +20,9 @@ void installInterruptHandlers();
 // log, the serial port (or the USB endpoints), the reply count, then the start-up frame
 // unless --no-startup, so this process's first command never matches the previous
 // process's last one and is never answered from the registrar's cache without being
-// done. False, with the reason on `err`, when the port cannot be opened.
+// done (without it, the link's random start leaves a chance of 1 in 95). An unanswered
+// start-up frame does not stop the connection. False, with the reason on `err`, when
+// the port cannot be opened.
 bool openConnection(DeviceLink &link, const Options &options, FILE *err);
 
 // Exactly one of --port and --usb, as every verb that talks to the registrar needs. False,

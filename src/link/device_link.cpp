@@ -3,7 +3,15 @@
 #include "link/code_page.h"
 #include "link/serial_transport.h"
 
+#include <QRandomGenerator>
+
 namespace {
+
+DeviceLink::SequenceStart &sequenceStartSource()
+{
+    static DeviceLink::SequenceStart source;
+    return source;
+}
 
 QByteArray hexNoPad(int value)
 {
@@ -13,6 +21,28 @@ QByteArray hexNoPad(int value)
 } // namespace
 
 DeviceLink::DeviceLink(Clock &clock) : m_clock(clock) {}
+
+void DeviceLink::setSequenceStart(SequenceStart start)
+{
+    sequenceStartSource() = std::move(start);
+}
+
+quint8 DeviceLink::sequenceStart()
+{
+    if (const SequenceStart &source = sequenceStartSource())
+        return quint8(source() % 95);
+    return quint8(QRandomGenerator::system()->bounded(95));
+}
+
+void DeviceLink::startSequence()
+{
+    quint8 start = sequenceStart();
+    // Within one process the last SEQ is known: the new connection's first request never
+    // repeats it.
+    if (m_requestSeq != 0 && frame::sequenceByte(quint8(start + 1)) == m_requestSeq)
+        start = quint8((start + 1) % 95);
+    m_seq.start(start);
+}
 
 DeviceLink::~DeviceLink() = default;
 
@@ -300,13 +330,8 @@ int DeviceLink::SendStartupFrame()
     }
     if (cancelRequested())
         return -1;
-    const QByteArray request = beginExchange(kStartupCommand, kStartupParameters);
     // Whatever the registrar answers to the start-up frame is thrown away.
-    m_transport->sendFrame(request);
-    m_clock.sleepMs(kStartupPauseMs);
-    m_transport->purge();
-    m_rx.setReplyReady(true);
-    return 0;
+    return ExecuteCommand(kStartupCommand, kStartupParameters)->noReply() ? -1 : 0;
 }
 
 bool DeviceLink::OpenSerial(const QString &portName, qint32 baudRate)
@@ -324,6 +349,7 @@ bool DeviceLink::OpenSerial(const QString &portName, qint32 baudRate)
     m_openError.clear();
     m_serial = serial.get();
     m_transport = std::move(serial);
+    startSequence();
     watchForLoss();
     m_log.writeSessionStart();
     return true;
@@ -351,6 +377,7 @@ void DeviceLink::attachTransport(std::unique_ptr<Transport> transport)
 {
     detachTransport();
     m_transport = std::move(transport);
+    startSequence();
     watchForLoss();
     m_rx.setReplyReady(true);
 }

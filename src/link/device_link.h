@@ -29,7 +29,6 @@ public:
     static constexpr int kSilenceLimit = 50;       // reads without a byte before giving up
     static constexpr int kRepeatPauseMs = 2000;    // after a malformed or missing frame
     static constexpr int kVirtualPortPauseMs = 3000; // silent reply through the virtual COM port
-    static constexpr int kStartupPauseMs = 200;
     // Bytes that never make this command's reply end the wait this long after the request
     // (or after the last SYN): a noisy line cannot hold the program.
     static constexpr qint64 kNoFrameLimitMs = 30000;
@@ -42,6 +41,15 @@ public:
     enum class WaitEnd { Reply, Silence, NoFrame, SynLimit, Cancelled, Exhausted, Lost };
     static inline const QByteArray kStartupParameters = QByteArrayLiteral("482913;20;0;");
     static constexpr int kStartupCommand = 0x88;
+
+    // Where a new connection's sequence counter starts, 0 to 94. The registrar answers a
+    // request with the SEQ and command of the one before from its cache, undone; a fixed
+    // start would make every process's first command such a repeat of the last process's.
+    using SequenceStart = std::function<quint8()>;
+    // Process-wide, for tests that need a known SEQ; an empty function restores the
+    // default, a draw from the system's random source.
+    static void setSequenceStart(SequenceStart start);
+    static quint8 sequenceStart();
 
     using MessageHook = std::function<void(const QString &message)>;
     // The display name of a command code, for the result record; the command layer gives it.
@@ -59,6 +67,11 @@ public:
     int ResendLastCommand(bool keepNewSequence);
     // A full ExecuteCommand of the last command; null while an exchange waits.
     CommandResult *RepeatPreviousCommand(bool keepNewSequence);
+    // The start-up frame (0x88) that opens a serial connection, one exchange with the
+    // repeats of any other: a lost or refused answer is asked for again with the same SEQ,
+    // so the frame takes the registrar's cached slot and the next command cannot be taken
+    // for a repeat. Its answer is thrown away. 0 when an answer came, -1 when none did (the
+    // connection goes on), 1 on USB, which has no start-up frame.
     int SendStartupFrame();
     void SetReplyCount(int n) { m_replyCount = n < 0 ? 0 : n; }
     int replyCount() const { return m_replyCount; }
@@ -125,6 +138,7 @@ private:
     void message(const QString &text);
     void watchForLoss();
     void markNotRun();
+    void startSequence();
 
     Clock &m_clock;
     std::unique_ptr<Transport> m_transport;

@@ -29,6 +29,7 @@ QByteArray buildRequest(quint8 seqByte, quint8 code, const QByteArray &parameter
 
 // The link's 8-bit sequence counter. Each new command saves it and increments it;
 // a repeat restores the saved value first so the same SEQ goes out again.
+// start() begins a new connection's count (see DeviceLink::sequenceStart()).
 class SequenceCounter {
 public:
     // Saves the counter, increments it and returns the SEQ byte to send.
@@ -41,6 +42,7 @@ public:
     void restore() { m_counter = m_saved; }
     quint8 value() const { return m_counter; }
     void setValue(quint8 v) { m_counter = v; }
+    void start(quint8 v) { m_counter = m_saved = v; }
 
 private:
     quint8 m_counter = 0;

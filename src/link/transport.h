@@ -23,7 +23,7 @@ public:
     // Returns false when the exchange cannot run.
     virtual bool sendFrame(const QByteArray &frame) = 0;
     virtual Read readByte(quint8 &byte) = 0;
-    // Flush pending output and purge both queues (the start-up frame's reply is dropped so).
+    // Flush pending output and purge both queues.
     virtual void purge() = 0;
     // The receiver finished a frame (its end state): a buffered transport rewinds.
     virtual void frameEnded() {}

@@ -8,6 +8,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+
+#include <memory>
 
 using transfer::End;
 using transfer::Result;
@@ -33,6 +36,50 @@ bool hexDigit(char c, int &value)
         return false;
     return true;
 }
+
+// The dump file of a read. A regular file (or none yet) is written through a temporary
+// file beside it, which replaces it only when finish() says so; anything else (a device,
+// a pipe) cannot be replaced and is written directly, as it comes.
+class DumpFile {
+public:
+    explicit DumpFile(const QString &path) : m_existed(QFileInfo::exists(path))
+    {
+        if (m_existed && !QFileInfo(path).isFile()) {
+            m_direct = std::make_unique<QFile>(path);
+        } else {
+            m_save = std::make_unique<QSaveFile>(path);
+            m_save->setDirectWriteFallback(false);
+        }
+    }
+    bool open()
+    {
+        return m_direct ? m_direct->open(QIODevice::WriteOnly | QIODevice::Truncate) : m_save->open(QIODevice::WriteOnly);
+    }
+    bool write(const QByteArray &bytes)
+    {
+        if (m_direct)
+            return m_direct->write(bytes) == bytes.size() && m_direct->flush();
+        return m_save->write(bytes) == bytes.size();
+    }
+    // The bytes written become the file: a complete read, or a partial one where no file
+    // would be lost. False when the file could not be written or put in place.
+    bool finish(bool complete, qint64 received)
+    {
+        if (m_direct) {
+            m_direct->close();
+            return m_direct->error() == QFileDevice::NoError;
+        }
+        if (received > 0 && (complete || !m_existed))
+            return m_save->commit();
+        m_save->cancelWriting(); // the temporary file goes with the object, the old file stays
+        return true;
+    }
+
+private:
+    bool m_existed;
+    std::unique_ptr<QFile> m_direct;
+    std::unique_ptr<QSaveFile> m_save;
+};
 
 } // namespace
 
@@ -142,8 +189,8 @@ Result FlashMemory::read(const QString &password, const QString &addressText, co
     if (m_app.prompter().ask(kReadQuestion, kCaption, Prompter::Ok | Prompter::Cancel) != Prompter::Ok)
         return stop(End::Cancelled, kReadCancelled);
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    DumpFile file(path);
+    if (!file.open())
         return stop(End::FileFailed, kFileCreate.arg(path));
 
     const QByteArray prefix = code_page::toDevice(password) + ';';
@@ -152,6 +199,11 @@ Result FlashMemory::read(const QString &password, const QString &addressText, co
     qint64 remaining = count;
     qint64 received = 0;
     int repeatedTotal = 0;
+    // A read that ends early keeps what came only where that loses no file.
+    auto stopPartial = [&](End why, const QString &message, const Verdict &v) {
+        file.finish(false, received);
+        return stop(why, message, v, received);
+    };
     view.address(address);
     view.progress(0, 100);
     while (address < end) {
@@ -162,14 +214,14 @@ Result FlashMemory::read(const QString &password, const QString &addressText, co
             v = Verdict::of(*r);
             view.repetitions(m_app.link().RetryCount() - retryStart + repeatedTotal);
             if (v.kind == Verdict::Kind::NoReply)
-                return stop(End::LinkFailed, kReadTimeout, v, received);
+                return stopPartial(End::LinkFailed, kReadTimeout, v);
             if (v.replied())
                 view.reply(ReplyTexts::of(*r));
             if (v.ok())
                 break;
             if (repeated >= retries) {
                 const QString word = v.replied() ? code_page::fromDevice(r->errorWord) : v.message;
-                return stop(v.linkFailed() ? End::LinkFailed : End::RegistrarError, kReadFailed + word, v, received);
+                return stopPartial(v.linkFailed() ? End::LinkFailed : End::RegistrarError, kReadFailed + word, v);
             }
             ++repeatedTotal;
             view.repetitions(m_app.link().RetryCount() - retryStart + repeatedTotal);
@@ -179,9 +231,14 @@ Result FlashMemory::read(const QString &password, const QString &addressText, co
         QByteArray bytes;
         if (!transfer::decimal(QString::fromLatin1(r->field(0)), kCountDigits, size)
             || !decodeBlock(r->field(1), qMin(size, remaining), bytes))
-            return stop(End::BadData, kBadData, v, received);
-        if (file.write(bytes) != bytes.size() || !file.flush())
-            return stop(End::FileFailed, kFileWrite.arg(path), v, received);
+            return stopPartial(End::BadData, kBadData, v);
+        if (size == 0 && address == first) {
+            // The whole range lies past the end of the registrar's memory.
+            const QString message = kPastTheEnd.arg(first);
+            return stopPartial(End::Refused, message, Verdict::refused(0, message));
+        }
+        if (!file.write(bytes))
+            return stopPartial(End::FileFailed, kFileWrite.arg(path), v);
         received += bytes.size();
         if (size < kBlock)
             break; // the end of the registrar's memory
@@ -191,11 +248,10 @@ Result FlashMemory::read(const QString &password, const QString &addressText, co
         view.progress(transfer::percent(address - first, count), 100);
         view.processEvents();
         if (view.stopRequested())
-            return stop(End::Stopped, kReadStopped, v, received);
+            return stopPartial(End::Stopped, kReadStopped, v);
     }
     view.progress(100, 100);
-    file.close();
-    if (file.error() != QFileDevice::NoError)
+    if (!file.finish(true, received))
         return stop(End::FileFailed, kFileWrite.arg(path), {}, received);
     return stop(End::Done, kReadDone, {}, received);
 }

@@ -47,6 +47,8 @@ public:
     static inline const QString kFileCreate = QStringLiteral("Не удалось создать файл %1");
     static inline const QString kFileOpen = QStringLiteral("Не удалось открыть файл %1");
     static inline const QString kFileWrite = QStringLiteral("Ошибка записи в файл %1. Чтение данных остановлено.");
+    static inline const QString kPastTheEnd =
+        QStringLiteral("Адрес %1 за концом флеш-памяти регистратора. Чтение данных не начато.");
 
     // The flash screen's window: besides the transfer's own, the address of the next
     // block, the repetitions so far and the bounds a dump file's name gives.
@@ -65,8 +67,14 @@ public:
     // "Читать флеш-память": `count` bytes from `address` into a file chosen in a save
     // dialog. A block that fails is sent again up to `retries` times, counted afresh for
     // each block; "Повторов:" shows every repetition so far, the link's own included. A
-    // block under 50 bytes is the end of the registrar's memory. The file keeps exactly
-    // the bytes received, in address order, however the reading ends.
+    // block under 50 bytes is the end of the registrar's memory; a range that starts past
+    // it (the first block answers no bytes: the program knows the memory's size only from
+    // the registrar) is refused, kPastTheEnd, and the file is not touched.
+    // The bytes go to a temporary file beside the chosen one, renamed over it once they
+    // are all in: the file then holds exactly the bytes received, in address order. A
+    // read that fails or is stopped leaves an existing file as it was; when there was
+    // none, the bytes received so far become the file (none received: no file). A device
+    // or a pipe is written directly.
     transfer::Result read(const QString &password, const QString &address, const QString &count, int retries,
                           View &view);
 

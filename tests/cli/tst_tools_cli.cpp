@@ -119,6 +119,11 @@ private slots:
                                     << 1 << "ErrCode=0401";
         QTest::newRow("not hexadecimal") << QStringList{"flash-read", "--address", "2000", "--count", "50", "@"} << 1
                                          << "Информация переданная регистратором неверна";
+        // An existing file is left as it was by a read that brings nothing.
+        QTest::newRow("read past the end") << QStringList{"flash-read", "--address", "8192", "--count", "100", "@short"}
+                                           << 5 << "за концом флеш-памяти";
+        QTest::newRow("first block failing") << QStringList{"flash-read", "--address", "1050", "--count", "100", "@short"}
+                                             << 1 << "ErrCode=0401";
     }
     void flashRefusals()
     {
@@ -134,6 +139,7 @@ private slots:
         const CliRun r = line.run(verb);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(said), qPrintable(r.err));
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("short"))), QByteArray(100, 'a'));
     }
 
     void eraseWithConsent()

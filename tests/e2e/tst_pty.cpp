@@ -31,6 +31,7 @@ private slots:
         QVERIFY(!emu.path().isEmpty());
         DeviceLink link;
         QVERIFY(link.OpenSerial(emu.path(), 115200));
+        link.Sequence().start(0);
         QCOMPARE(link.SendStartupFrame(), 0);
         const CommandResult *r = link.ExecuteCommand(0x28, "482913;");
         QCOMPARE(r->flags, 0u);

@@ -4,6 +4,7 @@
 #include "link/device_link.h"
 #include "support/loopback_transport.h"
 
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -43,6 +44,10 @@ struct Rig {
 class TransactionTest : public QObject {
     Q_OBJECT
 private slots:
+    // The SEQ bytes below count from a known start.
+    void initTestCase() { DeviceLink::setSequenceStart([] { return quint8(0); }); }
+    void cleanupTestCase() { DeviceLink::setSequenceStart({}); }
+
     void plainExchange()
     {
         Rig rig;
@@ -313,18 +318,82 @@ private slots:
         QCOMPARE(rig.messages.size(), 1);
     }
 
-    void startupFrameIsSentAndItsReplyDropped()
+    void startupFrameIsAnExchangeOfItsOwn_data()
     {
+        QTest::addColumn<int>("fault"); // on the start-up frame's first answer
+        QTest::addColumn<int>("sent");  // start-up frames on the wire
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::newRow("answered") << int(emu::Fault::None) << 1 << qint64(0);
+        QTest::newRow("answer lost") << int(emu::Fault::Silence) << 2 << qint64(5000 + 2000);
+        QTest::newRow("refused") << int(emu::Fault::Nak) << 2 << qint64(2000);
+        QTest::newRow("answer cut") << int(emu::Fault::CutShort) << 2 << qint64(2000);
+    }
+    void startupFrameIsAnExchangeOfItsOwn()
+    {
+        // Awaited and repeated with its SEQ like any command, so the registrar's cached
+        // request is the start-up frame, carried out once, and its answer is dropped.
+        QFETCH(int, fault);
+        QFETCH(int, sent);
+        QFETCH(qint64, elapsedMs);
         Rig rig;
+        rig.fault(emu::Fault::Kind(fault));
         QCOMPARE(rig.link.SendStartupFrame(), 0);
-        QCOMPARE(rig.wire->framesSent.size(), 1);
-        QCOMPARE(rig.wire->framesSent[0].mid(3, 13), QByteArray("\x88" "482913;20;0;"));
-        QCOMPARE(rig.seqOf(0), quint8(0x21));
-        QCOMPARE(rig.clock.nowMs(), qint64(200));
+        QCOMPARE(rig.wire->framesSent.size(), sent);
+        for (int i = 0; i < sent; ++i) {
+            QCOMPARE(rig.wire->framesSent[i].mid(3, 13), QByteArray("\x88" "482913;20;0;"));
+            QCOMPARE(rig.seqOf(i), quint8(0x21));
+        }
+        QCOMPARE(rig.clock.nowMs(), elapsedMs);
         const CommandResult *r = rig.link.ExecuteCommand(0x28, kPw);
-        QCOMPARE(rig.seqOf(1), quint8(0x22));
+        QCOMPARE(rig.seqOf(sent), quint8(0x22));
         QCOMPARE(r->commandCode, 0x28);
         QCOMPARE(r->fieldCount, 7); // its own reply, not the start-up frame's
+        QCOMPARE(rig.registrar.journal().size(), 2); // 0x88 once, then 0x28
+        QCOMPARE(rig.registrar.journal().first().code, quint8(0x88));
+    }
+
+    void unansweredStartupFrameLeavesTheLinkUsable()
+    {
+        Rig rig;
+        for (int i = 0; i < 2; ++i)
+            rig.fault(emu::Fault::Silence);
+        QCOMPARE(rig.link.SendStartupFrame(), -1);
+        QCOMPARE(rig.wire->framesSent.size(), 2);
+        QCOMPARE(rig.link.ExecuteCommand(0x28, kPw)->flags, 0u);
+        QCOMPARE(rig.seqOf(2), quint8(0x22));
+    }
+
+    void everyConnectionDrawsItsSequenceStart()
+    {
+        // The start is drawn each time a transport is attached (or a port opened) ...
+        QList<quint8> draws{40, 40, 7};
+        DeviceLink::setSequenceStart([&draws] { return draws.takeFirst(); });
+        Rig rig;
+        rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(rig.seqOf(0), frame::sequenceByte(41));
+        // ... never repeating the link's own last SEQ ...
+        auto again = std::make_unique<LoopbackTransport>(rig.registrar, rig.clock);
+        LoopbackTransport *second = again.get();
+        rig.link.attachTransport(std::move(again));
+        rig.link.ExecuteCommand(0x21, kPw);
+        QCOMPARE(quint8(second->framesSent.at(0).at(2)), frame::sequenceByte(42));
+        QCOMPARE(rig.registrar.journal().size(), 2);
+        rig.link.attachTransport(std::make_unique<LoopbackTransport>(rig.registrar, rig.clock));
+        QCOMPARE(rig.link.Sequence().value(), quint8(7));
+        QVERIFY(draws.isEmpty());
+
+        // ... and by default at random, so processes do not all begin with one SEQ.
+        DeviceLink::setSequenceStart({});
+        QSet<quint8> firsts;
+        for (int i = 0; i < 40; ++i) {
+            Rig fresh;
+            fresh.link.ExecuteCommand(0x21, kPw);
+            const quint8 seq = fresh.seqOf(0);
+            QVERIFY(seq >= 0x20 && seq <= 0x7E);
+            firsts << seq;
+        }
+        QVERIFY2(firsts.size() > 1, "forty connections began with one SEQ");
+        initTestCase();
     }
 
     void lateStartupAnswerIsNotTakenForTheNextReply()

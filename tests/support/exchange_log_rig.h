@@ -24,6 +24,7 @@ struct ExchangeLogRig {
     {
         QDir::setCurrent(dir.path());
         link.attachTransport(std::make_unique<LoopbackTransport>(registrar, clock));
+        link.Sequence().start(0); // the logs' SEQ bytes count from 21h
         link.Log().SetLogFileName(QStringLiteral("Orvex.log"));
     }
     ~ExchangeLogRig() { QDir::setCurrent(oldCwd); }

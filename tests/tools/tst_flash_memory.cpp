@@ -6,6 +6,7 @@
 #include "support/sent_frames.h"
 #include "support/emulated_app.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -162,6 +163,55 @@ private slots:
         QCOMPARE(b.prompter.messages(), QStringList{message});
         // The file keeps exactly the bytes received before.
         QCOMPARE(b.fileBytes(), b.flash().mid(1000, 50));
+    }
+
+    void anExistingDumpIsReplacedOnlyByACompleteRead_data()
+    {
+        // An old dump of 9000 bytes is in place before every read.
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("failingBlock"); // its read answers a flash error every time; -1: none
+        QTest::addColumn<int>("stopAfter");    // blocks before the stop button; -1: never
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("readsSent");
+        QTest::addColumn<int>("newBytes"); // from the address; 0: the old dump stays
+        const QString failed = FlashMemory::kReadFailed + QStringLiteral("0401");
+        QTest::newRow("first block fails") << "1000" << 1000 << -1 << int(transfer::End::RegistrarError) << failed << 3 << 0;
+        QTest::newRow("a later block fails") << "1000" << 1050 << -1 << int(transfer::End::RegistrarError) << failed << 4 << 0;
+        QTest::newRow("stopped") << "1000" << -1 << 1 << int(transfer::End::Stopped) << FlashMemory::kReadStopped << 1 << 0;
+        // The memory's size is known only from the registrar: its answer to the first
+        // block, no bytes, refuses the range; nothing else is sent.
+        QTest::newRow("past the end") << "5000" << -1 << -1 << int(transfer::End::Refused)
+                                      << FlashMemory::kPastTheEnd.arg(5000) << 1 << 0;
+        QTest::newRow("at the end") << "4096" << -1 << -1 << int(transfer::End::Refused)
+                                    << FlashMemory::kPastTheEnd.arg(4096) << 1 << 0;
+        QTest::newRow("complete") << "1000" << -1 << -1 << int(transfer::End::Done) << FlashMemory::kReadDone << 3 << 120;
+        QTest::newRow("up to the end") << "4000" << -1 << -1 << int(transfer::End::Done) << FlashMemory::kReadDone << 2 << 96;
+    }
+    void anExistingDumpIsReplacedOnlyByACompleteRead()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, failingBlock);
+        QFETCH(int, stopAfter);
+        QFETCH(int, end);
+        QFETCH(QString, message);
+        QFETCH(int, readsSent);
+        QFETCH(int, newBytes);
+        emu::RegistrarOptions o = smallFlash();
+        if (failingBlock >= 0)
+            o.memory.readFaults = {{failingBlock, 3}};
+        Bench b(o);
+        b.view.stopAfterEvents = stopAfter;
+        const QByteArray old = pattern(9000, 5);
+        b.makeFile(QStringLiteral("dump.bin"), old);
+        const transfer::Result r = b.read(address, QStringLiteral("120"));
+        QCOMPARE(int(r.end), end);
+        QCOMPARE(b.prompter.messages(), QStringList{message});
+        QCOMPARE(b.sent(0xF1).size(), readsSent);
+        QCOMPARE(b.fileBytes(), newBytes ? b.flash().mid(address.toInt(), newBytes) : old);
+        // No temporary file is left beside it.
+        QCOMPARE(QDir(b.dir.path()).entryList({QStringLiteral("dump*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("dump.bin")});
     }
 
     void aFailedFileWriteStops()
