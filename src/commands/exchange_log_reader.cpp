@@ -519,8 +519,9 @@ bool ExchangeLogReader::next(LoggedExchange &out)
                 break;
             }
             if (!replied) {
-                // The start-up frame's answer is thrown away unread, so its request stands
-                // alone; any other request stands alone only where the log was cut off.
+                // Logs of earlier versions kept no answer of the start-up frame, so its
+                // request may stand alone; any other request stands alone only where the
+                // log was cut off.
                 const bool startup = x.code == DeviceLink::kStartupCommand && x.parameters == DeviceLink::kStartupParameters;
                 if (startup || !m_device.atEnd() || m_haveUnread) {
                     x.outcome = Outcome::Unlogged;

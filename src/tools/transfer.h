@@ -17,7 +17,8 @@ namespace transfer {
 enum class End {
     Done,
     Cancelled,      // the user said no to a dialog or a question: nothing was sent
-    Refused,        // the input was refused before anything was sent
+    Refused,        // the input was refused before any data moved (a flash read past
+                    // the end is found by its first block, which answers nothing)
     LinkFailed,     // no reply, NAK or check mismatch: the verdict says which
     RegistrarError, // the registrar answered with an error word
     BadData,        // the registrar's reply could not be taken as data
