@@ -1,4 +1,5 @@
 #include "cli/receipt_verb.h"
+#include "cli/cancel_verb.h"
 #include "cli/output.h"
 #include "cli/verbs.h"
 
@@ -186,11 +187,27 @@ private:
             return m_exit;
         if (!cardPaymentsHaveTerminal())
             return Refused;
-        if (!step(u"open"_s, m_ops.openReceipt(m_o.password, m_file.operatorNumber, m_file.isReturn)))
+        const Outcome<> opened = m_ops.openReceipt(m_o.password, m_file.operatorNumber, m_file.isReturn);
+        if (!step(u"open"_s, opened)) {
+            if (opened.verdict.kind == Verdict::Kind::RegistrarError)
+                tellOpenReceipt();
             return m_exit;
+        }
         if (!sellEverything())
             return endFailed();
         return m_exit;
+    }
+
+    // A run killed mid-receipt leaves its receipt open, and the next open is refused: the
+    // refusal's status byte 2 tells, and the way out is named.
+    void tellOpenReceipt()
+    {
+        const CommandResult *r = m_app.state().currentResult;
+        const QString kind = r ? openReceiptKind(r->status[2]) : QString();
+        if (kind.isEmpty() || kind == u"none"_s)
+            return;
+        printLine(m_err, u"dizivu-cli: a %1 receipt is open in the registrar: void it with \"dizivu-cli cancel --yes\", "
+                         u"or close it with \"dizivu-cli cancel --close --yes\" when it is paid"_s.arg(kind));
     }
 
     bool identify()

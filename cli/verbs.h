@@ -27,7 +27,7 @@ struct Verb {
 QList<Verb> reportVerbs();
 QList<Verb> toolVerbs();
 
-// Every verb: the sales verbs (receipt, load-goods), the groups above, then the
+// Every verb: the sales verbs (receipt, load-goods, cancel), the groups above, then the
 // diagnostic verbs (detect, log).
 const QList<Verb> &extraVerbs();
 const Verb *findVerb(const QString &name);

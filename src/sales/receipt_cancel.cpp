@@ -21,21 +21,33 @@ constexpr int kClosable = 0x04;
 
 ReceiptCancel::ReceiptCancel(Application &app) : m_app(app) {}
 
+ReceiptCancel::Open ReceiptCancel::openReceipt(int s)
+{
+    if ((s & kStateMask) == 0)
+        return Open::None;
+    if ((s & kStateMask) == kNonFiscalOpen)
+        return Open::NonFiscal;
+    return s & kReturnReceipt ? Open::Return : Open::Fiscal;
+}
+
 ReceiptCancel::View ReceiptCancel::viewOf(int s)
 {
     View v;
     v.buttonsKnown = true;
-    const QString fiscal = u"Открыт фискальный чек"_s;
-    const QString ret = u"Открыт чек возврата"_s;
-    if ((s & kStateMask) == 0) {
+    switch (openReceipt(s)) {
+    case Open::None:
         v.statusLine = kNoReceipt;
-    } else if ((s & kStateMask) == kNonFiscalOpen) {
+        break;
+    case Open::NonFiscal:
         v.canClose = true;
         v.statusLine = u"Открыт нефискальный чек"_s;
-    } else {
+        break;
+    case Open::Fiscal:
+    case Open::Return:
         v.canVoid = true;
         v.canClose = s & kClosable;
-        v.statusLine = s & kReturnReceipt ? ret : fiscal;
+        v.statusLine = openReceipt(s) == Open::Return ? u"Открыт чек возврата"_s : u"Открыт фискальный чек"_s;
+        break;
     }
     return v;
 }

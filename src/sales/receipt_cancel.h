@@ -22,6 +22,9 @@ public:
         bool canVoid = false;
     };
 
+    // Which receipt status byte 2 (bit 7 cleared) says is open.
+    enum class Open { None, Fiscal, Return, NonFiscal };
+    static Open openReceipt(int statusByte2);
     // The buttons and the status line for status byte 2 (bit 7 cleared).
     static View viewOf(int statusByte2);
 

@@ -430,6 +430,8 @@ private slots:
             << QByteArray("identify.error=0000\nmodel=");
         QTest::newRow("run") << QStringList{QStringLiteral("run"), QStringLiteral("FILE")}
                              << QByteArray("28482913;\r\n80482913;\r\n") << QByteArray("Конец файла!");
+        QTest::newRow("cancel") << QStringList{QStringLiteral("cancel"), QStringLiteral("--yes")} << none
+                                << QByteArray("receipt=none\nresult=ok\n");
         QTest::newRow("flash-erase") << QStringList{QStringLiteral("flash-erase"), QStringLiteral("--yes")} << none
                                      << QByteArray("error=0000\n");
     }

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray kHappy = R"({"comments": ["Касса 1"],
@@ -160,6 +162,56 @@ private slots:
         const QStringList j = b.journal();
         QCOMPARE(j.last(), QStringLiteral("6B 0000 482913;0;"));
         QVERIFY(!b.codes().contains("67"));
+    }
+
+    // A receipt a killed run left open: receipt says so and names the way out, cancel
+    // without --yes sends nothing, a fiscal receipt not yet paid is voided (once), a
+    // non-fiscal one closed, and the next receipt goes through.
+    void leftoverReceiptEndedWithCancel()
+    {
+        Bench b;
+        QFile f(b.receiptPath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(kHappy);
+        f.close();
+        EmulatorProcess emulator(QStringList{QStringLiteral("--journal"), b.journalPath});
+        QVERIFY(!emulator.path().isEmpty());
+        const auto cli = [&](const char *line) {
+            QStringList args = QString::fromLatin1(line).split(u' ');
+            args.replaceInStrings(QStringLiteral("FILE"), b.receiptPath);
+            return runCli(QStringList{QStringLiteral("--port"), emulator.path()} + args, b.dir.path());
+        };
+        QCOMPARE(cli("send 63 482913;1;1;0;").exitCode, 0);
+        CliRun r = cli("receipt FILE");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("open.error=000B\n")), qPrintable(r.out));
+        QVERIFY2(r.err.contains(QStringLiteral("a fiscal receipt is open in the registrar: void it with \"dizivu-cli cancel --yes\"")),
+                 qPrintable(r.err));
+
+        struct Step {
+            const char *line;
+            int exitCode;
+            const char *out;
+        };
+        const Step steps[] = {
+            {"cancel", 4, ""},
+            {"cancel --close --yes", 5, "receipt=fiscal\n"}, // not paid: cannot be closed
+            {"cancel --yes", 0, "receipt=fiscal\nvoid.error=0000\nresult=ok\n"},
+            {"cancel --yes", 0, "receipt=none\nresult=ok\n"},
+            {"receipt FILE", 0, nullptr},
+            {"send 60 482913;", 0, nullptr},
+            {"cancel --yes", 5, "receipt=non-fiscal\n"},
+            {"cancel --close --yes", 0, "receipt=non-fiscal\nclose.error=0000\nresult=ok\n"},
+        };
+        for (const Step &s : steps) {
+            r = cli(s.line);
+            QVERIFY2(r.exitCode == s.exitCode, qPrintable(QString::fromLatin1(s.line) + u": "_s + r.err));
+            if (s.out)
+                QCOMPARE(r.out, QString::fromUtf8(s.out));
+        }
+        emulator.stop();
+        QCOMPARE(b.codes().count(QStringLiteral("6B")), 1);
+        QCOMPARE(b.codes().count(QStringLiteral("65")), 2); // the receipt that went through, the non-fiscal one
     }
 
     void fileReaderDefaults()
