@@ -1,6 +1,7 @@
 #include "cli/verbs.h"
 
 #include "app/identification.h"
+#include "cli/cancel_verb.h"
 #include "cli/connection.h"
 #include "cli/detect_verb.h"
 #include "cli/load_goods_verb.h"
@@ -15,6 +16,7 @@ const QList<Verb> &extraVerbs()
 {
     static const QList<Verb> verbs = QList<Verb>{
                                          {"receipt", "receipt [--terminal PORT] FILE.json", runReceipt},
+                                         {"cancel", "cancel [--close] --yes", cancelReceipt},
                                          loadGoodsVerb(),
                                      }
         + reportVerbs() + toolVerbs()

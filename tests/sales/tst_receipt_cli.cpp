@@ -91,6 +91,27 @@ private slots:
         QTest::newRow("payment type 10") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[{"type":10,"amount":1}]})");
         QTest::newRow("no payment") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[]})");
         QTest::newRow("price of 3 decimals") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1.005}],"payments":[{"type":0,"amount":1}]})");
+        // What the registrar would refuse once the receipt is open is refused before it.
+        const auto with = [](const char *itemExtra, const char *fileExtra) {
+            return QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","price":1)") + itemExtra
+                   + R"(}],"payments":[{"type":0,"amount":1}])" + fileExtra + "}";
+        };
+        QTest::newRow("quantity 1e-10") << with(R"(,"quantity":1e-10)", "");
+        QTest::newRow("quantity over a million") << with(R"(,"quantity":1000001)", "");
+        QTest::newRow("operator 0") << with(R"(,"quantity":1)", R"(,"operator":0)");
+        QTest::newRow("operator 100") << with(R"(,"quantity":1)", R"(,"operator":100)");
+        QTest::newRow("discount 0 %") << with(R"(,"quantity":1,"discount":{"percent":0})", "");
+        QTest::newRow("discount -100 %") << with(R"(,"quantity":1,"discount":{"percent":-100})", "");
+        QTest::newRow("discount over 100 %") << with(R"(,"quantity":1,"discount":{"percent":100.01})", "");
+        QTest::newRow("discount amount 0") << with(R"(,"quantity":1)", R"(,"subtotal":{"amount":0})");
+        QTest::newRow("comment of 220 bytes")
+            << with(R"(,"quantity":1)", R"(,"comments":[")" + QByteArray(165, 'x') + QByteArray("Я").repeated(55) + "\"]");
+        QTest::newRow("goods name of 41 characters")
+            << QByteArray(R"({"items":[{"goods":"1;)") + QByteArray(41, 'N')
+                   + R"(;1.00;1;1;","quantity":1,"price":1}],"payments":[{"type":0,"amount":1}]})";
+        QTest::newRow("goods line of 220 bytes")
+            << QByteArray(R"({"items":[{"goods":"1;N;1.00;1;1;)") + QByteArray(220 - 13, '0')
+                   + R"(","quantity":1,"price":1}],"payments":[{"type":0,"amount":1}]})";
     }
 
     void refusedFileSendsNothing()
@@ -160,6 +181,52 @@ private slots:
         const QStringList j = b.journal();
         QCOMPARE(j.last(), QStringLiteral("6B 0000 482913;0;"));
         QVERIFY(!b.codes().contains("67"));
+    }
+
+    // A receipt left open by a stopped run, on one emulator: receipt says it is open and
+    // how to end it; cancel without --yes sends nothing; cancel --yes voids it (0x6B once);
+    // cancel with no receipt open reads the state only; the next receipt goes through.
+    void leftoverReceiptIsCancelled()
+    {
+        Bench b;
+        QFile f(b.receiptPath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(kHappy);
+        f.close();
+        EmulatorProcess emulator(QStringList{QStringLiteral("--journal"), b.journalPath});
+        QVERIFY(!emulator.path().isEmpty());
+        const auto cli = [&](const QStringList &args) {
+            return runCli(QStringList{QStringLiteral("--port"), emulator.path()} + args, b.dir.path());
+        };
+        QCOMPARE(cli({QStringLiteral("send"), QStringLiteral("63"), QStringLiteral("482913;1;1;0;")}).exitCode, 0);
+
+        const CliRun blocked = cli({QStringLiteral("receipt"), b.receiptPath});
+        QCOMPARE(blocked.exitCode, 1);
+        QVERIFY2(blocked.out.contains(QStringLiteral("open.error=000B\n")), qPrintable(blocked.out));
+        QVERIFY2(blocked.err.contains(QStringLiteral("Открыт фискальный чек: a receipt is open"))
+                     && blocked.err.contains(QStringLiteral("\"dizivu-cli cancel --yes\"")),
+                 qPrintable(blocked.err));
+
+        const CliRun unconfirmed = cli({QStringLiteral("cancel")});
+        QCOMPARE(unconfirmed.exitCode, 4);
+        QVERIFY(unconfirmed.err.contains(QStringLiteral("--yes")));
+
+        const CliRun voided = cli({QStringLiteral("cancel"), QStringLiteral("--yes")});
+        QVERIFY2(voided.exitCode == 0, qPrintable(voided.err + voided.out));
+        QCOMPARE(voided.out, QStringLiteral("state.error=0000\nvoid.error=0000\nresult=ok\n"));
+
+        const CliRun nothingOpen = cli({QStringLiteral("cancel"), QStringLiteral("--close"), QStringLiteral("--yes")});
+        QCOMPARE(nothingOpen.exitCode, 0);
+        QCOMPARE(nothingOpen.out, QStringLiteral("state.error=0000\nresult=ok\n"));
+        QVERIFY(nothingOpen.err.contains(QStringLiteral("Нет открытых чеков")));
+
+        const CliRun next = cli({QStringLiteral("receipt"), b.receiptPath});
+        QVERIFY2(next.exitCode == 0, qPrintable(next.err + next.out));
+        emulator.stop();
+        const QStringList codes = b.codes();
+        QCOMPARE(codes.count(QStringLiteral("6B")), 1);
+        QCOMPARE(codes.mid(0, 11), (QStringList{"88", "63", "88", "80", "63", "80", "88", "80", "6B", "88", "80"}));
+        QCOMPARE(codes.last(), QStringLiteral("65"));
     }
 
     void fileReaderDefaults()
