@@ -92,26 +92,27 @@ private slots:
         QTest::newRow("no payment") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[]})");
         QTest::newRow("price of 3 decimals") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1.005}],"payments":[{"type":0,"amount":1}]})");
         // What the registrar would refuse once the receipt is open is refused before it.
-        const auto with = [](const char *itemExtra, const char *fileExtra) {
-            return QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","price":1)") + itemExtra
-                   + R"(}],"payments":[{"type":0,"amount":1}])" + fileExtra + "}";
+        const auto with = [](const QByteArray &item, const QByteArray &file) {
+            return "{\"items\":[{\"goods\":\"1;A;1.00;1;1;\",\"price\":1," + item
+                   + "}],\"payments\":[{\"type\":0,\"amount\":1}]" + file + "}";
         };
-        QTest::newRow("quantity 1e-10") << with(R"(,"quantity":1e-10)", "");
-        QTest::newRow("quantity over a million") << with(R"(,"quantity":1000001)", "");
-        QTest::newRow("operator 0") << with(R"(,"quantity":1)", R"(,"operator":0)");
-        QTest::newRow("operator 100") << with(R"(,"quantity":1)", R"(,"operator":100)");
-        QTest::newRow("discount 0 %") << with(R"(,"quantity":1,"discount":{"percent":0})", "");
-        QTest::newRow("discount -100 %") << with(R"(,"quantity":1,"discount":{"percent":-100})", "");
-        QTest::newRow("discount over 100 %") << with(R"(,"quantity":1,"discount":{"percent":100.01})", "");
-        QTest::newRow("discount amount 0") << with(R"(,"quantity":1)", R"(,"subtotal":{"amount":0})");
+        const QByteArray one = "\"quantity\":1";
+        QTest::newRow("quantity 1e-10") << with("\"quantity\":1e-10", "");
+        QTest::newRow("quantity over a million") << with("\"quantity\":1000001", "");
+        QTest::newRow("operator 0") << with(one, ",\"operator\":0");
+        QTest::newRow("operator 100") << with(one, ",\"operator\":100");
+        QTest::newRow("discount 0 %") << with(one + ",\"discount\":{\"percent\":0}", "");
+        QTest::newRow("discount -100 %") << with(one + ",\"discount\":{\"percent\":-100}", "");
+        QTest::newRow("discount over 100 %") << with(one + ",\"discount\":{\"percent\":100.01}", "");
+        QTest::newRow("discount amount 0") << with(one, ",\"subtotal\":{\"amount\":0}");
         QTest::newRow("comment of 220 bytes")
-            << with(R"(,"quantity":1)", R"(,"comments":[")" + QByteArray(165, 'x') + QByteArray("Я").repeated(55) + "\"]");
+            << with(one, ",\"comments\":[\"" + QByteArray(165, 'x') + QByteArray("Я").repeated(55) + "\"]");
         QTest::newRow("goods name of 41 characters")
-            << QByteArray(R"({"items":[{"goods":"1;)") + QByteArray(41, 'N')
-                   + R"(;1.00;1;1;","quantity":1,"price":1}],"payments":[{"type":0,"amount":1}]})";
+            << "{\"items\":[{\"goods\":\"1;" + QByteArray(41, 'N')
+                   + ";1.00;1;1;\",\"quantity\":1,\"price\":1}],\"payments\":[{\"type\":0,\"amount\":1}]}";
         QTest::newRow("goods line of 220 bytes")
-            << QByteArray(R"({"items":[{"goods":"1;N;1.00;1;1;)") + QByteArray(220 - 13, '0')
-                   + R"(","quantity":1,"price":1}],"payments":[{"type":0,"amount":1}]})";
+            << "{\"items\":[{\"goods\":\"1;N;1.00;1;1;" + QByteArray(220 - 13, '0')
+                   + "\",\"quantity\":1,\"price\":1}],\"payments\":[{\"type\":0,\"amount\":1}]}";
     }
 
     void refusedFileSendsNothing()
