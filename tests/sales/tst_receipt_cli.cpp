@@ -161,6 +161,22 @@ private slots:
         QVERIFY(purchase);
     }
 
+    // A declined card is refused after the receipt was opened: the receipt is voided and
+    // the exit status is the registrar's or terminal's refusal (1), not "nothing sent" (5).
+    void declinedCardVoidsTheReceiptAndExits1()
+    {
+        CardTerminalProcess terminal({QStringLiteral("--fault"), QStringLiteral("declined")});
+        QVERIFY(!terminal.path().isEmpty());
+        Bench b;
+        const QByteArray card = QByteArray(kHappy).replace("\"type\": 0, \"amount\": 40", "\"type\": 1, \"amount\": 33.77");
+        const CliRun r = b.run(card, {QStringLiteral("--version"), QStringLiteral("4.00")},
+                               {QStringLiteral("--terminal"), terminal.path()});
+        QVERIFY2(r.exitCode == 1, qPrintable(r.err + r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("void.error=0000\nresult=failed\n")), qPrintable(r.out));
+        QVERIFY(b.codes().contains("63"));
+        QCOMPARE(b.codes().last(), QStringLiteral("6B"));
+    }
+
     void typedTransactionRecordsWithoutTerminal()
     {
         Bench b;
