@@ -53,12 +53,16 @@ int cancel(const Options &o, FILE *out, FILE *err)
         printLine(out, QStringLiteral("result=ok"));
         return Success;
     }
-    // Nothing more goes out when the receipt cannot be ended the way asked.
-    if (close && !v.canClose)
-        return fail(err, Refused,
-                    QStringLiteral("the receipt is not paid in full and cannot be closed; void it with cancel --yes"));
-    if (!close && !v.canVoid)
-        return fail(err, Refused, QStringLiteral("a non-fiscal receipt is not voided; close it with cancel --close --yes"));
+    // Nothing more goes out when the receipt cannot be ended the way asked. The state was
+    // read, so this is not a refusal before anything was sent.
+    if (close ? !v.canClose : !v.canVoid) {
+        printLine(out, QStringLiteral("result=failed"));
+        return fail(err, RegistrarError,
+                    close ? QStringLiteral("the receipt is not paid in full and cannot be closed; void it with "
+                                           "\"dizivu-cli cancel --yes\"")
+                          : QStringLiteral("a non-fiscal receipt is not voided; close it with "
+                                           "\"dizivu-cli cancel --close --yes\""));
+    }
 
     const Outcome<ReceiptCancel::View> done = close ? ops.close() : ops.voidReceipt();
     printError(out, close ? QStringLiteral("close.error") : QStringLiteral("void.error"), done.verdict);

@@ -12,14 +12,19 @@ namespace cli {
 
 namespace {
 
+// The worst outcome wins: no reply, then a link fault, then a line the registrar refused;
+// lines refused here and never sent count only when nothing worse happened (5).
 int exitOf(const GoodsLoader::Tally &t)
 {
     if (t.timedOut > 0)
         return NoReply;
     if (t.linkFaults > 0)
         return LinkFault;
-    if (t.refused > 0)
+    const int refusedHere = t.lines - t.sent - t.notSent;
+    if (t.refused > refusedHere)
         return RegistrarError;
+    if (refusedHere > 0 || !t.runRefusal.isEmpty())
+        return Refused;
     return Success;
 }
 

@@ -4,10 +4,12 @@
 #include "cli/verbs.h"
 
 #include "app/application.h"
+#include "cli/cancel_verb.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
+#include "link/code_page.h"
 #include "link/command_result.h"
 #include "sales/fiscal_receipt.h"
 
@@ -27,6 +29,15 @@ namespace {
 
 constexpr qint64 kMaxFileBytes = 1024 * 1024;
 constexpr int kMaxPaymentType = 9;
+// What the registrar takes, checked here so that a receipt it would refuse half-way is
+// never opened: a parameter string of 219 bytes, operators 1 to 99, a goods name of 40
+// characters, up to a million units, a discount other than 0 and a percentage above -100 %
+// and at most 100 %.
+constexpr int kMaxLineBytes = 219;
+constexpr int kMaxOperator = 99;
+constexpr int kMaxGoodsName = 40;
+constexpr double kMaxQuantity = 1'000'000;
+constexpr double kMaxPercent = 100;
 
 // Reads one JSON object, naming the place of the first fault in `error`.
 class Checker {
@@ -84,6 +95,8 @@ public:
         out = v.toString();
         if (const int refusal = param_format::textRefusal(out, separatorAllowed))
             return fail(where, wrapper_codes::refusalMessage(refusal));
+        if (code_page::toDevice(out).size() > kMaxLineBytes)
+            return fail(where, u"over %1 bytes"_s.arg(kMaxLineBytes));
         return true;
     }
     bool discount(const QJsonValue &v, const QString &where, std::optional<ReceiptFile::Discount> &out)
@@ -99,8 +112,13 @@ public:
             return fail(where, u"takes exactly one of \"percent\" and \"amount\""_s);
         ReceiptFile::Discount d;
         d.percent = o.contains(u"percent"_s);
-        if (!number(o.begin().value(), where + u"."_s + o.begin().key(), 2, d.value))
+        const QString at = where + u"."_s + o.begin().key();
+        if (!number(o.begin().value(), at, 2, d.value))
             return false;
+        if (std::round(d.value * 100) == 0)
+            return fail(at, u"0"_s);
+        if (d.percent && (d.value <= -kMaxPercent || d.value > kMaxPercent))
+            return fail(at, u"not above -100 and at most 100"_s);
         out = d;
         return true;
     }
@@ -135,6 +153,12 @@ bool item(Checker &c, const QJsonValue &v, const QString &where, ReceiptFile::It
         return false;
     if (!(out.quantity > 0))
         return c.fail(where + u".quantity"_s, u"not above 0"_s);
+    if (std::round(out.quantity * 1000) < 1)
+        return c.fail(where + u".quantity"_s, u"0 at 3 decimals"_s);
+    if (out.quantity > kMaxQuantity)
+        return c.fail(where + u".quantity"_s, u"over 1000000"_s);
+    if (out.goods.section(u';', 1, 1).size() > kMaxGoodsName)
+        return c.fail(where + u".goods"_s, u"name over %1 characters"_s.arg(kMaxGoodsName));
     if (out.price < 0)
         return c.fail(where + u".price"_s, u"below 0"_s);
     return true;
@@ -193,6 +217,7 @@ private:
                 tellOpenReceipt();
             return m_exit;
         }
+        m_opened = true;
         if (!sellEverything())
             return endFailed();
         return m_exit;
@@ -226,6 +251,7 @@ private:
         return true;
     }
 
+
     // A card payment without an identifier goes through the terminal: without one given,
     // the receipt is not started.
     bool cardPaymentsHaveTerminal()
@@ -245,10 +271,18 @@ private:
         return true;
     }
 
+    // Once the receipt is open something was sent: a step refused here (a declined card,
+    // a value the operation will not send) is a refusal of the sale, not of the input.
+    int exitAfterOpen(const Verdict &v) const
+    {
+        const Exit e = exitOf(v);
+        return m_opened && e == Refused ? RegistrarError : e;
+    }
+
     bool step(const QString &key, const Outcome<> &outcome)
     {
         printError(m_out, key + u".error"_s, outcome.verdict);
-        m_exit = exitOf(outcome.verdict);
+        m_exit = exitAfterOpen(outcome.verdict);
         return outcome.ok();
     }
 
@@ -294,7 +328,7 @@ private:
         const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, p.amount, m_terminal);
         const QString key = u"payment.%1"_s.arg(i + 1);
         printError(m_out, key + u".error"_s, out.verdict);
-        m_exit = exitOf(out.verdict);
+        m_exit = exitAfterOpen(out.verdict);
         if (out.shown.chargedNotRecorded) {
             m_chargedTransaction = out.shown.transactionId;
             printLine(m_out, key + u".charged_transaction="_s + m_chargedTransaction);
@@ -327,6 +361,7 @@ private:
     FILE *m_out;
     FILE *m_err;
     int m_exit = Success;
+    bool m_opened = false;
     QString m_chargedTransaction;
 };
 
@@ -348,7 +383,7 @@ bool parseReceiptFile(const QByteArray &json, ReceiptFile &out, QString &error)
                     {u"operator"_s, u"return"_s, u"display"_s, u"comments"_s, u"items"_s, u"subtotal"_s, u"payments"_s}))
         return false;
     ReceiptFile r;
-    if (o.contains(u"operator"_s) && !c.integer(o.value(u"operator"_s), u"operator"_s, 0, 99999, r.operatorNumber))
+    if (o.contains(u"operator"_s) && !c.integer(o.value(u"operator"_s), u"operator"_s, 1, kMaxOperator, r.operatorNumber))
         return false;
     if (!c.flag(o.value(u"return"_s), u"return"_s, r.isReturn) || !c.flag(o.value(u"display"_s), u"display"_s, r.display))
         return false;

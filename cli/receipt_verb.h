@@ -38,9 +38,12 @@ struct ReceiptFile {
     QList<Payment> payments;
 };
 
-// Reads and checks the whole file: JSON, quantities above 0, prices not negative, goods
-// lines with a numeric code, payment types 0-9, amounts above 0, every text fit to go to
-// the registrar. False with the reason in `error` (naming the place in the file).
+// Reads and checks the whole file against what the registrar takes, so that a receipt is
+// never opened only to be voided: JSON, operator 1-99, quantities above 0 at three
+// decimals and at most a million, prices not negative, goods lines with a numeric code and
+// a name of at most 40 characters, discounts not 0 (percentages above -100 and at most
+// 100), payment types 0-9, amounts above 0, every text fit to go to the registrar (at most
+// 219 bytes in Windows-1251). False with the reason in `error` (naming the place in the file).
 bool parseReceiptFile(const QByteArray &json, ReceiptFile &out, QString &error);
 
 // receipt [--terminal PORT] FILE.json

@@ -93,6 +93,28 @@ private slots:
         QTest::newRow("payment type 10") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[{"type":10,"amount":1}]})");
         QTest::newRow("no payment") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1}],"payments":[]})");
         QTest::newRow("price of 3 decimals") << QByteArray(R"({"items":[{"goods":"1;A;1.00;1;1;","quantity":1,"price":1.005}],"payments":[{"type":0,"amount":1}]})");
+        // What the registrar would refuse once the receipt is open is refused before it.
+        const auto with = [](const QByteArray &item, const QByteArray &file) {
+            return "{\"items\":[{\"goods\":\"1;A;1.00;1;1;\",\"price\":1," + item
+                   + "}],\"payments\":[{\"type\":0,\"amount\":1}]" + file + "}";
+        };
+        const QByteArray one = "\"quantity\":1";
+        QTest::newRow("quantity 1e-10") << with("\"quantity\":1e-10", "");
+        QTest::newRow("quantity over a million") << with("\"quantity\":1000001", "");
+        QTest::newRow("operator 0") << with(one, ",\"operator\":0");
+        QTest::newRow("operator 100") << with(one, ",\"operator\":100");
+        QTest::newRow("discount 0 %") << with(one + ",\"discount\":{\"percent\":0}", "");
+        QTest::newRow("discount -100 %") << with(one + ",\"discount\":{\"percent\":-100}", "");
+        QTest::newRow("discount over 100 %") << with(one + ",\"discount\":{\"percent\":100.01}", "");
+        QTest::newRow("discount amount 0") << with(one, ",\"subtotal\":{\"amount\":0}");
+        QTest::newRow("comment of 220 bytes")
+            << with(one, ",\"comments\":[\"" + QByteArray(165, 'x') + QByteArray("Я").repeated(55) + "\"]");
+        QTest::newRow("goods name of 41 characters")
+            << "{\"items\":[{\"goods\":\"1;" + QByteArray(41, 'N')
+                   + ";1.00;1;1;\",\"quantity\":1,\"price\":1}],\"payments\":[{\"type\":0,\"amount\":1}]}";
+        QTest::newRow("goods line of 220 bytes")
+            << "{\"items\":[{\"goods\":\"1;N;1.00;1;1;" + QByteArray(220 - 13, '0')
+                   + "\",\"quantity\":1,\"price\":1}],\"payments\":[{\"type\":0,\"amount\":1}]}";
     }
 
     void refusedFileSendsNothing()
@@ -139,6 +161,22 @@ private slots:
         for (const QByteArray &m : asked)
             purchase = purchase || m.contains("05=3377\x1c");
         QVERIFY(purchase);
+    }
+
+    // A declined card is refused after the receipt was opened: the receipt is voided and
+    // the exit status is the registrar's or terminal's refusal (1), not "nothing sent" (5).
+    void declinedCardVoidsTheReceiptAndExits1()
+    {
+        CardTerminalProcess terminal({QStringLiteral("--fault"), QStringLiteral("declined")});
+        QVERIFY(!terminal.path().isEmpty());
+        Bench b;
+        const QByteArray card = QByteArray(kHappy).replace("\"type\": 0, \"amount\": 40", "\"type\": 1, \"amount\": 33.77");
+        const CliRun r = b.run(card, {QStringLiteral("--version"), QStringLiteral("4.00")},
+                               {QStringLiteral("--terminal"), terminal.path()});
+        QVERIFY2(r.exitCode == 1, qPrintable(r.err + r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("void.error=0000\nresult=failed\n")), qPrintable(r.out));
+        QVERIFY(b.codes().contains("63"));
+        QCOMPARE(b.codes().last(), QStringLiteral("6B"));
     }
 
     void typedTransactionRecordsWithoutTerminal()
@@ -195,12 +233,12 @@ private slots:
         };
         const Step steps[] = {
             {"cancel", 4, ""},
-            {"cancel --close --yes", 5, "receipt=fiscal\n"}, // not paid: cannot be closed
+            {"cancel --close --yes", 1, "receipt=fiscal\nresult=failed\n"}, // not paid: cannot be closed
             {"cancel --yes", 0, "receipt=fiscal\nvoid.error=0000\nresult=ok\n"},
             {"cancel --yes", 0, "receipt=none\nresult=ok\n"},
             {"receipt FILE", 0, nullptr},
             {"send 60 482913;", 0, nullptr},
-            {"cancel --yes", 5, "receipt=non-fiscal\n"},
+            {"cancel --yes", 1, "receipt=non-fiscal\nresult=failed\n"},
             {"cancel --close --yes", 0, "receipt=non-fiscal\nclose.error=0000\nresult=ok\n"},
         };
         for (const Step &s : steps) {

@@ -173,6 +173,11 @@ private slots:
         r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("--password"), QStringLiteral("1;2"),
                     QStringLiteral("load-goods"), dir.filePath("good.art")});
         QCOMPARE(r.exitCode, 5);
+
+        // A line that cannot go out is refused here: 5 when nothing failed at the registrar.
+        r = runCli(port + QStringList{writeFile(dir, "local.art", (kBread + QStringLiteral("\n1;中;1.00;1;1;\n")).toUtf8())});
+        QCOMPARE(r.exitCode, 5);
+        QCOMPARE(r.out, QStringLiteral("sent=1 refused=1 timed_out=0\n"));
     }
 
     void cliReportsTimeouts()
