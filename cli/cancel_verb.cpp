@@ -1,13 +1,17 @@
 #include "cli/cancel_verb.h"
 
 #include "cli/output.h"
-#include "sales/receipt_cancel.h"
 
 namespace cli {
 
 QString openReceiptKind(int statusByte2)
 {
-    switch (ReceiptCancel::openReceipt(statusByte2)) {
+    return openReceiptKind(ReceiptCancel::openReceipt(statusByte2));
+}
+
+QString openReceiptKind(ReceiptCancel::Open open)
+{
+    switch (open) {
     case ReceiptCancel::Open::None:
         break;
     case ReceiptCancel::Open::Fiscal:
@@ -46,9 +50,8 @@ int cancel(const Options &o, FILE *out, FILE *err)
         printLine(out, QStringLiteral("result=failed"));
         return exitOf(state.verdict);
     }
-    const int statusByte2 = session.app().state().currentResult->status[2];
-    printLine(out, QStringLiteral("receipt=") + openReceiptKind(statusByte2));
     const ReceiptCancel::View &v = state.shown;
+    printLine(out, QStringLiteral("receipt=") + openReceiptKind(v.open));
     if (!v.canClose && !v.canVoid) {
         printLine(out, QStringLiteral("result=ok"));
         return Success;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/verbs.h"
+#include "sales/receipt_cancel.h"
 
 namespace cli {
 
@@ -13,5 +14,6 @@ Verb cancelVerb();
 
 // What receipt= says for status byte 2: none, fiscal, return or non-fiscal.
 QString openReceiptKind(int statusByte2);
+QString openReceiptKind(ReceiptCancel::Open open);
 
 } // namespace cli

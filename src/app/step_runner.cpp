@@ -71,9 +71,11 @@ bool StepRunner::runSettled(const Step &step, const Settling &settling)
     m_settled = false;
     int code = 0;
     const CommandResult *r = step.send(code);
-    if (code < 0 || !Verdict::of(*r).linkFailed() || !settling.check)
+    if (code < 0 || !settling.check)
         return judge(r, code, step.texts);
     const Verdict lost = Verdict::of(*r);
+    if (!lost.linkFailed())
+        return judge(r, code, step.texts);
     switch (settling.check()) {
     case Settled::Done:
         // "Код ошибки:" stays blank: no reply of this command came.

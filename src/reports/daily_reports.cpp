@@ -6,6 +6,20 @@
 #include "commands/command_wrappers.h"
 #include "link/command_result.h"
 
+namespace {
+
+// Every Z report takes one record of the fiscal memory; -1 is a count not read.
+StepRunner::Settled zReportRan(int freeBefore, int freeAfter)
+{
+    if (freeBefore < 0 || freeAfter < 0)
+        return StepRunner::Settled::Unknown;
+    if (freeAfter == freeBefore - 1)
+        return StepRunner::Settled::Done;
+    return freeAfter == freeBefore ? StepRunner::Settled::NotDone : StepRunner::Settled::Unknown;
+}
+
+} // namespace
+
 DailyReports::DailyReports(Application &app) : m_app(app) {}
 
 Outcome<> DailyReports::printReport(const QString &password, ReportType type)
@@ -18,16 +32,8 @@ Outcome<> DailyReports::printReport(const QString &password, ReportType type)
     bool done = false;
     if (type == ZReport) {
         const int before = freeFiscalReports(password);
-        done = steps.runSettled(step, {[&] {
-                                           const int after = before < 0 ? -1 : freeFiscalReports(password);
-                                           if (after < 0)
-                                               return StepRunner::Settled::Unknown;
-                                           if (after == before - 1)
-                                               return StepRunner::Settled::Done;
-                                           return after == before ? StepRunner::Settled::NotDone
-                                                                  : StepRunner::Settled::Unknown;
-                                       },
-                                       kZUnknown});
+        const auto check = [&] { return zReportRan(before, before < 0 ? -1 : freeFiscalReports(password)); };
+        done = steps.runSettled(step, {check, kZUnknown});
     } else {
         done = steps.run(step);
     }

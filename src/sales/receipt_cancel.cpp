@@ -34,7 +34,8 @@ ReceiptCancel::View ReceiptCancel::viewOf(int s)
 {
     View v;
     v.buttonsKnown = true;
-    switch (openReceipt(s)) {
+    v.open = openReceipt(s);
+    switch (v.open) {
     case Open::None:
         v.statusLine = kNoReceipt;
         break;
@@ -46,7 +47,7 @@ ReceiptCancel::View ReceiptCancel::viewOf(int s)
     case Open::Return:
         v.canVoid = true;
         v.canClose = s & kClosable;
-        v.statusLine = openReceipt(s) == Open::Return ? u"Открыт чек возврата"_s : u"Открыт фискальный чек"_s;
+        v.statusLine = v.open == Open::Return ? u"Открыт чек возврата"_s : u"Открыт фискальный чек"_s;
         break;
     }
     return v;

@@ -15,16 +15,17 @@ public:
     static inline const QString kNoReceipt = QStringLiteral("Нет открытых чеков");
 
     // What the screen shows of the receipt state.
+    // Which receipt status byte 2 (bit 7 cleared) says is open.
+    enum class Open { None, Fiscal, Return, NonFiscal };
+    static Open openReceipt(int statusByte2);
+
     struct View {
         QString statusLine; // null: leave it as it is
         bool buttonsKnown = false; // false: leave the buttons as they are
         bool canClose = false;
         bool canVoid = false;
+        Open open = Open::None; // with buttonsKnown
     };
-
-    // Which receipt status byte 2 (bit 7 cleared) says is open.
-    enum class Open { None, Fiscal, Return, NonFiscal };
-    static Open openReceipt(int statusByte2);
     // The buttons and the status line for status byte 2 (bit 7 cleared).
     static View viewOf(int statusByte2);
 
