@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,11 +17,31 @@ namespace cli {
 
 namespace {
 
+// Shared with the handler: only lock-free atomics and a buffer written before its length.
+volatile std::sig_atomic_t g_held = 0;
+volatile std::sig_atomic_t g_pending = 0;
+char g_note[512];
+volatile std::sig_atomic_t g_noteLength = 0;
+
+void say(const char *text, std::size_t n)
+{
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, text, n);
+}
+
 // Only async-signal-safe calls: the process may be anywhere, a blocking read included.
 void onInterrupt(int)
 {
+    if (g_held && !g_pending) {
+        g_pending = 1;
+        static const char kHeld[] =
+            "dizivu-cli: interrupt held until the card payment is recorded; interrupt again to end at once\n";
+        say(kHeld, sizeof kHeld - 1);
+        return;
+    }
+    if (g_noteLength > 0)
+        say(g_note, std::size_t(g_noteLength));
     static const char kText[] = "dizivu-cli: interrupted\n";
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    say(kText, sizeof kText - 1);
     ::_exit(Interrupted);
 }
 
@@ -35,6 +56,24 @@ void installInterruptHandlers()
     action.sa_flags = 0;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void holdInterrupts(bool hold)
+{
+    g_held = hold ? 1 : 0;
+}
+
+void setInterruptNote(const QString &note)
+{
+    g_noteLength = 0;
+    const QByteArray bytes = (QStringLiteral("dizivu-cli: ") + note + QLatin1Char('\n')).toUtf8().left(sizeof g_note);
+    std::memcpy(g_note, bytes.constData(), std::size_t(bytes.size()));
+    g_noteLength = std::sig_atomic_t(bytes.size());
+}
+
+bool interruptPending()
+{
+    return g_pending != 0;
 }
 
 bool connectionChosen(const Options &o, FILE *err)

@@ -15,6 +15,13 @@ struct Options;
 // system closes the port, and the lines printed so far are already out (standard output
 // is switched to line buffering here).
 void installInterruptHandlers();
+// While held, an interrupt (Ctrl-C, SIGTERM) waits: it is noted, said, and ends the
+// process when the hold is released (see interruptPending()); a second one ends it at
+// once, after printing `note` (a card payment's identifier) on standard error.
+void holdInterrupts(bool hold);
+void setInterruptNote(const QString &note);
+// An interrupt came while held.
+bool interruptPending();
 
 // Opens the connection the options ask for, as the desktop program does: the exchange
 // log, the serial port (or the USB endpoints), the reply count, then the start-up frame

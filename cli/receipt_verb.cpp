@@ -4,7 +4,6 @@
 #include "cli/verbs.h"
 
 #include "app/application.h"
-#include "cli/cancel_verb.h"
 #include "cli/connection.h"
 #include "cli/send_command.h"
 #include "commands/command_codes.h"
@@ -215,11 +214,14 @@ private:
         if (!step(u"open"_s, opened)) {
             if (opened.verdict.kind == Verdict::Kind::RegistrarError)
                 tellOpenReceipt();
+            if (opened.uncertain)
+                printLine(m_err, u"dizivu-cli: it is unknown whether the receipt was opened; see whether one is open "
+                                 u"with \"dizivu-cli cancel\" before selling again"_s);
             return m_exit;
         }
         m_opened = true;
         if (!sellEverything())
-            return endFailed();
+            return m_exit == Interrupted ? m_exit : endFailed();
         return m_exit;
     }
 
@@ -282,7 +284,8 @@ private:
     bool step(const QString &key, const Outcome<> &outcome)
     {
         printError(m_out, key + u".error"_s, outcome.verdict);
-        m_exit = exitAfterOpen(outcome.verdict);
+        m_exit = outcome.uncertain ? Uncertain : exitAfterOpen(outcome.verdict);
+        m_uncertain = m_uncertain || outcome.uncertain;
         return outcome.ok();
     }
 
@@ -320,35 +323,79 @@ private:
     bool pay(int i)
     {
         const ReceiptFile::Payment &p = m_file.payments[i];
+        const QString key = u"payment.%1"_s.arg(i + 1);
         FiscalReceipt::Payment request;
         request.password = m_o.password;
         request.paymentType = p.type;
         request.useTypedTransaction = p.transaction.has_value();
         request.typedTransaction = p.transaction.value_or(QString());
+        // From the purchase request until the registrar's answer on the payment an
+        // interrupt waits, and the identifier is on standard error as soon as it is known.
+        request.chargeWindow = [](bool open) { holdInterrupts(open); };
+        request.onTransaction = [this](const QString &id) {
+            const QString note = u"the card was charged, transaction %1"_s.arg(id);
+            printLine(m_err, u"dizivu-cli: "_s + note);
+            setInterruptNote(note + u"; the receipt stays open: see \"dizivu-cli cancel\""_s);
+        };
         const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, p.amount, m_terminal);
-        const QString key = u"payment.%1"_s.arg(i + 1);
         printError(m_out, key + u".error"_s, out.verdict);
-        m_exit = exitAfterOpen(out.verdict);
+        m_exit = out.uncertain ? Uncertain : exitAfterOpen(out.verdict);
+        m_uncertain = m_uncertain || out.uncertain;
+        const QString &id = out.shown.transactionId;
+        if (out.shown.cardPath && !id.isEmpty()) {
+            printLine(m_out, key + u".transaction="_s + id);
+            if (out.shown.recorded)
+                m_cardRecorded << id;
+            else if (out.uncertain)
+                m_cardUncertain << id;
+        }
         if (out.shown.chargedNotRecorded) {
-            m_chargedTransaction = out.shown.transactionId;
+            m_chargedTransaction = id;
             printLine(m_out, key + u".charged_transaction="_s + m_chargedTransaction);
+        }
+        if (interruptPending()) {
+            printLine(m_err, u"dizivu-cli: interrupted after the card payment; the receipt stays open: "_s
+                                 + closingAdvice());
+            m_exit = Interrupted;
+            return false;
         }
         return out.ok();
     }
 
+    QString closingAdvice() const
+    {
+        return u"once it is paid in full, close it with \"dizivu-cli cancel --close --yes\"; never charge the card again"_s;
+    }
+
     // The first failure decides the exit status; the receipt it leaves open is voided,
-    // except when a card was charged and the registrar does not know it: the open receipt
-    // is then where that payment is still to be recorded.
+    // except when that could undo money taken: a card charged (recorded or not) stays in
+    // the open receipt, and a step whose outcome is unknown leaves everything as it is.
     int endFailed()
     {
+        if (m_uncertain) {
+            printLine(m_err, u"dizivu-cli: the receipt is left as it is, since it is unknown whether the last command "
+                             u"was carried out: check the registrar's tape and \"dizivu-cli cancel\" before going on"_s
+                                 + (m_cardUncertain.isEmpty() ? QString()
+                                                              : u"; the card was charged, transaction "_s
+                                                                    + m_cardUncertain.join(u", "_s)));
+            return m_exit;
+        }
         if (!m_chargedTransaction.isEmpty()) {
             printLine(m_err, u"The card was charged but the registrar did not record the payment. The receipt stays open: "
                          u"record the payment with \"Использовать указанный идентификатор транзакций\" and the "
                          u"identifier %1, never by charging the card again."_s.arg(m_chargedTransaction));
             return m_exit;
         }
+        if (!m_cardRecorded.isEmpty()) {
+            printLine(m_err, u"dizivu-cli: the card was charged and the payment recorded (transaction %1); the receipt "
+                             u"stays open and is not voided: "_s.arg(m_cardRecorded.join(u", "_s))
+                                 + closingAdvice());
+            return m_exit;
+        }
         const int failure = m_exit;
-        step(u"void"_s, m_ops.voidOperation(m_o.password, 0));
+        if (!step(u"void"_s, m_ops.voidOperation(m_o.password, 0)))
+            printLine(m_err, u"dizivu-cli: the receipt could not be voided and may still be open: see "
+                             u"\"dizivu-cli cancel\""_s);
         return failure;
     }
 
@@ -362,7 +409,10 @@ private:
     FILE *m_err;
     int m_exit = Success;
     bool m_opened = false;
+    bool m_uncertain = false; // a step's outcome could not be told
     QString m_chargedTransaction;
+    QStringList m_cardRecorded;  // card payments in the open receipt
+    QStringList m_cardUncertain; // card charged, its recording unknown
 };
 
 } // namespace

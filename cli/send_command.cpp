@@ -91,6 +91,8 @@ QByteArray help()
         "  3    NAK or check-character mismatch\n"
         "  4    bad arguments, a port or a file that cannot be opened\n"
         "  5    input refused before anything was sent\n"
+        "  6    a reply was lost and the registrar's state cannot tell whether the command\n"
+        "       was carried out: check the tape before doing it again\n"
         "  130  interrupted (Ctrl-C, SIGTERM)\n";
     return text;
 }

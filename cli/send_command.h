@@ -16,6 +16,8 @@ enum Exit {
     LinkFault = 3,      // NAK or check mismatch
     Usage = 4,          // bad arguments or a port that cannot be opened
     Refused = 5,        // input refused before anything was sent
+    Uncertain = 6,      // a reply was lost and the registrar's state cannot tell whether the
+                        // command was carried out: check before doing it again
     Interrupted = 130,  // SIGINT (Ctrl-C) or SIGTERM
 };
 
@@ -53,6 +55,12 @@ Exit parseSendArguments(const QStringList &args, QList<CommandSpec> &commands, Q
 QByteArray describeResult(const CommandResult &result);
 // How bad one outcome was, as an exit status: the verdict's kind decides it.
 Exit exitOf(const Verdict &verdict);
+// The same, Uncertain when the operation could not tell whether its command was done.
+template <class T>
+Exit exitOf(const Outcome<T> &outcome)
+{
+    return outcome.uncertain ? Uncertain : exitOf(outcome.verdict);
+}
 Exit outcomeOf(const CommandResult &result);
 
 int run(const QStringList &args, FILE *out, FILE *err);

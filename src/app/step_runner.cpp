@@ -1,5 +1,7 @@
 #include "app/step_runner.h"
 
+#include "app/receipt_stage.h"
+
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
 #include "link/command_result.h"
@@ -9,8 +11,13 @@ StepRunner::Document StepRunner::nonFiscalReceipt(const QString &password, const
 {
     Application &app = m_app;
     const Send close = [&app, password](int &code) { return app.execute(closeReceipt, password, code); };
-    return {{[&app, password](int &code) { return app.execute(OpenNonFiscalReceipt, password, code); }, texts},
-            {close, texts},
+    // Lost replies of the open and the close are settled from the receipt stage, so a
+    // receipt that opened is never left behind as "not opened".
+    const QString unknown = QStringLiteral("Неизвестно, выполнена ли команда. Проверьте состояние чека "
+                                           "(«Аннулирование и закрытие чека»), прежде чем повторять.");
+    return {{[&app, password](int &code) { return app.execute(OpenNonFiscalReceipt, password, code); }, texts,
+             receipt_stage::openSettling(app, receipt_stage::kNonFiscal, unknown)},
+            {close, texts, receipt_stage::closeSettling(app, unknown)},
             closeUnjudged ? close : Send()};
 }
 
@@ -24,6 +31,7 @@ bool StepRunner::printInReceipt(const QString &password, const StepTexts &receip
 
 bool StepRunner::judge(const CommandResult *result, int code, const StepTexts &texts)
 {
+    m_settledAs.reset();
     if (code < 0) {
         const Verdict v = Verdict::refused(code, wrapper_codes::refusalMessage(code));
         m_reply = {};
@@ -61,6 +69,8 @@ bool StepRunner::judgeVerdict(const Verdict &v, const ReplyTexts &reply, const S
 
 bool StepRunner::run(const Step &step)
 {
+    if (step.settling.check)
+        return runSettled(step, step.settling);
     int code = 0;
     const CommandResult *r = step.send(code);
     return judge(r, code, step.texts);
@@ -68,7 +78,7 @@ bool StepRunner::run(const Step &step)
 
 bool StepRunner::runSettled(const Step &step, const Settling &settling)
 {
-    m_settled = false;
+    m_settledAs.reset();
     int code = 0;
     const CommandResult *r = step.send(code);
     if (code < 0 || !settling.check)
@@ -76,18 +86,19 @@ bool StepRunner::runSettled(const Step &step, const Settling &settling)
     const Verdict lost = Verdict::of(*r);
     if (!lost.linkFailed())
         return judge(r, code, step.texts);
-    switch (settling.check()) {
+    m_settledAs = settling.check();
+    switch (*m_settledAs) {
     case Settled::Done:
         // "Код ошибки:" stays blank: no reply of this command came.
         m_last = lost;
         m_reply = {};
         if (!m_failed)
             m_verdict = Verdict();
-        m_settled = true;
         return true;
     case Settled::NotDone:
         break;
     case Settled::Unknown:
+        m_uncertain = true;
         m_last = lost;
         m_reply = {};
         fail(lost, (step.texts.quiet ? QString() : step.texts.heading + lost.message + QStringLiteral("\n"))
@@ -144,6 +155,15 @@ QString StepRunner::lineHeading(const QString &heading, int number)
     if (heading.isEmpty())
         return QString();
     return heading + QLatin1Char(' ') + QString::number(number) + QStringLiteral(": ");
+}
+
+void StepRunner::checkAbandoned(const CommandResult *result, int code)
+{
+    if (code >= 0 && result && Verdict::of(*result).ok())
+        return;
+    const std::optional<int> stage = receipt_stage::read(m_app);
+    if (!stage || receipt_stage::of(*stage) != receipt_stage::kClosed)
+        m_app.prompter().showMessage(kStillOpen);
 }
 
 void StepRunner::fail(const Verdict &verdict, const QString &message)

@@ -32,19 +32,6 @@ class StepRunner {
 public:
     // One exchange: a wrapper's out-parameter in `code` (negative: refused, nothing sent).
     using Send = std::function<const CommandResult *(int &code)>;
-    struct Step {
-        Send send;
-        StepTexts texts;
-    };
-    // A receipt or a document around steps. After a failed step `abandon`, when given, is
-    // sent unjudged (a void, or a closing whose outcome is of no interest), so the failed
-    // step stays the one reported; without it the closing follows as a judged step.
-    struct Document {
-        Step open;
-        Step close;
-        Send abandon;
-    };
-
     // A state-changing step whose reply the link lost (no reply after the repeats, a NAK
     // after a silent try, a reply cut short) is never guessed at: `check` reads the
     // registrar's state again and says whether the step was carried out.
@@ -54,6 +41,21 @@ public:
         // Said, after the link's message, when the registrar's state cannot tell: what to
         // look at before doing it again.
         QString unknown;
+    };
+
+    struct Step {
+        Send send;
+        StepTexts texts;
+        // A state-changing step: run() settles a lost reply with it (see runSettled).
+        Settling settling = {};
+    };
+    // A receipt or a document around steps. After a failed step `abandon`, when given, is
+    // sent unjudged (a void, or a closing whose outcome is of no interest), so the failed
+    // step stays the one reported; without it the closing follows as a judged step.
+    struct Document {
+        Step open;
+        Step close;
+        Send abandon;
     };
 
     explicit StepRunner(Application &app) : m_app(app) {}
@@ -70,13 +72,17 @@ public:
     // Judges the exchange a wrapper has just run. Returns whether the step succeeded.
     bool judge(const CommandResult *result, int code, const StepTexts &texts = {});
     bool judge(const CommandResult *result, const StepTexts &texts = {}) { return judge(result, 0, texts); }
+    // Runs the step, settled when it has a settling.
     bool run(const Step &step);
     // Runs a state-changing step and settles a lost reply with `settling`: Done counts as
     // success (nothing is said; settled() is true), NotDone is said as the link failure it
     // was (doing it again is safe), Unknown is said with `settling.unknown` and fails.
     bool runSettled(const Step &step, const Settling &settling);
     // The last step succeeded by the registrar's state, its reply lost.
-    bool settled() const { return m_settled; }
+    bool settled() const { return m_settledAs == Settled::Done; }
+    // How the last step's lost reply was settled; nothing when its reply came or it had
+    // no settling.
+    std::optional<Settled> settledAs() const { return m_settledAs; }
     // A failure found before anything was sent: said after `heading`, kept as refused
     // (`code`: the wrapper's negative code, 0 for the screen's own check).
     void refuse(const QString &message, const QString &heading = QString(), int code = 0);
@@ -94,7 +100,8 @@ public:
         const bool done = body(*this) && !m_failed;
         if (!done && doc.abandon) {
             int code = 0;
-            doc.abandon(code);
+            const CommandResult *r = doc.abandon(code);
+            checkAbandoned(r, code);
             return false;
         }
         return run(doc.close) && done;
@@ -125,12 +132,20 @@ public:
         Outcome<T> out{m_verdict, std::move(shown)};
         if (m_last)
             out.lastExchange = *m_last;
+        out.uncertain = m_uncertain;
         return out;
     }
     // The same with the last reply's texts shown (a reply of its own command only).
     Outcome<ReplyTexts> replyOutcome() const { return outcome(m_reply); }
 
+    static inline const QString kStillOpen =
+        QStringLiteral("Документ остался открытым в регистраторе: закройте или аннулируйте его "
+                       "(«Аннулирование и закрытие чека»).");
+
 private:
+    // The clean-up after a failed step is not judged as a step (the failure stays the one
+    // reported), but when it failed and the registrar still holds the document, that is said.
+    void checkAbandoned(const CommandResult *result, int code);
     bool judgeVerdict(const Verdict &verdict, const ReplyTexts &reply, const StepTexts &texts);
     void fail(const Verdict &verdict, const QString &message);
 
@@ -139,5 +154,6 @@ private:
     std::optional<Verdict> m_last;
     ReplyTexts m_reply;
     bool m_failed = false;
-    bool m_settled = false;
+    std::optional<Settled> m_settledAs;
+    bool m_uncertain = false; // a step settled as Unknown
 };

@@ -58,6 +58,9 @@ struct Outcome {
     // The operation's last exchange when it is not the one that decided it (a closing
     // after a failed step); "Код ошибки:" shows its word.
     std::optional<Verdict> lastExchange{};
+    // A step's reply was lost and the registrar's state could not tell whether it was
+    // carried out: neither doing it again nor undoing it is safe.
+    bool uncertain = false;
 
     bool ok() const { return verdict.ok(); }
     // Something went to the registrar.

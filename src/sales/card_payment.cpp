@@ -1,6 +1,8 @@
 #include "sales/card_payment.h"
 
 #include "app/application.h"
+#include "app/receipt_stage.h"
+#include "app/step_runner.h"
 #include "commands/command_wrappers.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
@@ -24,6 +26,20 @@ QString printable(const QByteArray &value)
         if (c.unicode() < 0x20 || c == QLatin1Char(';'))
             c = QLatin1Char(' ');
     return text;
+}
+
+QString typedRecord(const QString &transactionId)
+{
+    return QStringLiteral("Оплата записывается без банковского терминала, с идентификатором транзакции %1.")
+        .arg(transactionId);
+}
+
+QString recordUnknown(const QString &transactionId)
+{
+    return QStringLiteral("Сумма списана с карты, но ответ регистратора на запись оплаты не получен, и по состоянию "
+                          "чека нельзя сказать, записана ли она.\nИдентификатор транзакции: %1\n"
+                          "Не проводите оплату картой ещё раз и не аннулируйте чек: проверьте чек на ленте регистратора.")
+        .arg(transactionId);
 }
 
 QString chargedNotRecorded(const QString &transactionId)
@@ -83,20 +99,63 @@ CardPaymentResult CardPayment::record(const CardPaymentRequest &request, qint64 
 {
     CardPaymentResult result;
     result.transactionId = transactionId;
-    int code = 0;
-    const CommandResult *r =
-        m_app.execute(recordCardPayment, request.password, request.paymentType, cents, transactionId, code);
-    if (code < 0) {
-        result.verdict = Verdict::refused(code, wrapper_codes::refusalMessage(code));
-        return result;
-    }
-    result.verdict = Verdict::of(*r);
-    result.recorded = result.verdict.ok();
-    noteReply(*r, result);
+    // A lost reply is settled from the receipt's stage: the payment is never recorded twice.
+    StepRunner steps(m_app);
+    StepTexts quiet;
+    quiet.quiet = true;
+    Application &app = m_app;
+    result.recorded = steps.run({[&](int &code) {
+                                     return app.execute(recordCardPayment, request.password, request.paymentType, cents,
+                                                        transactionId, code);
+                                 },
+                                 quiet, receipt_stage::paymentSettling(app, QString())});
+    result.verdict = steps.verdict();
+    result.uncertain = steps.settledAs() == StepRunner::Settled::Unknown;
+    result.settled = steps.settled();
+    if (!steps.lastReply().errorWord.isEmpty())
+        result.shown = steps.lastReply();
     return result;
 }
 
-bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, TerminalAnswer &answer)
+bool CardPayment::payable(const CardPaymentRequest &request, qint64 cents)
+{
+    // The last reply's status tells the stage; read it anew only when that reply was lost.
+    std::optional<int> stage = receipt_stage::lastKnown(m_app);
+    if (!stage)
+        stage = receipt_stage::read(m_app);
+    if (!stage)
+        return true; // the payment command itself will say what is wrong with the link
+    const int s = receipt_stage::of(*stage);
+    QString refusal;
+    if (s != receipt_stage::kSale && s != receipt_stage::kSubtotal && s != receipt_stage::kPayment)
+        refusal = kNotPayable;
+    else if (request.dueCents && cents > *request.dueCents)
+        refusal = kAboveDue.arg(card_protocol::amountText(*request.dueCents));
+    if (refusal.isEmpty())
+        return true;
+    m_app.prompter().showMessage(refusal);
+    return false;
+}
+
+// Opened just before the purchase request goes out, closed when the payment is over.
+struct CardPayment::ChargeWindow {
+    const std::function<void(bool)> &notify;
+    bool open = false;
+    void begin()
+    {
+        if (notify && !open)
+            notify(true);
+        open = true;
+    }
+    ~ChargeWindow()
+    {
+        if (notify && open)
+            notify(false);
+    }
+};
+
+bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, TerminalAnswer &answer,
+                              ChargeWindow &window)
 {
     using card_protocol::tagValue;
     Prompter &prompter = m_app.prompter();
@@ -112,26 +171,47 @@ bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, T
         prompter.showMessage(failure);
         return false;
     }
-    auto fail = [&](CardTerminal::Read read, bool purchaseSent) {
-        if (read == CardTerminal::Read::Cancelled && !purchaseSent)
+    // The reason a read or a reply failed, as the operator is told it.
+    auto reason = [&](CardTerminal::Read read) {
+        switch (read) {
+        case CardTerminal::Read::Timeout:
+            return kNoAnswer.arg(port);
+        case CardTerminal::Read::PortError:
+            return kPortFailed.arg(port);
+        case CardTerminal::Read::Cancelled:
+            return kWaitCancelled;
+        default:
+            return kUnreadable;
+        }
+    };
+    auto fail = [&](CardTerminal::Read read, bool purchaseSent, const QString &why = QString()) {
+        if (read == CardTerminal::Read::Cancelled && !purchaseSent) {
             prompter.showMessage(kCancelled);
-        else if (purchaseSent && read != CardTerminal::Read::Ok)
-            prompter.showMessage(kTerminalFailed + QLatin1Char('\n') + kCheckTerminal);
-        else
-            prompter.showMessage(kTerminalFailed);
+            return false;
+        }
+        QString message = kTerminalFailed + QLatin1Char('\n') + (why.isEmpty() ? reason(read) : why);
+        if (purchaseSent)
+            message += QLatin1Char('\n') + kCheckTerminal;
+        prompter.showMessage(message);
         return false;
     };
     const QByteArray ack(1, card_protocol::kAck);
+    // A reply longer than the program keeps is read from its first kMaxReply bytes.
+    auto usable = [](CardTerminal::Read read) {
+        return read == CardTerminal::Read::Ok || read == CardTerminal::Read::Cut;
+    };
 
     QByteArray payload;
     if (!terminal.send(QByteArray(1, card_protocol::kCardRequest)))
         return fail(CardTerminal::Read::PortError, false);
     CardTerminal::Read read =
         terminal.readMessage(payload, m_limits.acknowledgementMs, m_limits.restMs, kWaitAcknowledgement);
-    if (read != CardTerminal::Read::Ok || payload != ack)
+    if (!usable(read))
         return fail(read, false);
+    if (payload != ack)
+        return fail(read, false, kUnreadable);
     read = terminal.readMessage(payload, m_limits.cardMs, m_limits.restMs, kWaitCard);
-    if (read != CardTerminal::Read::Ok)
+    if (!usable(read))
         return fail(read, false);
     terminal.send(ack);
 
@@ -141,13 +221,15 @@ bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, T
     const auto t04 = tagValue(payload, "04");
     // Without the card's data nothing is charged: the purchase is not asked for.
     if (!t00 || !t01 || !t02 || !t04)
-        return fail(read, false);
+        return fail(read, false, kUnreadable);
     answer.tag00 = *t00;
     answer.tag01 = *t01;
     answer.tag02 = *t02;
     answer.tag04 = *t04;
 
-    // A request that went out only in part may still have reached the terminal.
+    // From here the card may be charged. A request that went out only in part may still
+    // have reached the terminal.
+    window.begin();
     if (!terminal.send(card_protocol::purchaseRequest(answer.tag00, cents)))
         return fail(CardTerminal::Read::PortError, true);
     read = terminal.readMessage(payload, m_limits.purchaseMs, m_limits.restMs, kWaitPurchase);
@@ -155,14 +237,20 @@ bool CardPayment::askTerminal(const CardPaymentRequest &request, qint64 cents, T
     // not the answer.
     if (read == CardTerminal::Read::Ok && payload == ack)
         read = terminal.readMessage(payload, m_limits.purchaseMs, m_limits.restMs, kWaitPurchase);
-    if (read != CardTerminal::Read::Ok)
+    if (!usable(read))
         return fail(read, true);
     terminal.send(ack);
 
-    // No transaction identifier: the purchase was declined.
+    // No transaction identifier: the purchase was declined, unless the reply was cut
+    // before the identifier could come.
     const auto t58 = tagValue(payload, "58");
-    if (!t58 || t58->isEmpty())
-        return fail(read, false);
+    if (!t58 || t58->isEmpty()) {
+        if (read == CardTerminal::Read::Cut)
+            return fail(read, true, kUnreadable);
+        const auto code = tagValue(payload, "39");
+        return fail(read, false,
+                    code && !code->isEmpty() ? kDeclined + QStringLiteral(" Код ответа: ") + printable(*code) : kDeclined);
+    }
     answer.tag58 = *t58;
     return true;
 }
@@ -194,23 +282,34 @@ CardPaymentResult CardPayment::pay(const CardPaymentRequest &request)
         return refuse(0, kBadAmount);
     if (const int code = paymentRefusal(request))
         return refuse(code, wrapper_codes::refusalMessage(code));
-    prompter.showMessage(kAttention);
-
     if (request.useTypedTransaction) {
-        CardPaymentResult result = record(request, *cents, request.typedTransaction.left(kTypedTransactionLength));
-        // A payment recorded by hand says nothing; one that did not go in must say so.
-        if (!result.verdict.ok())
+        const QString id = request.typedTransaction.left(kTypedTransactionLength);
+        prompter.showMessage(typedRecord(id));
+        CardPaymentResult result = record(request, *cents, id);
+        // A payment recorded by hand says nothing more; one that did not go in must say so.
+        if (result.uncertain)
+            prompter.showMessage(kTimeout + QStringLiteral("\n\n") + recordUnknown(id));
+        else if (!result.verdict.ok())
             prompter.showMessage(failureMessage(result.verdict));
         return result;
     }
+    if (!payable(request, *cents)) {
+        CardPaymentResult refused;
+        refused.verdict = Verdict::refused(0, kNotPayable);
+        return refused;
+    }
+    prompter.showMessage(kAttention);
 
     TerminalAnswer answer;
-    if (!askTerminal(request, *cents, answer)) {
+    ChargeWindow window{request.chargeWindow};
+    if (!askTerminal(request, *cents, answer, window)) {
         CardPaymentResult refused;
         refused.verdict = Verdict::refused(0, kTerminalFailed);
         return refused;
     }
     const QString transactionId = printable(answer.tag58);
+    if (request.onTransaction)
+        request.onTransaction(transactionId);
 
     // The card lines are sent whatever their replies: the payment is what counts.
     CardPaymentResult lines;
@@ -222,7 +321,11 @@ CardPaymentResult CardPayment::pay(const CardPaymentRequest &request)
     result.charged = true;
     if (result.shown.errorWord.isEmpty())
         result.shown = lines.shown;
-    if (!result.verdict.ok()) {
+    if (result.uncertain) {
+        prompter.showMessage(kTimeout + QStringLiteral("\n\n") + recordUnknown(transactionId));
+        return result;
+    }
+    if (!result.recorded) {
         // The customer has paid: the card must not be charged again, the payment is to be
         // recorded by hand with the terminal's identifier.
         prompter.showMessage(failureMessage(result.verdict) + QStringLiteral("\n\n") + chargedNotRecorded(transactionId));

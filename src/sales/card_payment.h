@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 class Application;
 struct CommandResult;
 
@@ -17,6 +20,14 @@ struct CardPaymentRequest {
     QString typedTransaction;         // used cut to its first 20 characters
     bool suppressCardLines = false;   // "Не выводить дополнительную информацию для банковской карты"
     QString terminalPort;             // the card terminal's own serial port
+    // What is still due in the receipt, in hundredths, when the caller knows it: a larger
+    // card payment is refused before the card is charged.
+    std::optional<qint64> dueCents;
+    // Called with true just before the purchase request goes out and with false once the
+    // payment command is judged: meanwhile an interrupt would lose a charged payment.
+    std::function<void(bool)> chargeWindow;
+    // Called with the terminal's transaction identifier as soon as it is known.
+    std::function<void(const QString &)> onTransaction;
 };
 
 // How the payment ended. `charged` with a verdict that is not ok() is the dangerous case:
@@ -30,7 +41,11 @@ struct CardPaymentResult {
     ReplyTexts shown;        // for "Код ошибки:", from the last reply that came
     bool charged = false;    // the terminal accepted the purchase (tag 58 came)
     QString transactionId;   // tag 58, or the typed identifier
-    bool recorded = false;   // command 0x78 succeeded
+    bool recorded = false;   // command 0x78 succeeded, or its lost reply was settled as done
+    // Command 0x78's reply was lost and the receipt's stage cannot tell whether it was
+    // recorded: the receipt must be neither paid again nor voided.
+    bool uncertain = false;
+    bool settled = false; // recorded, known from the receipt's stage after its reply was lost
 };
 
 // The card payment: the terminal's length-prefixed exchange on its own port, the card
@@ -50,6 +65,15 @@ public:
         QStringLiteral("Ответ терминала на запрос оплаты не получен. Прежде чем повторять оплату, "
                        "проверьте на терминале, не списана ли сумма с карты.");
     static inline const QString kTypedTransactionBox = QStringLiteral("Использовать указанный идентификатор транзакций");
+    static inline const QString kNotPayable =
+        QStringLiteral("Чек не готов к оплате: откройте чек и продайте товар. Оплата картой не проведена.");
+    static inline const QString kAboveDue =
+        QStringLiteral("Сумма оплаты картой больше, чем осталось оплатить по чеку (%1): оплата не проведена.");
+    static inline const QString kDeclined = QStringLiteral("Оплата отклонена банковским терминалом.");
+    static inline const QString kNoAnswer = QStringLiteral("Нет ответа от банковского терминала (порт %1).");
+    static inline const QString kWaitCancelled = QStringLiteral("Ожидание ответа банковского терминала отменено.");
+    static inline const QString kUnreadable = QStringLiteral("Ответ банковского терминала не удалось прочитать.");
+    static inline const QString kPortFailed = QStringLiteral("Ошибка порта банковского терминала (%1).");
     static constexpr int kTypedTransactionLength = 20;
 
     // How long the terminal may take. The first bytes of the card reply and of the purchase
@@ -72,7 +96,10 @@ public:
 
 private:
     struct TerminalAnswer;
-    bool askTerminal(const CardPaymentRequest &request, qint64 cents, TerminalAnswer &answer);
+    struct ChargeWindow;
+    bool askTerminal(const CardPaymentRequest &request, qint64 cents, TerminalAnswer &answer, ChargeWindow &window);
+    // Whether the receipt can take `cents` now: said and false when not.
+    bool payable(const CardPaymentRequest &request, qint64 cents);
     CardPaymentResult record(const CardPaymentRequest &request, qint64 cents, const QString &transactionId);
     const CommandResult *print(const QString &password, const QString &line, CardPaymentResult &result);
     void noteReply(const CommandResult &reply, CardPaymentResult &result);

@@ -17,13 +17,23 @@ QByteArray message(QByteArrayView payload)
     return out;
 }
 
-Take takeMessage(QByteArray &stream, QByteArray &payload)
+Take takeMessage(QByteArray &stream, QByteArray &payload, qsizetype &skip)
 {
-    if (stream.size() < 2)
+    const qsizetype dropped = qMin(skip, stream.size());
+    stream.remove(0, dropped);
+    skip -= dropped;
+    if (skip > 0 || stream.size() < 2)
         return Take::Incomplete;
-    const int length = (quint8(stream[0]) << 8) | quint8(stream[1]);
-    if (length > kMaxReply)
-        return Take::TooLong;
+    const qsizetype length = (quint8(stream[0]) << 8) | quint8(stream[1]);
+    if (length > kMaxReply) {
+        if (stream.size() < 2 + kMaxReply)
+            return Take::Incomplete;
+        payload = stream.mid(2, kMaxReply);
+        const qsizetype whole = 2 + length;
+        skip = qMax<qsizetype>(0, whole - stream.size());
+        stream.remove(0, qMin(whole, stream.size()));
+        return Take::Cut;
+    }
     if (stream.size() < 2 + length)
         return Take::Incomplete;
     payload = stream.mid(2, length);
@@ -133,6 +143,7 @@ void CardTerminal::close()
     if (m_port.isOpen())
         m_port.close();
     m_stream.clear();
+    m_skip = 0;
 }
 
 bool CardTerminal::send(QByteArrayView payload)
@@ -163,11 +174,11 @@ CardTerminal::Read CardTerminal::readMessage(QByteArray &payload, int firstLimit
     qint64 deadline = firstLimitMs;
     for (;;) {
         m_stream += m_port.readAll();
-        switch (card_protocol::takeMessage(m_stream, payload)) {
+        switch (card_protocol::takeMessage(m_stream, payload, m_skip)) {
         case Take::Whole:
             return Read::Ok;
-        case Take::TooLong:
-            return Read::TooLong;
+        case Take::Cut:
+            return Read::Cut;
         case Take::Incomplete:
             break;
         }

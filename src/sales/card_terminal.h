@@ -18,19 +18,22 @@ constexpr char kStx = 0x02;
 constexpr char kAck = 0x06;
 constexpr char kCardRequest = 0x12;
 constexpr char kFs = 0x1C;
-// The longest reply the program takes; a longer one does not fit its buffer.
+// The most of a reply the program keeps; a longer one is read to its end and only its
+// first kMaxReply bytes are looked at.
 constexpr int kMaxReply = 999;
 
 // A payload with its length in front.
 QByteArray message(QByteArrayView payload);
 
-// Takes the first whole message off the front of `stream` into `payload`.
+// Takes the first whole message off the front of `stream` into `payload`. `skip` counts
+// the bytes of an earlier cut message still to come: they are dropped first.
 enum class Take {
     Incomplete, // not all of it is there yet; `stream` is left alone
     Whole,      // `payload` holds it and it is gone from `stream`
-    TooLong,    // its announced length is above kMaxReply; `stream` is left alone
+    Cut,        // it announced more than kMaxReply bytes: `payload` holds its first
+                // kMaxReply, the rest is gone from `stream` or counted in `skip`
 };
-Take takeMessage(QByteArray &stream, QByteArray &payload);
+Take takeMessage(QByteArray &stream, QByteArray &payload, qsizetype &skip);
 
 // The value of tag `tag` (two characters): the text after "NN=" up to the next FS or the
 // end of the payload. A tag counts only where a field starts: at the start of the payload
@@ -64,7 +67,7 @@ public:
         Ok,
         Timeout,   // nothing, or not all of a message, within the limit
         Cancelled, // the operator pressed "Отмена"
-        TooLong,   // the message announced does not fit
+        Cut,       // a message longer than kMaxReply: its first kMaxReply bytes
         PortError, // the port failed while reading
     };
 
@@ -89,4 +92,5 @@ private:
     Prompter &m_prompter;
     QSerialPort m_port;
     QByteArray m_stream;
+    qsizetype m_skip = 0; // bytes of a cut message still to drop
 };

@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/goods_file.h"
+#include "app/receipt_stage.h"
 #include "app/screen_input.h"
 #include "app/step_runner.h"
 #include "commands/command_codes.h"
@@ -9,6 +10,7 @@
 #include "link/code_page.h"
 #include "link/command_result.h"
 #include "sales/card_payment.h"
+#include "sales/card_terminal.h"
 
 
 
@@ -38,6 +40,14 @@ const StepTexts kTotal = said(u"Таймаут устройства! Ошибк�
 const StepTexts kPayment = said(u"Таймаут устройства! Ошибка оплаты чека!"_s, u"Ошибка оплаты чека"_s);
 const StepTexts kClose = said(u"Таймаут устройства! Ошибка закрыиия чека!"_s, u"Ошибка закрытия чека"_s);
 
+// Said when a step's reply was lost and the receipt stage cannot tell whether it was done.
+const QString kOpenUnknown = u"Неизвестно, открыт ли чек. Проверьте состояние чека («Аннулирование и закрытие чека»), "
+                             u"прежде чем открывать чек снова."_s;
+const QString kPaymentUnknown = u"Неизвестно, принята ли оплата. Проверьте чек на ленте регистратора, прежде чем "
+                                u"повторять оплату."_s;
+const QString kCloseUnknown = u"Неизвестно, закрыт ли чек. Проверьте ленту регистратора и состояние чека "
+                              u"(«Аннулирование и закрытие чека»), прежде чем продавать его снова."_s;
+
 const QString kBadGoodsCode = u"Код товара (текст до первого \";\" в строке товара) не является целым числом: команда не отправлена."_s;
 const QString kNoSum = u"Информация переданная регистратором неверна. Чтение данных остановлено."_s;
 
@@ -49,6 +59,13 @@ QString badNumber(const QString &caption)
 } // namespace
 
 FiscalReceipt::FiscalReceipt(Application &app) : m_app(app) {}
+
+void FiscalReceipt::noteDue(const QByteArray &field)
+{
+    m_dueCents = card_protocol::amountCents(QString::fromLatin1(field));
+    if (!m_dueCents && field.trimmed() == "0.00")
+        m_dueCents = 0;
+}
 
 bool FiscalReceipt::goodsCode(const QString &goodsLine, qint64 &code)
 {
@@ -98,10 +115,12 @@ Outcome<> FiscalReceipt::openReceipt(const QString &password, const QString &ope
 
 Outcome<> FiscalReceipt::openReceipt(const QString &password, int operatorNumber, bool isReturn)
 {
+    m_dueCents.reset();
     StepRunner steps(m_app);
-    int code = 0;
-    const CommandResult *r = m_app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code);
-    steps.judge(r, code, kOpen);
+    const int expected = receipt_stage::kHeader | (isReturn ? receipt_stage::kReturnBit : 0);
+    Application &app = m_app;
+    steps.run({[&](int &code) { return app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code); },
+               kOpen, receipt_stage::openSettling(app, expected, kOpenUnknown)});
     return steps.replyOutcome();
 }
 
@@ -226,7 +245,8 @@ Outcome<> FiscalReceipt::voidOperation(const QString &password, int mode)
     StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(voidReceipt, password, mode, code);
-    steps.judge(r, code, kVoid);
+    if (steps.judge(r, code, kVoid) && mode == 0)
+        m_dueCents.reset();
     return steps.replyOutcome();
 }
 
@@ -240,6 +260,8 @@ Outcome<> FiscalReceipt::printTotal(const QString &password, bool onDisplay)
     Outcome<> out = steps.replyOutcome();
     // The sum is this reply's first field; a reply without it shows no sum at all.
     out.shown.data = r->fieldCount >= 1 ? code_page::fromDevice(r->field(0)) : QString();
+    if (r->fieldCount >= 1)
+        noteDue(r->field(0));
     if (r->fieldCount < 1)
         m_app.prompter().showMessage(kNoSum);
     return out;
@@ -280,29 +302,46 @@ Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::payWith(const Payment &payme
         request.typedTransaction = payment.typedTransaction;
         request.suppressCardLines = payment.suppressCardLines;
         request.terminalPort = terminalPort;
+        request.dueCents = payment.dueCents ? payment.dueCents : m_dueCents;
+        request.chargeWindow = payment.chargeWindow;
+        request.onTransaction = payment.onTransaction;
         const CardPaymentResult card = m_cardPayer ? m_cardPayer(request) : CardPayment(m_app).pay(request);
         Outcome<PaymentShown> out{card.verdict, {}};
+        out.uncertain = card.uncertain;
         out.shown.cardPath = true;
+        out.shown.recorded = card.recorded;
         if (card.verdict.replied())
             out.shown.reply = card.shown;
-        out.shown.chargedNotRecorded = card.charged && !card.verdict.ok();
+        out.shown.chargedNotRecorded = card.charged && !card.recorded && !card.uncertain;
         out.shown.transactionId = card.transactionId;
+        if (card.recorded && card.settled)
+            m_dueCents.reset();
+        else if (card.recorded)
+            noteDue(code_page::toDevice(card.shown.data.section(u';', 0, 0)));
         return out;
     }
     StepRunner steps(m_app);
-    int code = 0;
-    CommandResult *r = m_app.execute(payReceipt, payment.password, payment.paymentType, amount, code);
-    steps.judge(r, code, kPayment);
-    return steps.outcome(PaymentShown{steps.lastReply(), false, false, QString()});
+    Application &app = m_app;
+    steps.run({[&](int &code) { return app.execute(payReceipt, payment.password, payment.paymentType, amount, code); },
+               kPayment, receipt_stage::paymentSettling(app, kPaymentUnknown)});
+    if (steps.settled())
+        m_dueCents.reset();
+    else if (!steps.failed())
+        noteDue(code_page::toDevice(steps.lastReply().data.section(u';', 0, 0)));
+    return steps.outcome(PaymentShown{steps.lastReply(), false, false, false, QString()});
 }
 
 Outcome<> FiscalReceipt::closeReceipt(const QString &password, bool onDisplay)
 {
     StepRunner steps(m_app);
-    int code = 0;
+    Application &app = m_app;
     using CloseWithFlag = CommandResult *(*)(DeviceLink &, const QString &, int, int &);
-    CommandResult *r = m_app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0, code);
-    steps.judge(r, code, kClose);
+    steps.run({[&](int &code) {
+                   return app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0, code);
+               },
+               kClose, receipt_stage::closeSettling(app, kCloseUnknown)});
+    if (!steps.failed())
+        m_dueCents.reset();
     return steps.replyOutcome();
 }
 

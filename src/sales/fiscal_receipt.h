@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class Application;
 class Prompter;
@@ -46,6 +47,11 @@ public:
         bool useTypedTransaction = false;
         QString typedTransaction;
         bool suppressCardLines = false;
+        // What is still due, when the caller knows it better than the receipt's last reply.
+        std::optional<qint64> dueCents;
+        // Handed to the card payment (see CardPaymentRequest).
+        std::function<void(bool)> chargeWindow;
+        std::function<void(const QString &)> onTransaction;
     };
     // What the screen shows after a payment: the reply's texts and, when the card was
     // charged but the registrar did not record it, the terminal's identifier to record
@@ -53,6 +59,7 @@ public:
     struct PaymentShown {
         ReplyTexts reply;
         bool cardPath = false;
+        bool recorded = false; // the card payment went into the receipt
         bool chargedNotRecorded = false;
         QString transactionId;
     };
@@ -122,6 +129,11 @@ private:
     Outcome<PaymentShown> payWith(const Payment &payment, double amount, const QString &amountText,
                                   const QString &terminalPort);
 
+    // What the open receipt still wants paid, in hundredths, from the last reply that
+    // said it (the total, then each payment's remainder); nothing when not known.
+    void noteDue(const QByteArray &field);
+
     Application &m_app;
     CardPayer m_cardPayer;
+    std::optional<qint64> m_dueCents;
 };

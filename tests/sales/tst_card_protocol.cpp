@@ -105,30 +105,45 @@ private slots:
     {
         QByteArray stream("\x00", 1);
         QByteArray payload;
-        QCOMPARE(takeMessage(stream, payload), Take::Incomplete);
+        qsizetype skip = 0;
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Incomplete);
         stream += QByteArray("\x03" "AB", 3);
-        QCOMPARE(takeMessage(stream, payload), Take::Incomplete);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Incomplete);
         QCOMPARE(stream.size(), 4);
 
         // Exactly the announced length is taken; what follows is the next message.
         stream += QByteArray("C\x00\x01\x06", 4);
-        QCOMPARE(takeMessage(stream, payload), Take::Whole);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Whole);
         QCOMPARE(payload, QByteArray("ABC"));
-        QCOMPARE(takeMessage(stream, payload), Take::Whole);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Whole);
         QCOMPARE(payload, QByteArray(1, kAck));
         QVERIFY(stream.isEmpty());
 
         stream = QByteArray("\x00\x00", 2);
-        QCOMPARE(takeMessage(stream, payload), Take::Whole);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Whole);
         QVERIFY(payload.isEmpty());
 
-        // 999 bytes fit, 1000 do not; a long one is judged from its length alone.
+        // 999 bytes fit whole; a longer message gives its first 999 bytes, and the rest,
+        // coming later, is dropped before the next message.
         stream = QByteArray("\x03\xE7", 2);
-        QCOMPARE(takeMessage(stream, payload), Take::Incomplete);
-        stream = QByteArray("\x03\xE8", 2);
-        QCOMPARE(takeMessage(stream, payload), Take::TooLong);
-        stream = QByteArray("\xFF\xFF", 2);
-        QCOMPARE(takeMessage(stream, payload), Take::TooLong);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Incomplete);
+        stream = QByteArray("\x04\xB0", 2) + QByteArray(999, 'a');
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Cut);
+        QCOMPARE(payload, QByteArray(999, 'a'));
+        QCOMPARE(skip, qsizetype(201));
+        QVERIFY(stream.isEmpty());
+        stream = QByteArray(200, 'b');
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Incomplete);
+        stream += QByteArray("b\x00\x01\x06", 4);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Whole);
+        QCOMPARE(payload, QByteArray(1, kAck));
+        QCOMPARE(skip, qsizetype(0));
+        // All of it already there: the rest goes at once.
+        stream = QByteArray("\x03\xE9", 2) + QByteArray(1001, 'c') + QByteArray("\x00\x00", 2);
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Cut);
+        QCOMPARE(skip, qsizetype(0));
+        QCOMPARE(takeMessage(stream, payload, skip), Take::Whole);
+        QVERIFY(payload.isEmpty());
     }
 
     void cardLines()

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -177,6 +181,103 @@ private slots:
         QVERIFY2(r.out.contains(QStringLiteral("void.error=0000\nresult=failed\n")), qPrintable(r.out));
         QVERIFY(b.codes().contains("63"));
         QCOMPARE(b.codes().last(), QStringLiteral("6B"));
+    }
+
+    // A state-changing command whose reply was lost is settled from the receipt stage:
+    // nothing is done twice, a charged card is never voided, a done step never reads as
+    // failed. `counts` is how often 63, 78, 65 and 6B were carried out.
+    void lostRepliesAreSettled_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<QString>("terminalFault"); // "cash": paid in cash; "": a card, no fault
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("outHas");
+        QTest::addColumn<QString>("errHas");
+        QTest::addColumn<QList<int>>("counts");
+        const auto twice = [](const char *fault) {
+            return QStringList{"--fault", QString::fromLatin1(fault), "--fault", QString::fromLatin1(fault)};
+        };
+        QTest::newRow("open done, reply lost then NAK")
+            << QStringList{"--fault", "63@silence", "--fault", "63@nak"} << "cash" << 0
+            << QStringList{"open.error=settled\n", "result=ok\n"} << "" << QList<int>{1, 0, 1, 0};
+        QTest::newRow("close done, replies lost")
+            << twice("65@silence") << "cash" << 0 << QStringList{"close.error=settled\n", "result=ok\n"} << ""
+            << QList<int>{1, 0, 1, 0};
+        QTest::newRow("card recorded, replies lost")
+            << twice("78@silence") << "" << 0 << QStringList{"payment.1.error=settled\n", "result=ok\n"} << ""
+            << QList<int>{1, 1, 1, 0};
+        QTest::newRow("card recorded, close refused twice: never voided")
+            << twice("65@nak") << "" << 3 << QStringList{"payment.1.transaction=", "close.error=nak\n", "result=failed\n"}
+            << "stays open and is not voided" << QList<int>{1, 1, 0, 0};
+        QTest::newRow("cash, close refused twice: voided")
+            << twice("65@nak") << "cash" << 3 << QStringList{"void.error=0000\n", "result=failed\n"} << ""
+            << QList<int>{1, 0, 0, 1};
+        QTest::newRow("approved purchase with a long reply")
+            << QStringList{} << "long-purchase" << 0 << QStringList{"payment.1.transaction=", "result=ok\n"}
+            << "the card was charged, transaction" << QList<int>{1, 1, 1, 0};
+    }
+    void lostRepliesAreSettled()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(QString, terminalFault);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, outHas);
+        QFETCH(QString, errHas);
+        QFETCH(QList<int>, counts);
+        Bench b;
+        QByteArray receipt = kHappy;
+        QStringList verbArgs;
+        std::unique_ptr<CardTerminalProcess> terminal;
+        if (terminalFault != QLatin1String("cash")) {
+            terminal = std::make_unique<CardTerminalProcess>(
+                terminalFault.isEmpty() ? QStringList{} : QStringList{QStringLiteral("--fault"), terminalFault});
+            QVERIFY(!terminal->path().isEmpty());
+            receipt.replace("\"type\": 0, \"amount\": 40", "\"type\": 1, \"amount\": 33.77");
+            verbArgs = QStringList{QStringLiteral("--terminal"), terminal->path()};
+        }
+        const CliRun r = b.run(receipt, QStringList{QStringLiteral("--version"), QStringLiteral("4.00")} + faults, verbArgs);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));
+        for (const QString &part : outHas)
+            QVERIFY2(r.out.contains(part), qPrintable(part + u" in\n"_s + r.out));
+        QVERIFY2(r.err.contains(errHas), qPrintable(r.err));
+        const QStringList codes = b.codes();
+        const QList<int> carried{int(codes.count("63")), int(codes.count("78")), int(codes.count("65")),
+                                 int(codes.count("6B"))};
+        QCOMPARE(carried, counts);
+    }
+
+    // Ctrl-C after the card was charged waits for the payment to be recorded, leaves the
+    // receipt open with its payment, and never voids it.
+    void interruptAfterTheChargeWaitsForTheRecord()
+    {
+        CardTerminalProcess terminal;
+        QVERIFY(!terminal.path().isEmpty());
+        Bench b;
+        QFile f(b.receiptPath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(kHappy).replace("\"type\": 0, \"amount\": 40", "\"type\": 1, \"amount\": 33.77"));
+        f.close();
+        EmulatorProcess emulator(QStringList{QStringLiteral("--journal"), b.journalPath, QStringLiteral("--version"),
+                                             QStringLiteral("4.00"), QStringLiteral("--fault"),
+                                             QStringLiteral("78@delay:1:1500")});
+        QVERIFY(!emulator.path().isEmpty());
+        QProcess cli;
+        cli.setWorkingDirectory(b.dir.path());
+        cli.start(QStringLiteral(CLI_PATH), {QStringLiteral("--port"), emulator.path(), QStringLiteral("receipt"),
+                                             QStringLiteral("--terminal"), terminal.path(), b.receiptPath});
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("the card was charged, transaction"), 30000);
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(30000));
+        err += cli.readAllStandardError();
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        QCOMPARE(cli.exitCode(), 130);
+        QVERIFY2(err.contains("interrupt held until the card payment is recorded"), err.constData());
+        QVERIFY2(out.contains(QStringLiteral("payment.1.error=0000\npayment.1.transaction=")), qPrintable(out));
+        emulator.stop();
+        QCOMPARE(b.codes().count(QStringLiteral("78")), 1);
+        QVERIFY(!b.codes().contains(QStringLiteral("6B")));
+        QVERIFY(!b.codes().contains(QStringLiteral("65")));
     }
 
     void typedTransactionRecordsWithoutTerminal()
