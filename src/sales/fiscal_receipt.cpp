@@ -16,14 +16,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// An operation's own wording: its timeout message, and its error message, which replaces
-// the decoded one and goes before the link's message after a NAK or a check mismatch.
+// An operation's own wording: its timeout message, and its error message, which goes
+// before what failed: the registrar's decoded message, or the link's after a NAK or a
+// check mismatch.
 StepTexts said(const QString &timeout, const QString &error)
 {
-    StepTexts t;
+    StepTexts t(error.trimmed() + u"\n  "_s);
     t.timeout = timeout;
-    t.error = error;
-    t.errorJoin = u"\n  "_s;
     return t;
 }
 
@@ -136,12 +135,13 @@ Outcome<> FiscalReceipt::sellTyped(const QString &password, const QString &goods
         qint64 goods = 0;
         double qty = 0, unitPrice = 0;
         int vekr = 0;
+        QString why;
         if (!goodsCode(goodsLine, goods))
             steps.refuse(kBadGoodsCode);
-        else if (!input::readDecimal(quantity, qty))
-            steps.refuse(badNumber(u"Кол-во"_s));
-        else if (!input::readDecimal(price, unitPrice))
-            steps.refuse(badNumber(u"Цена за ед."_s));
+        else if (!(why = input::readQuantity(quantity, u"Кол-во"_s, qty)).isEmpty())
+            steps.refuse(why);
+        else if (!(why = input::readAmount(price, u"Цена за ед."_s, unitPrice)).isEmpty())
+            steps.refuse(why);
         else if (recipient && !input::readInteger(*recipient, vekr))
             steps.refuse(badNumber(u"Номер получателя ВЕКР"_s));
         else
@@ -189,8 +189,9 @@ Outcome<> FiscalReceipt::discount(const QString &password, bool percent, Discoun
     StepRunner steps(m_app);
     double v = 0;
     int group = 0;
-    if (!input::readDecimal(value, v))
-        steps.refuse(badNumber(percent ? u"Скидка процентная"_s : u"Скидка абсолютная"_s));
+    const QString why = input::readAmount(value, percent ? u"Скидка процентная"_s : u"Скидка абсолютная"_s, v);
+    if (!why.isEmpty())
+        steps.refuse(why);
     else if (target == DiscountTarget::TaxGroup && !input::readInteger(taxGroup, group))
         steps.refuse(badNumber(u"Номер налоговой группы"_s));
     else
@@ -248,12 +249,15 @@ Outcome<> FiscalReceipt::printTotal(const QString &password, bool onDisplay)
 Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, const QString &terminalPort)
 {
     double amount = 0;
-    if (payment.paymentType < 0 || !input::readDecimal(payment.amountText, amount)) {
+    const QString why = payment.paymentType < 0 ? kBadPaymentType
+                                                : input::readAmount(payment.amountText, u"Величина оплаты"_s, amount);
+    if (!why.isEmpty()) {
         StepRunner steps(m_app);
-        steps.refuse(kBadPaymentType);
+        steps.refuse(why);
         return steps.outcome(PaymentShown());
     }
-    return payWith(payment, amount, payment.amountText.trimmed(), terminalPort);
+    // The card terminal is asked for the amount as typed, with the decimal point it takes.
+    return payWith(payment, amount, payment.amountText.trimmed().replace(u',', u'.'), terminalPort);
 }
 
 Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, double amount,
