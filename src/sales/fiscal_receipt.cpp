@@ -100,7 +100,8 @@ Outcome<> FiscalReceipt::openReceipt(const QString &password, int operatorNumber
     StepRunner steps(m_app);
     int code = 0;
     const CommandResult *r = m_app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code);
-    steps.judge(r, code, kOpen);
+    if (steps.judge(r, code, kOpen))
+        m_tally.opened(isReturn);
     return steps.replyOutcome();
 }
 
@@ -179,7 +180,8 @@ Outcome<> FiscalReceipt::sellWith(const QString &password, const QString &goodsL
     int code = 0;
     CommandResult *r = recipient ? m_app.execute(sellItemVekr, kFixedPassword, goods, quantity, price, *recipient, code)
                                  : m_app.execute(SellItem, kFixedPassword, goods, quantity, price, code);
-    steps.judge(r, code, recipient ? kSaleVekr : kSale);
+    if (steps.judge(r, code, recipient ? kSaleVekr : kSale))
+        m_tally.sold(goodsLine, quantity, price, recipient);
     return steps.replyOutcome();
 }
 
@@ -218,7 +220,8 @@ Outcome<> FiscalReceipt::discount(const QString &password, bool percent, Discoun
         break;
     }
     StepRunner steps(m_app);
-    steps.judge(r, code, kDiscount);
+    if (steps.judge(r, code, kDiscount))
+        m_tally.discounted(percent, ReceiptTally::Target(int(target)), v, group);
     return steps.replyOutcome();
 }
 
@@ -227,7 +230,8 @@ Outcome<> FiscalReceipt::voidOperation(const QString &password, int mode)
     StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(voidReceipt, password, mode, code);
-    steps.judge(r, code, kVoid);
+    if (steps.judge(r, code, kVoid))
+        m_tally.voided(mode);
     return steps.replyOutcome();
 }
 
@@ -243,6 +247,7 @@ Outcome<> FiscalReceipt::printTotal(const QString &password, bool onDisplay)
     out.shown.data = r->fieldCount >= 1 ? code_page::fromDevice(r->field(0)) : QString();
     if (r->fieldCount < 1)
         m_app.prompter().showMessage(kNoSum);
+    m_tally.totalled(out.shown.data);
     return out;
 }
 
@@ -291,12 +296,16 @@ Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::payWith(const Payment &payme
             out.shown.reply = card.shown;
         out.shown.chargedNotRecorded = card.charged && !card.verdict.ok();
         out.shown.transactionId = card.transactionId;
+        if (card.recorded)
+            m_tally.paidByCard(payment.paymentType, amount, card.transactionId);
         return out;
     }
     StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(payReceipt, payment.password, payment.paymentType, amount, code);
-    steps.judge(r, code, kPayment);
+    if (steps.judge(r, code, kPayment))
+        m_tally.paid(payment.paymentType, amount, code_page::fromDevice(r->field(0)),
+                     code_page::fromDevice(r->field(1)));
     return steps.outcome(PaymentShown{steps.lastReply(), false, false, QString()});
 }
 
@@ -306,7 +315,8 @@ Outcome<> FiscalReceipt::closeReceipt(const QString &password, bool onDisplay)
     int code = 0;
     using CloseWithFlag = CommandResult *(*)(DeviceLink &, const QString &, int, int &);
     CommandResult *r = m_app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0, code);
-    steps.judge(r, code, kClose);
+    if (steps.judge(r, code, kClose))
+        m_tally.closed();
     return steps.replyOutcome();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/verdict.h"
+#include "sales/receipt_tally.h"
 
 #include <QString>
 #include <QStringList>
@@ -98,6 +99,9 @@ public:
     Outcome<> showOnDisplay(int function, const QString &text);
     Outcome<> printBarcode(const Barcode &barcode);
 
+    // What the registrar has accepted of the receipt so far (for the screen's view).
+    const ReceiptTally &tally() const { return m_tally; }
+
     // The card path is taken for a type other than cash when the registrar's version or
     // the electronic journal setting says that it takes card payments.
     static bool takesCard(int paymentType, const QString &softwareVersion, const QString &elJournal);
@@ -124,4 +128,5 @@ private:
 
     Application &m_app;
     CardPayer m_cardPayer;
+    ReceiptTally m_tally;
 };
