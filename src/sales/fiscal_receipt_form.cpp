@@ -46,12 +46,13 @@ TForm21::TForm21(Application &app, ScreenHost &host, QWidget *parent)
     auto *middle = new QVBoxLayout;
     middle->addWidget(buildDiscounts());
     middle->addWidget(buildVoids());
-    m_receiptView = new ReceiptView(this);
-    middle->addWidget(m_receiptView, 1);
+    middle->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(buildPayment());
     right->addWidget(buildBarcode());
-    right->addStretch();
+    // Beside the payment, where the cashier looks for the change.
+    m_receiptView = new ReceiptView(this);
+    right->addWidget(m_receiptView, 1);
 
     auto *columns = new QHBoxLayout;
     columns->addLayout(left, 3);

@@ -16,6 +16,11 @@ ReceiptView::ReceiptView(QWidget *parent) : QGroupBox(u"Чек на регист
     m_rows->setObjectName(u"receiptRowsList"_s);
     m_rows->setSelectionMode(QAbstractItemView::NoSelection);
     m_rows->setFocusPolicy(Qt::NoFocus);
+    // A card payment's row with its transaction is long: it wraps rather than scrolls.
+    m_rows->setWordWrap(true);
+    m_rows->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_rows->setMinimumHeight(m_rows->fontMetrics().lineSpacing() * 6);
+    m_rows->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     m_total = kit::display(u"receiptTotalEdit"_s, this, 9);
     m_due = kit::display(u"receiptDueEdit"_s, this, 9);
     m_change = kit::display(u"receiptChangeEdit"_s, this, 9);
