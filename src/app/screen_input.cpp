@@ -77,6 +77,51 @@ bool readDecimal(const QString &text, double &value, NumberForm form)
     return true;
 }
 
+QString readFixed(const QString &text, int decimals, const QString &field, double &value)
+{
+    // Twelve whole digits and three decimals still convert to a double that formats back
+    // to the same digits.
+    constexpr qsizetype kMaxWholeDigits = 12;
+    const QString example = decimals >= 3 ? QStringLiteral("1.5 или 1,5") : QStringLiteral("12.50 или 12,50");
+    const QString notANumber = QStringLiteral("Поле \"%1\": \"%2\" не является числом; введите число, например %3. "
+                                              "Команда не отправлена.")
+                                   .arg(field, text, example);
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        ++i;
+    const qsizetype wholeStart = i;
+    while (i < t.size() && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
+        ++i;
+    const qsizetype wholeDigits = i - wholeStart;
+    qsizetype fractionDigits = 0;
+    if (i < t.size() && (t[i] == QLatin1Char('.') || t[i] == QLatin1Char(','))) {
+        const qsizetype fractionStart = ++i;
+        while (i < t.size() && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
+            ++i;
+        fractionDigits = i - fractionStart;
+        // "12." and ",5" are not how a number is written.
+        if (fractionDigits == 0)
+            return notANumber;
+    }
+    if (i != t.size() || wholeDigits == 0)
+        return notANumber;
+    if (fractionDigits > decimals)
+        return QStringLiteral("Поле \"%1\": не более %2 после запятой, введено \"%3\"; число не округляется. "
+                              "Команда не отправлена.")
+            .arg(field, decimals >= 3 ? QStringLiteral("трёх знаков") : QStringLiteral("двух знаков"), text);
+    if (wholeDigits > kMaxWholeDigits)
+        return QStringLiteral("Поле \"%1\": число \"%2\" слишком велико. Команда не отправлена.").arg(field, text);
+    QString c = t;
+    c.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(c, &ok);
+    if (!ok || !std::isfinite(v))
+        return notANumber;
+    value = v;
+    return QString();
+}
+
 QString deviceDate(const QDate &date)
 {
     return date.toString(QStringLiteral("ddMMyy"));

@@ -23,6 +23,22 @@ bool readInteger(const QString &text, int &value, NumberForm form = {});
 // on success.
 bool readDecimal(const QString &text, double &value, NumberForm form = {});
 
+// An amount of money or a quantity as typed on a screen: an optional sign, digits, and
+// "." or "," as the decimal point (the Russian way writes 12,5), blanks around allowed; no
+// group separators, no exponent. More decimals than the registrar takes (`decimals`: two
+// for money, three for a quantity) are refused rather than rounded away in silence.
+// Returns an empty text and sets `value`, or leaves `value` and returns the refusal, which
+// names `field` (the screen's caption without its colon) and says what to type.
+QString readFixed(const QString &text, int decimals, const QString &field, double &value);
+inline QString readAmount(const QString &text, const QString &field, double &value)
+{
+    return readFixed(text, 2, field, value);
+}
+inline QString readQuantity(const QString &text, const QString &field, double &value)
+{
+    return readFixed(text, 3, field, value);
+}
+
 // The date as it travels to the registrar: DDMMYY, the shown dd.MM.yy without its points.
 QString deviceDate(const QDate &date);
 // Whether `text` is a date in DDMMYY (six digits, a real day of 20YY); `date` gets it.

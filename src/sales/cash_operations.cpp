@@ -47,9 +47,9 @@ Outcome<CashOperations::Cash> CashOperations::move(Kind kind, const QString &pas
     StepRunner steps(m_app);
     double amount = 0;
     int operatorNumber = 0;
-    if (!input::readDecimal(amountText, amount))
-        steps.refuse(u"Сумма: \""_s + amountText + u"\" не является числом. Команда не отправлена."_s);
-    // What goes out is the amount rounded to hundredths; that must be above 0.
+    const QString why = input::readAmount(amountText, u"Сумма"_s, amount);
+    if (!why.isEmpty())
+        steps.refuse(why);
     else if (std::round(amount * 100) <= 0)
         steps.refuse(u"Сумма должна быть больше 0. Команда не отправлена."_s);
     else if (amount >= kMaxAmount)
@@ -74,11 +74,12 @@ Outcome<CashOperations::Cash> CashOperations::move(Kind kind, const QString &pas
         done = move(m_app.execute(moveCash, password, operatorNumber, signedAmount, code), code);
     } else {
         // A cash receipt left open would block every sale: after a failed movement it is
-        // voided, and the movement's failure is the one reported.
+        // voided, with the password typed (the registrar refuses a void under another),
+        // and the movement's failure is the one reported.
         const StepRunner::Document receipt{
             {[&](int &c) { return m_app.execute(OpenFiscalReceipt, password, operatorNumber, 0, 2, c); }, {}},
             {[&](int &c) { return m_app.execute(closeReceipt, password, c); }, {}},
-            [&](int &c) { return m_app.execute(voidReceipt, QString::fromLatin1(cmd::kDefaultPassword), 0, c); }};
+            [&](int &c) { return m_app.execute(voidReceipt, password, 0, c); }};
         done = steps.document(receipt, [&](StepRunner &) {
             return move(m_app.execute(moveCashInReceipt, password, 0, signedAmount, code), code);
         });

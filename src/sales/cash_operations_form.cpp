@@ -10,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-TForm9::TForm9(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
+TForm9::TForm9(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app), m_guard(app)
 {
     setWindowTitle(CashOperations::kCaption);
     m_password = kit::passwordEdit(this);
@@ -33,9 +33,16 @@ TForm9::TForm9(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
     layout->addStretch();
     layout->addLayout(kit::buttonRow({depositButton, withdrawButton, closeButton}));
 
-    connect(depositButton, &QPushButton::clicked, this, [this] { move(CashOperations::Kind::Deposit); });
-    connect(withdrawButton, &QPushButton::clicked, this, [this] { move(CashOperations::Kind::Withdrawal); });
+    m_guard.connect(depositButton, [this] { move(CashOperations::Kind::Deposit); });
+    m_guard.connect(withdrawButton, [this] { move(CashOperations::Kind::Withdrawal); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TForm9::reject()
+{
+    // Not under a running movement.
+    if (!m_guard.busy())
+        Screen::reject();
 }
 
 void TForm9::opened()

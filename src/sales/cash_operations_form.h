@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sales/cash_operations.h"
+#include "ui/operation_guard.h"
 #include "ui/screen_dialog.h"
 
 class QLineEdit;
@@ -12,6 +13,9 @@ class TForm9 : public Screen<TForm9> {
 public:
     TForm9(Application &app, ScreenHost &host, QWidget *parent = nullptr);
 
+public slots:
+    void reject() override;
+
 protected:
     void opened() override;
 
@@ -19,6 +23,7 @@ private:
     void move(CashOperations::Kind kind);
 
     CashOperations m_ops;
+    OperationGuard m_guard;
     QLineEdit *m_password = nullptr;
     QLineEdit *m_amount = nullptr;
     QLineEdit *m_operator = nullptr;

@@ -18,14 +18,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// An operation's own wording: its timeout message, and its error message, which replaces
-// the decoded one and goes before the link's message after a NAK or a check mismatch.
+// An operation's own wording: its timeout message, and its error message, which goes
+// before what failed: the registrar's decoded message, or the link's after a NAK or a
+// check mismatch.
 StepTexts said(const QString &timeout, const QString &error)
 {
-    StepTexts t;
+    StepTexts t(error.trimmed() + u"\n  "_s);
     t.timeout = timeout;
-    t.error = error;
-    t.errorJoin = u"\n  "_s;
     return t;
 }
 
@@ -60,11 +59,15 @@ QString badNumber(const QString &caption)
 
 FiscalReceipt::FiscalReceipt(Application &app) : m_app(app) {}
 
-void FiscalReceipt::noteDue(const QByteArray &field)
+std::optional<qint64> FiscalReceipt::dueCents() const
 {
-    m_dueCents = card_protocol::amountCents(QString::fromLatin1(field));
-    if (!m_dueCents && field.trimmed() == "0.00")
-        m_dueCents = 0;
+    const QString due = m_tally.due().trimmed();
+    if (due.isEmpty())
+        return std::nullopt;
+    if (const auto cents = card_protocol::amountCents(due))
+        return cents;
+    bool ok = false;
+    return due.toDouble(&ok) == 0 && ok ? std::optional<qint64>(0) : std::nullopt;
 }
 
 bool FiscalReceipt::goodsCode(const QString &goodsLine, qint64 &code)
@@ -115,12 +118,12 @@ Outcome<> FiscalReceipt::openReceipt(const QString &password, const QString &ope
 
 Outcome<> FiscalReceipt::openReceipt(const QString &password, int operatorNumber, bool isReturn)
 {
-    m_dueCents.reset();
     StepRunner steps(m_app);
     const int expected = receipt_stage::kHeader | (isReturn ? receipt_stage::kReturnBit : 0);
     Application &app = m_app;
-    steps.run({[&](int &code) { return app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code); },
-               kOpen, receipt_stage::openSettling(app, expected, kOpenUnknown)});
+    if (steps.run({[&](int &code) { return app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code); },
+                   kOpen, receipt_stage::openSettling(app, expected, kOpenUnknown)}))
+        m_tally.opened(isReturn);
     return steps.replyOutcome();
 }
 
@@ -155,12 +158,13 @@ Outcome<> FiscalReceipt::sellTyped(const QString &password, const QString &goods
         qint64 goods = 0;
         double qty = 0, unitPrice = 0;
         int vekr = 0;
+        QString why;
         if (!goodsCode(goodsLine, goods))
             steps.refuse(kBadGoodsCode);
-        else if (!input::readDecimal(quantity, qty))
-            steps.refuse(badNumber(u"Кол-во"_s));
-        else if (!input::readDecimal(price, unitPrice))
-            steps.refuse(badNumber(u"Цена за ед."_s));
+        else if (!(why = input::readQuantity(quantity, u"Кол-во"_s, qty)).isEmpty())
+            steps.refuse(why);
+        else if (!(why = input::readAmount(price, u"Цена за ед."_s, unitPrice)).isEmpty())
+            steps.refuse(why);
         else if (recipient && !input::readInteger(*recipient, vekr))
             steps.refuse(badNumber(u"Номер получателя ВЕКР"_s));
         else
@@ -198,7 +202,8 @@ Outcome<> FiscalReceipt::sellWith(const QString &password, const QString &goodsL
     int code = 0;
     CommandResult *r = recipient ? m_app.execute(sellItemVekr, kFixedPassword, goods, quantity, price, *recipient, code)
                                  : m_app.execute(SellItem, kFixedPassword, goods, quantity, price, code);
-    steps.judge(r, code, recipient ? kSaleVekr : kSale);
+    if (steps.judge(r, code, recipient ? kSaleVekr : kSale))
+        m_tally.sold(goodsLine, quantity, price, recipient);
     return steps.replyOutcome();
 }
 
@@ -208,8 +213,9 @@ Outcome<> FiscalReceipt::discount(const QString &password, bool percent, Discoun
     StepRunner steps(m_app);
     double v = 0;
     int group = 0;
-    if (!input::readDecimal(value, v))
-        steps.refuse(badNumber(percent ? u"Скидка процентная"_s : u"Скидка абсолютная"_s));
+    const QString why = input::readAmount(value, percent ? u"Скидка процентная"_s : u"Скидка абсолютная"_s, v);
+    if (!why.isEmpty())
+        steps.refuse(why);
     else if (target == DiscountTarget::TaxGroup && !input::readInteger(taxGroup, group))
         steps.refuse(badNumber(u"Номер налоговой группы"_s));
     else
@@ -236,7 +242,8 @@ Outcome<> FiscalReceipt::discount(const QString &password, bool percent, Discoun
         break;
     }
     StepRunner steps(m_app);
-    steps.judge(r, code, kDiscount);
+    if (steps.judge(r, code, kDiscount))
+        m_tally.discounted(percent, ReceiptTally::Target(int(target)), v, group);
     return steps.replyOutcome();
 }
 
@@ -245,8 +252,8 @@ Outcome<> FiscalReceipt::voidOperation(const QString &password, int mode)
     StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(voidReceipt, password, mode, code);
-    if (steps.judge(r, code, kVoid) && mode == 0)
-        m_dueCents.reset();
+    if (steps.judge(r, code, kVoid))
+        m_tally.voided(mode);
     return steps.replyOutcome();
 }
 
@@ -260,22 +267,24 @@ Outcome<> FiscalReceipt::printTotal(const QString &password, bool onDisplay)
     Outcome<> out = steps.replyOutcome();
     // The sum is this reply's first field; a reply without it shows no sum at all.
     out.shown.data = r->fieldCount >= 1 ? code_page::fromDevice(r->field(0)) : QString();
-    if (r->fieldCount >= 1)
-        noteDue(r->field(0));
     if (r->fieldCount < 1)
         m_app.prompter().showMessage(kNoSum);
+    m_tally.totalled(out.shown.data);
     return out;
 }
 
 Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, const QString &terminalPort)
 {
     double amount = 0;
-    if (payment.paymentType < 0 || !input::readDecimal(payment.amountText, amount)) {
+    const QString why = payment.paymentType < 0 ? kBadPaymentType
+                                                : input::readAmount(payment.amountText, u"Величина оплаты"_s, amount);
+    if (!why.isEmpty()) {
         StepRunner steps(m_app);
-        steps.refuse(kBadPaymentType);
+        steps.refuse(why);
         return steps.outcome(PaymentShown());
     }
-    return payWith(payment, amount, payment.amountText.trimmed(), terminalPort);
+    // The card terminal is asked for the amount as typed, with the decimal point it takes.
+    return payWith(payment, amount, payment.amountText.trimmed().replace(u',', u'.'), terminalPort);
 }
 
 Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::pay(const Payment &payment, double amount,
@@ -302,7 +311,7 @@ Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::payWith(const Payment &payme
         request.typedTransaction = payment.typedTransaction;
         request.suppressCardLines = payment.suppressCardLines;
         request.terminalPort = terminalPort;
-        request.dueCents = payment.dueCents ? payment.dueCents : m_dueCents;
+        request.dueCents = payment.dueCents ? payment.dueCents : dueCents();
         request.chargeWindow = payment.chargeWindow;
         request.onTransaction = payment.onTransaction;
         const CardPaymentResult card = m_cardPayer ? m_cardPayer(request) : CardPayment(m_app).pay(request);
@@ -314,20 +323,20 @@ Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::payWith(const Payment &payme
             out.shown.reply = card.shown;
         out.shown.chargedNotRecorded = card.charged && !card.recorded && !card.uncertain;
         out.shown.transactionId = card.transactionId;
-        if (card.recorded && card.settled)
-            m_dueCents.reset();
-        else if (card.recorded)
-            noteDue(code_page::toDevice(card.shown.data.section(u';', 0, 0)));
+        if (card.recorded)
+            m_tally.paidByCard(payment.paymentType, amount, card.transactionId);
         return out;
     }
     StepRunner steps(m_app);
     Application &app = m_app;
-    steps.run({[&](int &code) { return app.execute(payReceipt, payment.password, payment.paymentType, amount, code); },
+    const CommandResult *r = nullptr;
+    steps.run({[&](int &code) { return r = app.execute(payReceipt, payment.password, payment.paymentType, amount, code); },
                kPayment, receipt_stage::paymentSettling(app, kPaymentUnknown)});
+    // A payment settled from the stage came without its reply: what is due is not known.
     if (steps.settled())
-        m_dueCents.reset();
+        m_tally.paid(payment.paymentType, amount, QString(), QString());
     else if (!steps.failed())
-        noteDue(code_page::toDevice(steps.lastReply().data.section(u';', 0, 0)));
+        m_tally.paid(payment.paymentType, amount, code_page::fromDevice(r->field(0)), code_page::fromDevice(r->field(1)));
     return steps.outcome(PaymentShown{steps.lastReply(), false, false, false, QString()});
 }
 
@@ -336,12 +345,12 @@ Outcome<> FiscalReceipt::closeReceipt(const QString &password, bool onDisplay)
     StepRunner steps(m_app);
     Application &app = m_app;
     using CloseWithFlag = CommandResult *(*)(DeviceLink &, const QString &, int, int &);
-    steps.run({[&](int &code) {
-                   return app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0, code);
-               },
-               kClose, receipt_stage::closeSettling(app, kCloseUnknown)});
-    if (!steps.failed())
-        m_dueCents.reset();
+    if (steps.run({[&](int &code) {
+                       return app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0,
+                                          code);
+                   },
+                   kClose, receipt_stage::closeSettling(app, kCloseUnknown)}))
+        m_tally.closed();
     return steps.replyOutcome();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/verdict.h"
+#include "sales/receipt_tally.h"
 
 #include <QString>
 #include <QStringList>
@@ -105,6 +106,9 @@ public:
     Outcome<> showOnDisplay(int function, const QString &text);
     Outcome<> printBarcode(const Barcode &barcode);
 
+    // What the registrar has accepted of the receipt so far (for the screen's view).
+    const ReceiptTally &tally() const { return m_tally; }
+
     // The card path is taken for a type other than cash when the registrar's version or
     // the electronic journal setting says that it takes card payments.
     static bool takesCard(int paymentType, const QString &softwareVersion, const QString &elJournal);
@@ -129,11 +133,11 @@ private:
     Outcome<PaymentShown> payWith(const Payment &payment, double amount, const QString &amountText,
                                   const QString &terminalPort);
 
-    // What the open receipt still wants paid, in hundredths, from the last reply that
-    // said it (the total, then each payment's remainder); nothing when not known.
-    void noteDue(const QByteArray &field);
+    // What the open receipt still wants paid, in hundredths, as the tally last heard it;
+    // nothing when not known.
+    std::optional<qint64> dueCents() const;
 
     Application &m_app;
     CardPayer m_cardPayer;
-    std::optional<qint64> m_dueCents;
+    ReceiptTally m_tally;
 };

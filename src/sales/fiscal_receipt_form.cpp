@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "ui/form_kit.h"
 #include "ui/goods_list_source.h"
+#include "ui/receipt_view.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,7 +35,8 @@ QLineEdit *input(const QString &name, QWidget *parent, const QString &text, int 
 
 } // namespace
 
-TForm21::TForm21(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
+TForm21::TForm21(Application &app, ScreenHost &host, QWidget *parent)
+    : Screen(app, host, parent), m_ops(app), m_openCheck(app), m_guard(app)
 {
     setWindowTitle(FiscalReceipt::kCaption);
 
@@ -48,7 +50,9 @@ TForm21::TForm21(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     auto *right = new QVBoxLayout;
     right->addWidget(buildPayment());
     right->addWidget(buildBarcode());
-    right->addStretch();
+    // Beside the payment, where the cashier looks for the change.
+    m_receiptView = new ReceiptView(this);
+    right->addWidget(m_receiptView, 1);
 
     auto *columns = new QHBoxLayout;
     columns->addLayout(left, 3);
@@ -70,10 +74,7 @@ TForm21::TForm21(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     layout->addLayout(bottom);
 
     connect(m_statusButton, &QPushButton::clicked, this, &TForm21::openStatusScreen);
-    connect(closeButton, &QPushButton::clicked, this, [this] {
-        m_statusButton->setEnabled(false);
-        reject();
-    });
+    connect(closeButton, &QPushButton::clicked, this, &TForm21::reject);
 }
 
 QWidget *TForm21::buildHeader()
@@ -102,11 +103,9 @@ QWidget *TForm21::buildHeader()
     grid->addWidget(displayButton, 3, 4);
     grid->setColumnStretch(3, 1);
 
-    connect(openButton, &QPushButton::clicked, this,
-            [this] { shown(m_ops.openReceipt(m_password->text(), m_operator->text(), m_return->isChecked())); });
-    connect(commentButton, &QPushButton::clicked, this,
-            [this] { shown(m_ops.printComment(m_password->text(), m_comment->text())); });
-    connect(displayButton, &QPushButton::clicked, this, &TForm21::showOnDisplay);
+    m_guard.connect(openButton, [this] { openReceipt(); });
+    m_guard.connect(commentButton, [this] { shown(m_ops.printComment(m_password->text(), m_comment->text())); });
+    m_guard.connect(displayButton, [this] { showOnDisplay(); });
     return box;
 }
 
@@ -135,9 +134,11 @@ QWidget *TForm21::buildGoods()
     layout->addWidget(m_goodsLine);
     layout->addLayout(grid);
 
-    connect(m_goods, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { m_goodsLine->setText(item->text()); });
-    connect(sellButton, &QPushButton::clicked, this, [this] { sell(false); });
-    connect(m_vekrButton, &QPushButton::clicked, this, [this] { sell(true); });
+    // A click chooses a line, and so do the arrow keys.
+    connect(m_goods, &QListWidget::itemClicked, this, &TForm21::chooseGoods);
+    connect(m_goods, &QListWidget::currentItemChanged, this, &TForm21::chooseGoods);
+    m_guard.connect(sellButton, [this] { sell(false); });
+    m_guard.connect(m_vekrButton, [this] { sell(true); });
     return box;
 }
 
@@ -166,9 +167,9 @@ QWidget *TForm21::buildDiscounts()
         layout->addWidget(box);
         (percent ? m_percentValue : m_absoluteValue) = value;
         (percent ? m_percentGroup : m_absoluteGroup) = group;
-        connect(item, &QPushButton::clicked, this, [this, percent] { discount(percent, Target::Item); });
-        connect(subtotal, &QPushButton::clicked, this, [this, percent] { discount(percent, Target::Subtotal); });
-        connect(taxGroup, &QPushButton::clicked, this, [this, percent] { discount(percent, Target::TaxGroup); });
+        m_guard.connect(item, [this, percent] { discount(percent, Target::Item); });
+        m_guard.connect(subtotal, [this, percent] { discount(percent, Target::Subtotal); });
+        m_guard.connect(taxGroup, [this, percent] { discount(percent, Target::TaxGroup); });
     }
     return holder;
 }
@@ -187,7 +188,7 @@ QWidget *TForm21::buildVoids()
     for (int mode = 0; mode < 4; ++mode) {
         auto *b = kit::button(QString::fromUtf16(voids[mode].caption), QString::fromUtf16(voids[mode].name), box);
         layout->addWidget(b);
-        connect(b, &QPushButton::clicked, this, [this, mode] { shown(m_ops.voidOperation(m_password->text(), mode)); });
+        m_guard.connect(b, [this, mode] { shown(m_ops.voidOperation(m_password->text(), mode)); });
     }
     return box;
 }
@@ -228,10 +229,10 @@ QWidget *TForm21::buildPayment()
     grid->addWidget(m_suppressCardLines, 4, 0, 1, 3);
     grid->addWidget(closeReceiptButton, 5, 0, 1, 3);
 
-    connect(totalButton, &QPushButton::clicked, this, &TForm21::printTotal);
-    connect(payButton, &QPushButton::clicked, this, &TForm21::pay);
-    connect(closeReceiptButton, &QPushButton::clicked, this,
-            [this] { shown(m_ops.closeReceipt(m_password->text(), m_display->isChecked())); });
+    m_guard.connect(totalButton, [this] { printTotal(); });
+    m_guard.connect(payButton, [this] { pay(); });
+    m_guard.connect(closeReceiptButton,
+                    [this] { shown(m_ops.closeReceipt(m_password->text(), m_display->isChecked())); });
     return box;
 }
 
@@ -258,7 +259,7 @@ QWidget *TForm21::buildBarcode()
     // Only the user's choice renames the button, as the list is also set on opening.
     connect(m_barcodeType, &QComboBox::activated, this,
             [this] { m_barcodeButton->setText(u"Штрих-код "_s + m_barcodeType->currentText()); });
-    connect(m_barcodeButton, &QPushButton::clicked, this, &TForm21::printBarcode);
+    m_guard.connect(m_barcodeButton, [this] { printBarcode(); });
     return box;
 }
 
@@ -285,6 +286,51 @@ void TForm21::opened()
     m_statusButton->setEnabled(false);
     m_errorWord->setText(u"0000"_s);
     m_sum->clear();
+    // A receipt kept open when the screen was last closed is still shown as it was built.
+    showTally();
+}
+
+void TForm21::chooseGoods(QListWidgetItem *item)
+{
+    if (!item)
+        return;
+    m_goodsLine->setText(item->text());
+    // "<код>;<наименование>;<цена>;...": the price the goods item is programmed with is
+    // the one to sell at, unless the cashier types another.
+    const QString price = item->text().section(u';', 2, 2).trimmed();
+    if (!price.isEmpty())
+        m_price->setText(price);
+}
+
+void TForm21::openReceipt()
+{
+    // A receipt already open would only make the registrar refuse the new one.
+    const std::optional<OpenReceiptCheck::Open> open = m_openCheck.openNow();
+    if (open && *open != OpenReceiptCheck::Open::None) {
+        if (m_openCheck.askOnOpening(*open) != OpenReceiptCheck::Choice::End)
+            return;
+        const Outcome<> ended = m_openCheck.end(*open, m_password->text());
+        shown(ended);
+        if (!ended.ok())
+            return;
+    }
+    shown(m_ops.openReceipt(m_password->text(), m_operator->text(), m_return->isChecked()));
+}
+
+void TForm21::reject()
+{
+    if (m_guard.busy())
+        return;
+    if (!m_openCheck.mayLeave(m_password->text()))
+        return;
+    m_statusButton->setEnabled(false);
+    Screen::reject();
+}
+
+void TForm21::showTally()
+{
+    const ReceiptTally &t = m_ops.tally();
+    m_receiptView->showReceipt(t.rows(), {t.total(), t.due(), t.change()});
 }
 
 void TForm21::fillGoodsList()
@@ -314,6 +360,7 @@ bool TForm21::eventFilter(QObject *watched, QEvent *event)
 void TForm21::shown(const Outcome<> &outcome)
 {
     kit::showErrorWord(m_errorWord, outcome);
+    showTally();
     if (!outcome.sent())
         return;
     m_statusButton->setEnabled(true);
@@ -354,6 +401,7 @@ void TForm21::pay()
     const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(p, app().state().cardTerminalPort);
     // The card path shows the last reply of its own: a card line's, a signature line's.
     kit::showErrorWord(m_errorWord, out.sent(), out.shown.reply.errorWord);
+    showTally();
     if (!out.sent())
         return;
     m_statusButton->setEnabled(true);

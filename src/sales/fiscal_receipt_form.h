@@ -1,6 +1,8 @@
 #pragma once
 
 #include "sales/fiscal_receipt.h"
+#include "sales/open_receipt_check.h"
+#include "ui/operation_guard.h"
 #include "ui/screen_dialog.h"
 
 #include <QStringList>
@@ -10,6 +12,8 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
+class ReceiptView;
 class QPushButton;
 class QWidget;
 
@@ -21,6 +25,11 @@ public:
     TForm21(Application &app, ScreenHost &host, QWidget *parent = nullptr);
 
     FiscalReceipt &operations() { return m_ops; }
+
+public slots:
+    // "Закрыть", the window's close button and Esc: with a receipt open on the registrar,
+    // the cashier is asked whether to void it, keep it open or stay.
+    void reject() override;
 
 protected:
     void opened() override;
@@ -34,6 +43,10 @@ private:
     QWidget *buildPayment();
     QWidget *buildBarcode();
     void fillGoodsList();
+    // A goods line chosen in the list: it and its price become the sale's.
+    void chooseGoods(QListWidgetItem *item);
+    void openReceipt();
+    void showTally();
 
     // Shows what a command of the table returned; refused inputs leave everything as it was.
     void shown(const Outcome<> &outcome);
@@ -45,6 +58,8 @@ private:
     void printBarcode();
 
     FiscalReceipt m_ops;
+    OpenReceiptCheck m_openCheck;
+    OperationGuard m_guard;
     // The goods list of this screen's own, used when no goods-loading screen is present.
     QString m_ownGoodsFile;
     QStringList m_ownGoodsLines;
@@ -80,4 +95,5 @@ private:
     QCheckBox *m_barcodeDigits = nullptr;
     QPushButton *m_barcodeButton = nullptr;
     QPushButton *m_statusButton = nullptr;
+    ReceiptView *m_receiptView = nullptr;
 };

@@ -11,12 +11,6 @@ using namespace Qt::StringLiterals;
 
 NonFiscalReceipt::NonFiscalReceipt(Application &app) : m_app(app) {}
 
-void NonFiscalReceipt::warnOfSeparator(const QString &typed)
-{
-    if (typed.contains(QLatin1Char(';')))
-        m_app.prompter().showMessage(kSeparatorWarning, kSeparatorWarningCaption);
-}
-
 QString NonFiscalReceipt::printable(const QString &line)
 {
     return QString(line).remove(u';');
@@ -40,6 +34,22 @@ Outcome<> NonFiscalReceipt::print(const QString &password, const QStringList &li
     });
     if (!fit)
         return steps.outcome(ReplyTexts());
+    // An empty receipt would open and close without a word and print nothing.
+    bool anyText = false;
+    for (const QString &line : lines)
+        anyText = anyText || !printable(line).trimmed().isEmpty();
+    if (!anyText) {
+        steps.refuse(kNothingToPrint);
+        return steps.outcome(ReplyTexts());
+    }
+    // Said once, when the text is sent, rather than in the middle of typing.
+    if (lines.join(QString()).contains(u';')
+        && m_app.prompter().ask(kSeparatorWarning, kSeparatorWarningCaption, Prompter::Ok | Prompter::Cancel,
+                                Prompter::Icon::Warning)
+            != Prompter::Ok) {
+        steps.refuse(QString());
+        return steps.outcome(ReplyTexts());
+    }
 
     // An open receipt blocks every sale until someone closes it: after a failed line it is
     // closed again, and the line's failure is the one reported.

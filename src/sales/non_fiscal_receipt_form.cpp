@@ -5,7 +5,6 @@
 #include "ui/form_kit.h"
 
 #include <QFormLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,7 +13,8 @@
 
 using namespace Qt::StringLiterals;
 
-TForm8::TForm8(Application &app, ScreenHost &host, QWidget *parent) : Screen(app, host, parent), m_ops(app)
+TForm8::TForm8(Application &app, ScreenHost &host, QWidget *parent)
+    : Screen(app, host, parent), m_ops(app), m_openCheck(app), m_guard(app)
 {
     setWindowTitle(NonFiscalReceipt::kCaption);
     m_password = kit::passwordEdit(this);
@@ -23,7 +23,6 @@ TForm8::TForm8(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
     m_lines->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_lines->setMinimumWidth(kit::charsWidth(m_lines, 44));
     m_lines->setMinimumHeight(m_lines->fontMetrics().lineSpacing() * 12);
-    m_lines->installEventFilter(this);
     auto *printButton = kit::button(u"Печать чека:"_s, u"printButton"_s, this);
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
 
@@ -37,16 +36,15 @@ TForm8::TForm8(Application &app, ScreenHost &host, QWidget *parent) : Screen(app
     layout->addWidget(m_lines, 1);
     layout->addLayout(kit::buttonRow({printButton, closeButton}));
 
-    connect(printButton, &QPushButton::clicked, this, &TForm8::print);
+    m_guard.connect(printButton, [this] { print(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool TForm8::eventFilter(QObject *watched, QEvent *event)
+void TForm8::reject()
 {
-    // The character stays; it is removed when the receipt is printed.
-    if (watched == m_lines && event->type() == QEvent::KeyPress)
-        m_ops.warnOfSeparator(static_cast<QKeyEvent *>(event)->text());
-    return Screen::eventFilter(watched, event);
+    if (m_guard.busy() || !m_openCheck.mayLeave(m_password->text(), true))
+        return;
+    Screen::reject();
 }
 
 void TForm8::print()

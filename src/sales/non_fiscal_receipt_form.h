@@ -1,6 +1,8 @@
 #pragma once
 
 #include "sales/non_fiscal_receipt.h"
+#include "sales/open_receipt_check.h"
+#include "ui/operation_guard.h"
 #include "ui/screen_dialog.h"
 
 class QLineEdit;
@@ -12,13 +14,16 @@ class TForm8 : public Screen<TForm8> {
 public:
     TForm8(Application &app, ScreenHost &host, QWidget *parent = nullptr);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+public slots:
+    // With a receipt left open on the registrar, closing asks whether to close it first.
+    void reject() override;
 
 private:
     void print();
 
     NonFiscalReceipt m_ops;
+    OpenReceiptCheck m_openCheck;
+    OperationGuard m_guard;
     QLineEdit *m_password = nullptr;
     QPlainTextEdit *m_lines = nullptr;
 };

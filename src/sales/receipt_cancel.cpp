@@ -87,11 +87,10 @@ Outcome<ReceiptCancel::View> ReceiptCancel::finish(const StepRunner::Step &step,
 {
     // A NAK or a check mismatch leaves an earlier reply's error word in the record: never
     // taken for this command's "0000".
+    // The registrar's reason, or the link's, follows the operation's word.
     StepRunner steps(m_app);
-    StepTexts texts;
+    StepTexts texts(failureMessage + u"\n  "_s);
     texts.timeout = timeoutMessage;
-    texts.error = failureMessage;
-    texts.errorJoin = u"\n"_s;
     if (!steps.run({step.send, texts}))
         return steps.outcome(View());
     View view;

@@ -61,6 +61,51 @@ private slots:
         }
     }
 
+    // Amounts and quantities as the cashier types them: the decimal comma as well as the
+    // point, and never more decimals than go to the registrar.
+    void fixedNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<double>("value"); // NaN: refused
+        QTest::addColumn<QString>("says");  // a part of the refusal
+        const double no = qQNaN();
+        QTest::newRow("point") << " 12.5 " << 2 << 12.5 << QString();
+        QTest::newRow("comma") << "12,5" << 2 << 12.5 << QString();
+        QTest::newRow("negative with comma") << "-5,00" << 2 << -5.0 << QString();
+        QTest::newRow("whole") << "7" << 3 << 7.0 << QString();
+        QTest::newRow("three places of a quantity") << "0,125" << 3 << 0.125 << QString();
+        QTest::newRow("three places of money") << "1.005" << 2 << no << "не более двух знаков";
+        QTest::newRow("trailing zero beyond") << "1.500" << 2 << no << "не более двух знаков";
+        QTest::newRow("four places of a quantity") << "1,0005" << 3 << no << "не более трёх знаков";
+        QTest::newRow("group separator") << "1 500,00" << 2 << no << "например 12.50 или 12,50";
+        QTest::newRow("both marks") << "1.500,5" << 2 << no << "не является числом";
+        QTest::newRow("exponent") << "1e2" << 2 << no << "не является числом";
+        QTest::newRow("lone comma") << "12," << 2 << no << "не является числом";
+        QTest::newRow("no whole part") << ",5" << 2 << no << "не является числом";
+        QTest::newRow("empty") << "" << 2 << no << "не является числом";
+        QTest::newRow("infinity") << "inf" << 2 << no << "не является числом";
+        QTest::newRow("thirteen digits") << "1234567890123" << 2 << no << "слишком велико";
+    }
+    void fixedNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, decimals);
+        QFETCH(double, value);
+        QFETCH(QString, says);
+        double v = -1;
+        const QString refusal = input::readFixed(text, decimals, QStringLiteral("Цена за ед."), v);
+        if (qIsNaN(value)) {
+            QCOMPARE(v, -1.0); // untouched
+            QVERIFY2(refusal.startsWith(QStringLiteral("Поле \"Цена за ед.\": ")), qPrintable(refusal));
+            QVERIFY2(refusal.contains(says), qPrintable(refusal));
+            QVERIFY(refusal.endsWith(QStringLiteral("Команда не отправлена.")));
+        } else {
+            QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+            QCOMPARE(v, value);
+        }
+    }
+
     void deviceDates_data()
     {
         QTest::addColumn<QString>("text");

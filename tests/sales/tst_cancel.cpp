@@ -140,7 +140,11 @@ private slots:
         if (timeout)
             b.silence();
         QTest::mouseClick(b.w(close ? "closeReceiptButton" : "voidReceiptButton"), Qt::LeftButton);
+        // A refusal says the registrar's reason after the operation's word.
+        if (!timeout)
+            message += QStringLiteral("\n  ") + Verdict::of(*b.app.state().currentResult).message;
         QCOMPARE(b.prompter.messages(), QStringList{message});
+        QVERIFY(message.size() > 30);
         QCOMPARE(b.statusLine(), kOpenFiscal);
         QVERIFY(b.canClose() && b.canVoid());
         // The word of a failed reply stays in view; after a timeout there is none to show.

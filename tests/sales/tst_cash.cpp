@@ -9,6 +9,7 @@
 #include "support/executed_text.h"
 #include "support/screen_rig.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -99,7 +100,8 @@ private slots:
     {
         Bench b;
         b.registrar.state().cashInDrawerCents = 1000;
-        const Outcome<CashOperations::Cash> out = b.ops.move(Kind::Withdrawal, "482913", "2.5", "3");
+        // The decimal comma, as a Russian cashier types it.
+        const Outcome<CashOperations::Cash> out = b.ops.move(Kind::Withdrawal, "482913", "2,5", "3");
         QVERIFY(out.ok());
         QCOMPARE(out.shown.inDrawer, QStringLiteral("7.50"));
         QCOMPARE(b.executed(),
@@ -135,6 +137,22 @@ private slots:
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Служебный внос денег:\n  Таймаут устройства! Ошибка!")});
     }
 
+    // The void after a failed movement goes with the password typed: under the default
+    // one this registrar would refuse it and the cash receipt would stay open.
+    void voidAfterFailureUsesTheTypedPassword()
+    {
+        emu::Registrar::Options o = registrarOf(QStringLiteral("Korvan KV-44"), QStringLiteral("3.00"));
+        o.password = "111111";
+        EmulatedApp e(o);
+        e.app.state().modelName = o.model;
+        e.app.state().softwareVersion = o.version;
+        CashOperations ops(e.app);
+        QVERIFY(!ops.move(Kind::Withdrawal, "111111", "1.00", "1").ok());
+        QCOMPARE(executedText(e.registrar),
+                 (QStringList{"63 111111;1;0;2; 0000", "77 111111;0;-1.00; 080B", "6b 111111;0; 0000"}));
+        QCOMPARE(e.registrar.receiptState(), 0);
+    }
+
     void openingRefusedStopsThere()
     {
         Bench b;
@@ -155,7 +173,8 @@ private slots:
         QTest::newRow("rounds to zero") << "0.004" << "1" << "482913";
         QTest::newRow("not a number") << "1.0a" << "1" << "482913";
         QTest::newRow("empty") << "" << "1" << "482913";
-        QTest::newRow("group separator") << "1,500" << "1" << "482913";
+        QTest::newRow("group separator") << "1 500" << "1" << "482913";
+        QTest::newRow("three places") << "1,005" << "1" << "482913";
         QTest::newRow("infinite") << "inf" << "1" << "482913";
         QTest::newRow("huge") << "1e30" << "1" << "482913";
         QTest::newRow("operator not a number") << "1.00" << "x" << "482913";
@@ -193,10 +212,12 @@ private slots:
         QTest::mouseClick(widget<QPushButton>(form, QStringLiteral("depositButton")), Qt::LeftButton);
         QCOMPARE(cash->text(), QStringLiteral("12.34"));
         amount->setText(QStringLiteral("0.34"));
+        b.clock.advance(QApplication::doubleClickInterval()); // not a double click
         QTest::mouseClick(widget<QPushButton>(form, QStringLiteral("withdrawButton")), Qt::LeftButton);
         QCOMPARE(cash->text(), QStringLiteral("12.00"));
         // A failed withdrawal leaves the last figure.
         amount->setText(QStringLiteral("50"));
+        b.clock.advance(QApplication::doubleClickInterval());
         QTest::mouseClick(widget<QPushButton>(form, QStringLiteral("withdrawButton")), Qt::LeftButton);
         QCOMPARE(cash->text(), QStringLiteral("12.00"));
         QCOMPARE(b.executed().size(), 3);

@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(b.sent()[2], QStringLiteral("64:482913;1001;1.000;1.00;"));
         QCOMPARE(sale.verdict.kind, Verdict::Kind::RegistrarError); // this registrar wants its own
         QCOMPARE(sale.shown.errorWord, QStringLiteral("0006"));
-        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка продажи")});
+        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка продажи\n  Неверный пароль доступа!")});
 
         Bench rgt;
         rgt.app.state().rgtModel = true;
@@ -111,7 +111,10 @@ private slots:
         const Outcome<> sale = b.ops.sell(kPw, QStringLiteral("5;X;1.00;9;1;"), QStringLiteral("1"), QStringLiteral("1"));
         QCOMPARE(b.codes(), (QStringList{"63", "24"}));
         QCOMPARE(sale.shown.errorWord, QStringLiteral("0504"));
-        QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка ")});
+        // The registrar's own reason follows the operation's word.
+        QCOMPARE(b.prompter.messages(),
+                 QStringList{QStringLiteral("Ошибка\n  ") + Verdict::of(*b.app.state().currentResult).message});
+        QVERIFY(b.prompter.messages()[0].size() > 12);
 
         b.prompter.clear();
         b.registrar.injectFault(emu::Fault{emu::Fault::Silence, 0, 0});
@@ -133,23 +136,37 @@ private slots:
         QTest::addColumn<QStringList>("codes");
         QTest::addColumn<QString>("message");
         const QString bad = QStringLiteral("Поле \"%1\" должно содержать число: команда не отправлена.");
+        const QString notNumber =
+            QStringLiteral("Поле \"%1\": \"%2\" не является числом; введите число, например %3. Команда не отправлена.");
+        const QString places = QStringLiteral(
+            "Поле \"%1\": не более %2 знаков после запятой, введено \"%3\"; число не округляется. Команда не отправлена.");
         QTest::newRow("no goods") << "sell" << QString() << "1" << QStringList{} << "Не выбран товар!";
-        QTest::newRow("quantity not a number") << "sell" << kBread << "1,5" << QStringList{} << bad.arg("Кол-во");
+        QTest::newRow("quantity not a number") << "sell" << kBread << "1.5x" << QStringList{}
+                                               << notNumber.arg("Кол-во", "1.5x", "1.5 или 1,5");
+        QTest::newRow("quantity of four places") << "sell" << kBread << "1,0005" << QStringList{}
+                                                 << places.arg("Кол-во", "трёх", "1,0005");
+        QTest::newRow("price of three places") << "price" << kBread << "1.005" << QStringList{}
+                                               << places.arg("Цена за ед.", "двух", "1.005");
         QTest::newRow("goods code not a number") << "sell" << "A1;X;1.00;1;1;" << "1" << QStringList{}
                                                  << "Код товара (текст до первого \";\" в строке товара) не является целым числом: команда не отправлена.";
         QTest::newRow("goods line without separator") << "sell" << "1001" << "1" << QStringList{}
                                                       << "Код товара (текст до первого \";\" в строке товара) не является целым числом: команда не отправлена.";
         QTest::newRow("quantity 0") << "sell" << kBread << "0" << QStringList{"24"}
-                                    << wrapper_codes::refusalMessage(wrapper_codes::kQuantity);
+                                    << "Ошибка продажи\n  " + wrapper_codes::refusalMessage(wrapper_codes::kQuantity);
         QTest::newRow("VEKR recipient not a number") << "vekr" << kBread << "1" << QStringList{} << bad.arg("Номер получателя ВЕКР");
         QTest::newRow("operator not a number") << "open" << QString() << "x" << QStringList{} << bad.arg("Номер оператора");
-        QTest::newRow("payment amount") << "pay" << QString() << "12,50" << QStringList{} << "Ошибочный тип оплаты";
+        QTest::newRow("payment amount not a number") << "pay" << QString() << "12.5.0" << QStringList{}
+                                                     << notNumber.arg("Величина оплаты", "12.5.0", "12.50 или 12,50");
+        QTest::newRow("payment amount of three places") << "pay" << QString() << "12,505" << QStringList{}
+                                                        << places.arg("Величина оплаты", "двух", "12,505");
+        QTest::newRow("payment type") << "pay-1" << QString() << "1.00" << QStringList{} << "Ошибочный тип оплаты";
         QTest::newRow("payment type 10") << "pay10" << QString() << "1.00" << QStringList{}
-                                         << wrapper_codes::refusalMessage(wrapper_codes::kPaymentType);
+                                         << "Ошибка оплаты чека\n  " + wrapper_codes::refusalMessage(wrapper_codes::kPaymentType);
         QTest::newRow("comment with separator") << "comment" << QString() << "a;b" << QStringList{}
-                                                << wrapper_codes::refusalMessage(wrapper_codes::kTextSeparator);
+                                                << "Ошибка печати комментария\n  "
+                                                       + wrapper_codes::refusalMessage(wrapper_codes::kTextSeparator);
         QTest::newRow("discount not a number") << "discount" << QString() << "five" << QStringList{}
-                                               << bad.arg("Скидка процентная");
+                                               << notNumber.arg("Скидка процентная", "five", "12.50 или 12,50");
     }
 
     void refusedInputSendsNothing()
@@ -163,6 +180,8 @@ private slots:
         Outcome<> out;
         if (operation == "sell")
             out = b.ops.sell(kPw, goods, value, QStringLiteral("1.00"));
+        else if (operation == "price")
+            out = b.ops.sell(kPw, goods, QStringLiteral("1"), value);
         else if (operation == "vekr")
             out = b.ops.sellVekr(kPw, goods, value, QStringLiteral("1.00"), QStringLiteral("x"));
         else if (operation == "open")
@@ -171,6 +190,8 @@ private slots:
             out.verdict = b.ops.pay(b.payment(0, value), QString()).verdict;
         else if (operation == "pay10")
             out.verdict = b.ops.pay(b.payment(10, value), QString()).verdict;
+        else if (operation == "pay-1")
+            out.verdict = b.ops.pay(b.payment(-1, value), QString()).verdict;
         else if (operation == "comment")
             out = b.ops.printComment(kPw, value);
         else
@@ -178,6 +199,36 @@ private slots:
         QVERIFY(!out.sent());
         QCOMPARE(b.codes(), codes);
         QCOMPARE(b.prompter.messages(), QStringList{message});
+    }
+
+    // Typed with the decimal comma or the point, a number goes to the registrar with the
+    // point and the places of its field.
+    void typedNumbersOnTheWire_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("price with comma") << "price" << "12,5" << "64:482913;1001;1.000;12.50;";
+        QTest::newRow("quantity with comma") << "quantity" << "0,125" << "64:482913;1001;0.125;1.00;";
+        QTest::newRow("payment with comma") << "payment" << " 30,5 " << "67:482913;0;30.50;";
+        QTest::newRow("discount with comma") << "discount" << "-2,5" << "68:482913;-2.50;";
+    }
+    void typedNumbersOnTheWire()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, sent);
+        Bench b;
+        QVERIFY(b.ops.openReceipt(kPw, QStringLiteral("1"), false).ok());
+        Outcome<> out = b.ops.sell(kPw, kBread, field == "quantity" ? typed : QStringLiteral("1"),
+                                   field == "price" ? typed : QStringLiteral("1.00"));
+        QVERIFY(out.ok());
+        if (field == "payment")
+            out.verdict = b.ops.pay(b.payment(0, typed), QString()).verdict;
+        else if (field == "discount")
+            out = b.ops.discount(kPw, true, Target::Item, typed, QString());
+        QVERIFY(out.ok());
+        QCOMPARE(b.sent().last(), sent);
     }
 
     void cardPathFollowsVersionAndJournalSetting_data()
@@ -209,7 +260,7 @@ private slots:
             return CardPaymentResult{Verdict::refused(0), {}, false, {}};
         });
         b.app.state().cardTerminalPort = QStringLiteral("/dev/terminal");
-        const auto out = b.ops.pay(b.payment(type, QStringLiteral(" 12.5 ")), QStringLiteral("/dev/terminal"));
+        const auto out = b.ops.pay(b.payment(type, QStringLiteral(" 12,5 ")), QStringLiteral("/dev/terminal"));
         QCOMPARE(asked.size(), card ? 1 : 0);
         QCOMPARE(out.shown.cardPath, card);
         QCOMPARE(b.codes().contains("67"), !card);
@@ -300,9 +351,11 @@ private slots:
         b.ops.discount(kPw, false, Target::TaxGroup, QStringLiteral("-5"), QStringLiteral("3"));
         QCOMPARE(b.sent(), (QStringList{"65:482913;0;", "81:482913;1;0;Comment for printing;", "6B:482913;2;",
                                         "6D:482913;0;", "76:482913;-5.00;3;"}));
-        // Only the display keeps quiet about its failure.
-        QCOMPARE(b.prompter.messages(), (QStringList{"Ошибка закрытия чека", "Ошибка аннулирования",
-                                                     "Ошибка печати итога", "Ошибка надбавки-скидки"}));
+        // Only the display keeps quiet about its failure; the others say the registrar's reason.
+        const QString wrongState = QStringLiteral("\n  Ошибка работы с продажами!\n Неверное состояние документа!");
+        QCOMPARE(b.prompter.messages(), (QStringList{"Ошибка закрытия чека" + wrongState, "Ошибка аннулирования" + wrongState,
+                                                     "Ошибка печати итога" + wrongState,
+                                                     "Ошибка надбавки-скидки" + wrongState}));
     }
 
     void vekrSaleOnEkv60()

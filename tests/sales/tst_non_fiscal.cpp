@@ -42,19 +42,43 @@ private slots:
         TForm8 &form = *b.host.screen<TForm8>();
         QCOMPARE(form.windowTitle(), QStringLiteral("Нефискальный чек"));
         auto *lines = widget<QPlainTextEdit>(form, QStringLiteral("linesEdit"));
-        // Typing ";" warns, and the character stays.
+        // Typing ";" says nothing and the character stays: the warning comes on sending.
         lines->setFocus();
         QTest::keyClicks(lines, QStringLiteral("a;b"));
-        QCOMPARE(b.prompter.shown.size(), 1);
-        QCOMPARE(b.prompter.shown[0].text, QStringLiteral("; - недопустимый символ, \n   будет удален при печати чека!"));
-        QCOMPARE(b.prompter.shown[0].caption, QStringLiteral("Ввод текста"));
+        QVERIFY(b.prompter.shown.isEmpty());
         QCOMPARE(lines->toPlainText(), QStringLiteral("a;b"));
         lines->setPlainText(QStringLiteral("a;b\nc\n"));
         QTest::mouseClick(widget<QPushButton>(form, QStringLiteral("printButton")), Qt::LeftButton);
+        QCOMPARE(b.prompter.shown.size(), 1);
+        QCOMPARE(b.prompter.shown[0].kind, RecordingPrompter::Shown::Question);
+        QCOMPARE(b.prompter.shown[0].text, QStringLiteral("; - недопустимый символ, \n   будет удален при печати чека!"));
+        QCOMPARE(b.prompter.shown[0].caption, QStringLiteral("Ввод текста"));
         QCOMPARE(b.executed(),
                  (QStringList{"60 482913; 0000", "61 482913;ab; 0000", "61 482913;c; 0000", "65 482913;0; 0000"}));
         QCOMPARE(b.registrar.paperTape(), (QList<QByteArray>{"ab", "c"}));
         QCOMPARE(b.prompter.shown.size(), 1);
+    }
+
+    // Nothing to print, or the ";" warning answered "Отмена": no receipt is opened.
+    void nothingSentWithoutText_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("message"); // empty: the warning was cancelled
+        const QString nothing = NonFiscalReceipt::kNothingToPrint;
+        QTest::newRow("no lines") << QStringList{} << nothing;
+        QTest::newRow("empty lines") << QStringList{"", "  "} << nothing;
+        QTest::newRow("only separators") << QStringList{";", " ; "} << nothing;
+        QTest::newRow("warning cancelled") << QStringList{"a;b"} << QString();
+    }
+    void nothingSentWithoutText()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QString, message);
+        Bench b;
+        b.prompter.answers.push_back(Prompter::Cancel);
+        QCOMPARE(b.ops.print("482913", lines).verdict.kind, Verdict::Kind::Refused);
+        QVERIFY(b.line->framesSent.isEmpty());
+        QCOMPARE(b.prompter.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
     }
 
     // A line that fails on the registrar closes the receipt it opened; that failure is
