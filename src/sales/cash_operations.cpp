@@ -1,6 +1,7 @@
 #include "sales/cash_operations.h"
 
 #include "app/application.h"
+#include "app/receipt_stage.h"
 #include "app/screen_input.h"
 #include "app/step_runner.h"
 #include "commands/command_codes.h"
@@ -25,6 +26,11 @@ Texts textsOf(CashOperations::Kind kind)
         return {u"Служебный внос денег:\n  "_s, u"Служебный внос денег - Успешно!"_s};
     return {u"Служебное изъятие денег:\n  "_s, u"Служебное изъятие денег - Успешно!"_s};
 }
+
+const QString kMoveUnknown = u"Неизвестно, выполнена ли операция: ответ регистратора не получен. Проверьте ленту "
+                             u"регистратора (служебный внос или изъятие с суммой), прежде чем повторять."_s;
+const QString kReceiptUnknown = u"Неизвестно, выполнена ли команда. Проверьте ленту регистратора и состояние чека "
+                                u"(«Аннулирование и закрытие чека»), прежде чем повторять."_s;
 
 // Far above any drawer, and short enough to go out in one frame.
 constexpr double kMaxAmount = 1e10;
@@ -71,14 +77,26 @@ Outcome<CashOperations::Cash> CashOperations::move(Kind kind, const QString &pas
     int code = 0;
     bool done = false;
     if (directMode(m_app.state())) {
-        done = move(m_app.execute(moveCash, password, operatorNumber, signedAmount, code), code);
+        // The registrar keeps no count of its movements that could be read back: a lost
+        // reply cannot be settled, and the operator is told what to look at.
+        const CommandResult *r = nullptr;
+        done = steps.runSettled(
+            {[&](int &c) { return r = m_app.execute(moveCash, password, operatorNumber, signedAmount, c); },
+             {texts.prefix}},
+            {[] { return StepRunner::Settled::Unknown; }, kMoveUnknown});
+        if (done)
+            cash = {true, code_page::fromDevice(r->field(0))};
     } else {
         // A cash receipt left open would block every sale: after a failed movement it is
         // voided, with the password typed (the registrar refuses a void under another),
         // and the movement's failure is the one reported.
+        // The movement takes effect only when the receipt closes: a lost reply of 0x77 is
+        // undone by the void, and the open and the close are settled from the receipt stage.
         const StepRunner::Document receipt{
-            {[&](int &c) { return m_app.execute(OpenFiscalReceipt, password, operatorNumber, 0, 2, c); }, {}},
-            {[&](int &c) { return m_app.execute(closeReceipt, password, c); }, {}},
+            {[&](int &c) { return m_app.execute(OpenFiscalReceipt, password, operatorNumber, 0, 2, c); }, {},
+             receipt_stage::openSettling(m_app, receipt_stage::kCashReceipt, kReceiptUnknown)},
+            {[&](int &c) { return m_app.execute(closeReceipt, password, c); }, {},
+             receipt_stage::closeSettling(m_app, kReceiptUnknown)},
             [&](int &c) { return m_app.execute(voidReceipt, password, 0, c); }};
         done = steps.document(receipt, [&](StepRunner &) {
             return move(m_app.execute(moveCashInReceipt, password, 0, signedAmount, code), code);

@@ -122,8 +122,10 @@ Outcome<> FiscalReceipt::openReceipt(const QString &password, int operatorNumber
     const int expected = receipt_stage::kHeader | (isReturn ? receipt_stage::kReturnBit : 0);
     Application &app = m_app;
     if (steps.run({[&](int &code) { return app.execute(OpenFiscalReceipt, password, operatorNumber, 1, isReturn ? 1 : 0, code); },
-                   kOpen, receipt_stage::openSettling(app, expected, kOpenUnknown)}))
+                   kOpen, receipt_stage::openSettling(app, expected, kOpenUnknown)})) {
         m_tally.opened(isReturn);
+        m_cardCharged = false;
+    }
     return steps.replyOutcome();
 }
 
@@ -252,8 +254,10 @@ Outcome<> FiscalReceipt::voidOperation(const QString &password, int mode)
     StepRunner steps(m_app);
     int code = 0;
     CommandResult *r = m_app.execute(voidReceipt, password, mode, code);
-    if (steps.judge(r, code, kVoid))
+    if (steps.judge(r, code, kVoid)) {
         m_tally.voided(mode);
+        m_cardCharged = m_cardCharged && mode != 0;
+    }
     return steps.replyOutcome();
 }
 
@@ -325,6 +329,7 @@ Outcome<FiscalReceipt::PaymentShown> FiscalReceipt::payWith(const Payment &payme
         out.shown.transactionId = card.transactionId;
         if (card.recorded)
             m_tally.paidByCard(payment.paymentType, amount, card.transactionId);
+        m_cardCharged = m_cardCharged || card.charged || card.recorded || card.uncertain;
         return out;
     }
     StepRunner steps(m_app);
@@ -349,8 +354,10 @@ Outcome<> FiscalReceipt::closeReceipt(const QString &password, bool onDisplay)
                        return app.execute(static_cast<CloseWithFlag>(CloseFiscalReceipt), password, onDisplay ? 1 : 0,
                                           code);
                    },
-                   kClose, receipt_stage::closeSettling(app, kCloseUnknown)}))
+                   kClose, receipt_stage::closeSettling(app, kCloseUnknown)})) {
         m_tally.closed();
+        m_cardCharged = false;
+    }
     return steps.replyOutcome();
 }
 

@@ -108,6 +108,9 @@ public:
 
     // What the registrar has accepted of the receipt so far (for the screen's view).
     const ReceiptTally &tally() const { return m_tally; }
+    // A card was charged (recorded, not recorded, or unknown) or a card payment recorded in
+    // the receipt opened last: it must not be voided from the screen.
+    bool cardCharged() const { return m_cardCharged; }
 
     // The card path is taken for a type other than cash when the registrar's version or
     // the electronic journal setting says that it takes card payments.
@@ -140,4 +143,5 @@ private:
     Application &m_app;
     CardPayer m_cardPayer;
     ReceiptTally m_tally;
+    bool m_cardCharged = false;
 };

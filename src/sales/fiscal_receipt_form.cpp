@@ -188,7 +188,12 @@ QWidget *TForm21::buildVoids()
     for (int mode = 0; mode < 4; ++mode) {
         auto *b = kit::button(QString::fromUtf16(voids[mode].caption), QString::fromUtf16(voids[mode].name), box);
         layout->addWidget(b);
-        m_guard.connect(b, [this, mode] { shown(m_ops.voidOperation(m_password->text(), mode)); });
+        m_guard.connect(b, [this, mode] {
+            const Outcome<> out = m_ops.voidOperation(m_password->text(), mode);
+            if (out.ok() && mode == 0)
+                receiptEnded();
+            shown(out);
+        });
     }
     return box;
 }
@@ -231,8 +236,12 @@ QWidget *TForm21::buildPayment()
 
     m_guard.connect(totalButton, [this] { printTotal(); });
     m_guard.connect(payButton, [this] { pay(); });
-    m_guard.connect(closeReceiptButton,
-                    [this] { shown(m_ops.closeReceipt(m_password->text(), m_display->isChecked())); });
+    m_guard.connect(closeReceiptButton, [this] {
+        const Outcome<> out = m_ops.closeReceipt(m_password->text(), m_display->isChecked());
+        if (out.ok())
+            receiptEnded();
+        shown(out);
+    });
     return box;
 }
 
@@ -285,7 +294,7 @@ void TForm21::opened()
     m_barcodeButton->setText(kDefaultBarcodeCaption);
     m_statusButton->setEnabled(false);
     m_errorWord->setText(u"0000"_s);
-    m_sum->clear();
+    receiptEnded();
     // A receipt kept open when the screen was last closed is still shown as it was built.
     showTally();
 }
@@ -307,9 +316,10 @@ void TForm21::openReceipt()
     // A receipt already open would only make the registrar refuse the new one.
     const std::optional<OpenReceiptCheck::Open> open = m_openCheck.openNow();
     if (open && *open != OpenReceiptCheck::Open::None) {
-        if (m_openCheck.askOnOpening(*open) != OpenReceiptCheck::Choice::End)
+        const bool charged = m_ops.cardCharged();
+        if (m_openCheck.askOnOpening(*open, charged) != OpenReceiptCheck::Choice::End)
             return;
-        const Outcome<> ended = m_openCheck.end(*open, m_password->text());
+        const Outcome<> ended = m_openCheck.end(*open, m_password->text(), charged);
         shown(ended);
         if (!ended.ok())
             return;
@@ -321,7 +331,7 @@ void TForm21::reject()
 {
     if (m_guard.busy())
         return;
-    if (!m_openCheck.mayLeave(m_password->text()))
+    if (!m_openCheck.mayLeave(m_password->text(), false, m_ops.cardCharged()))
         return;
     m_statusButton->setEnabled(false);
     Screen::reject();
@@ -355,6 +365,14 @@ bool TForm21::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_sum && event->type() == QEvent::MouseButtonRelease)
         m_amount->setText(m_sum->text());
     return Screen::eventFilter(watched, event);
+}
+
+void TForm21::receiptEnded()
+{
+    // Another customer's receipt comes next: nothing of this one is carried over into it.
+    m_sum->clear();
+    m_useTransaction->setChecked(false);
+    m_transaction->clear();
 }
 
 void TForm21::shown(const Outcome<> &outcome)
@@ -405,6 +423,11 @@ void TForm21::pay()
     if (!out.sent())
         return;
     m_statusButton->setEnabled(true);
+    // A typed identifier is used once: the next card payment asks the terminal again.
+    if (p.useTypedTransaction && (out.shown.recorded || out.uncertain)) {
+        m_useTransaction->setChecked(false);
+        m_transaction->clear();
+    }
     // The customer has paid and the registrar does not know it: the payment is to be
     // recorded with the terminal's identifier, never charged again.
     if (out.shown.chargedNotRecorded) {

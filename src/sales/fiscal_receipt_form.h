@@ -50,6 +50,9 @@ private:
 
     // Shows what a command of the table returned; refused inputs leave everything as it was.
     void shown(const Outcome<> &outcome);
+    // A receipt closed or voided, or the screen opened: the sum and a typed transaction
+    // identifier are cleared.
+    void receiptEnded();
     void sell(bool vekr);
     void discount(bool percent, FiscalReceipt::DiscountTarget target);
     void printTotal();

@@ -137,6 +137,45 @@ private slots:
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Служебный внос денег:\n  Таймаут устройства! Ошибка!")});
     }
 
+    // A movement whose replies were lost: the cash receipt's open and close are settled
+    // from its stage, and a direct movement, which leaves nothing to read back, is said
+    // as unknown. The drawer moves once at most.
+    void lostRepliesOfAMovement_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("uncertain");
+        QTest::addColumn<int>("drawer");
+        QTest::newRow("receipt opened, reply lost then NAK")
+            << "Korvan KV-44" << "63@silence 63@nak" << true << false << 500;
+        QTest::newRow("receipt closed, replies lost") << "Korvan KV-44" << "65@silence 65@silence" << true << false << 500;
+        QTest::newRow("direct movement, replies lost") << "Korvan VRK-7+ N" << "6E@silence 6E@silence" << false << true
+                                                       << 500;
+        // The link cannot tell a NAK of a repeat from a NAK of the first try: said as unknown too.
+        QTest::newRow("direct movement refused twice") << "Korvan VRK-7+ N" << "6E@nak 6E@nak" << false << true << 0;
+    }
+    void lostRepliesOfAMovement()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, faults);
+        QFETCH(bool, ok);
+        QFETCH(bool, uncertain);
+        QFETCH(int, drawer);
+        Bench b(model);
+        for (const QString &f : faults.split(u' '))
+            b.registrar.injectFault(emu::Fault::parse(f));
+        const Outcome<CashOperations::Cash> out = b.ops.move(Kind::Deposit, "482913", "5.00", "1");
+        QCOMPARE(out.ok(), ok);
+        QCOMPARE(out.uncertain, uncertain);
+        QCOMPARE(b.drawer(), qint64(drawer));
+        QCOMPARE(b.registrar.receiptState(), 0);
+        if (uncertain)
+            QVERIFY(b.prompter.messages().last().contains(QStringLiteral("Проверьте ленту регистратора")));
+        if (ok)
+            QCOMPARE(b.prompter.messages(), QStringList{kDepositDone});
+    }
+
     // The void after a failed movement goes with the password typed: under the default
     // one this registrar would refuse it and the cash receipt would stay open.
     void voidAfterFailureUsesTheTypedPassword()

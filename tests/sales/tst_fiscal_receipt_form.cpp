@@ -137,10 +137,11 @@ private slots:
         QVERIFY(b.prompter.messages().isEmpty());
         QCOMPARE(b.registrar.state().receiptJournal.size(), 1);
 
-        // A total that fails keeps the sum it showed and says so.
+        // The closed receipt's sum is gone, and a total that fails shows none and says so.
+        QVERIFY(b.w<QLabel>("sumLabel")->text().isEmpty());
         b.click("printTotalButton");
         QCOMPARE(b.errorWord(), QStringLiteral("000B"));
-        QCOMPARE(b.w<QLabel>("sumLabel")->text(), QStringLiteral("23.75"));
+        QVERIFY(b.w<QLabel>("sumLabel")->text().isEmpty());
         QCOMPARE(b.prompter.messages(), QStringList{QStringLiteral("Ошибка печати итога\n  Ошибка работы с продажами!\n "
                                                                    "Неверное состояние документа!")});
 
@@ -391,6 +392,79 @@ private slots:
         b.click("barcodeButton"); // no receipt open: the registrar says so
         QCOMPARE(b.errorWord(), QStringLiteral("000B"));
         QVERIFY(!b.w<QPushButton>("statusButton")->isEnabled());
+    }
+
+    // A receipt holding the customer's money is never voided on leaving: paid in full it
+    // is closed (the default), with a card charged only kept open or stayed with.
+    void receiptsHoldingMoneyAreNotVoidedOnLeaving()
+    {
+        Bench b;
+        b.app.state().softwareVersion = QStringLiteral("4.00");
+        TForm21 &form = b.open();
+        b.click("openReceiptButton");
+        b.w("goodsLineEdit")->setText(QStringLiteral("1001;Хлеб;12.50;1;1;"));
+        b.clock.advance(QApplication::doubleClickInterval());
+        b.click("sellButton");
+        form.operations().setCardPayer([](const CardPaymentRequest &) {
+            return CardPaymentResult{Verdict(), ReplyTexts(), true, QStringLiteral("TX-1"), true};
+        });
+        b.w<QComboBox>("paymentTypeCombo")->setCurrentIndex(1);
+        b.type("amountEdit", QStringLiteral("5.00"));
+        b.clock.advance(QApplication::doubleClickInterval());
+        b.click("payButton");
+        b.prompter.clear();
+        b.prompter.answers.push_back(Prompter::Cancel);
+        b.click("closeButton");
+        QVERIFY(form.isVisible());
+        QVERIFY(b.prompter.questions()[0].contains(QStringLiteral("аннулировать его нельзя")));
+        QCOMPARE(b.prompter.defaults, QList<Prompter::Button>{Prompter::Cancel});
+        QCOMPARE(b.sentCount(0x6B), 0);
+
+        // Paid in full in cash: the question closes the receipt.
+        b.w<QComboBox>("paymentTypeCombo")->setCurrentIndex(0);
+        b.type("amountEdit", QStringLiteral("20.00"));
+        b.clock.advance(QApplication::doubleClickInterval());
+        b.click("payButton");
+        QCOMPARE(b.registrar.receiptState(), int(emu::State::kReceiptComplete));
+        b.prompter.clear();
+        b.prompter.answers.push_back(Prompter::Yes);
+        b.click("closeButton");
+        QVERIFY(b.prompter.questions()[0].contains(QStringLiteral("Да — закрыть чек")));
+        QVERIFY(!form.isVisible());
+        QCOMPARE(b.sentCount(0x65), 1);
+        QCOMPARE(b.sentCount(0x6B), 0);
+        QCOMPARE(b.registrar.receiptState(), 0);
+    }
+
+    // A typed transaction identifier serves one payment: cleared once a payment used it,
+    // and with the receipt's sum when the receipt ends or the screen opens.
+    void typedIdentifierIsUsedOnce()
+    {
+        Bench b;
+        b.app.state().softwareVersion = QStringLiteral("4.00");
+        TForm21 &form = b.open();
+        int payments = 0;
+        form.operations().setCardPayer([&](const CardPaymentRequest &r) {
+            ++payments;
+            return CardPaymentResult{Verdict(), ReplyTexts(), false, r.typedTransaction, true};
+        });
+        auto *use = b.w<QCheckBox>("useTransactionCheck");
+        use->setChecked(true);
+        b.type("transactionEdit", QStringLiteral("TX-OLD"));
+        b.w<QComboBox>("paymentTypeCombo")->setCurrentIndex(1);
+        b.type("amountEdit", QStringLiteral("5.00"));
+        b.click("payButton");
+        QCOMPARE(payments, 1);
+        QVERIFY(!use->isChecked());
+        QVERIFY(b.w("transactionEdit")->text().isEmpty());
+
+        use->setChecked(true);
+        b.type("transactionEdit", QStringLiteral("TX-2"));
+        form.close();
+        b.open();
+        QVERIFY(!use->isChecked());
+        QVERIFY(b.w("transactionEdit")->text().isEmpty());
+        QVERIFY(b.w<QLabel>("sumLabel")->text().isEmpty());
     }
 
     void chargedCardPaymentPreparesTheTypedIdentifier()
