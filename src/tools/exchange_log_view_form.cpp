@@ -2,6 +2,8 @@
 #include "tools/exchange_log_view_form.h"
 
 #include "app/application.h"
+#include "link/device_link.h"
+#include "link/exchange_log.h"
 #include "ui/form_kit.h"
 
 #include <QCheckBox>
@@ -46,7 +48,9 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     m_reloadButton = kit::button(u"Перечитать"_s, u"reloadButton"_s, this);
     m_reloadButton->setEnabled(false);
     m_commandCombo = kit::comboBox(u"commandCombo"_s, this);
-    m_commandCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A long command name is cut in the closed list, not the window widened for it.
+    m_commandCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_commandCombo->setMinimumContentsLength(28);
     m_errorsOnlyCheck = kit::checkBox(u"Только ошибки"_s, u"errorsOnlyCheck"_s, this);
     m_searchEdit = kit::edit(u"searchEdit"_s, this);
     m_searchEdit->setClearButtonEnabled(true);
@@ -138,9 +142,18 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
 
 void ExchangeLogViewer::opened()
 {
-    // A new opening starts with no log, unless another screen asked for one.
-    const QString requested = property(kLogFileProperty).toString();
+    // A new opening shows the log another screen asked for, else the program's current
+    // log when it writes one (from the menu, as from the monitor), else none.
+    QString requested = property(kLogFileProperty).toString();
     setProperty(kLogFileProperty, QVariant());
+    if (requested.isEmpty()) {
+        const ExchangeLog &log = app().link().Log();
+        const QString current = !log.logFilePath().isEmpty() ? log.logFilePath()
+            : log.logFileName().isEmpty()                    ? QString()
+                                                             : ExchangeLog::resolvePath(log.logFileName(), QDir::currentPath());
+        if (!current.isEmpty() && QFileInfo(current).isFile())
+            requested = current;
+    }
     m_model.close();
     m_reloadButton->setEnabled(false);
     m_fileEdit->clear();
