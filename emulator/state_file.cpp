@@ -24,7 +24,7 @@ QJsonValue bytes(const QByteArray &b)
     return QString::fromLatin1(b.toBase64());
 }
 
-QJsonValue time(const QDateTime &t)
+QJsonValue timeValue(const QDateTime &t)
 {
     return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue();
 }
@@ -201,13 +201,13 @@ QByteArray StateFile::serialize(const State &s)
     o[QStringLiteral("lastReceiptNumber")] = s.lastReceiptNumber;
     QJsonArray journal;
     for (const State::StoredReceipt &r : s.receiptJournal)
-        journal.append(QJsonObject{{QStringLiteral("number"), r.number}, {QStringLiteral("time"), time(r.time)},
+        journal.append(QJsonObject{{QStringLiteral("number"), r.number}, {QStringLiteral("time"), timeValue(r.time)},
                                    {QStringLiteral("lines"), byteList(r.lines)}});
     o[QStringLiteral("receiptJournal")] = journal;
     o[QStringLiteral("lastZReportNumber")] = s.lastZReportNumber;
     QJsonArray memory;
     for (const State::ZReport &z : s.fiscalMemory)
-        memory.append(QJsonObject{{QStringLiteral("number"), z.number}, {QStringLiteral("time"), time(z.time)},
+        memory.append(QJsonObject{{QStringLiteral("number"), z.number}, {QStringLiteral("time"), timeValue(z.time)},
                                   {QStringLiteral("salesCents"), double(z.salesCents)},
                                   {QStringLiteral("returnsCents"), double(z.returnsCents)},
                                   {QStringLiteral("receipts"), z.receipts}});

@@ -99,16 +99,16 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_firstDate = kit::dateEdit(u"firstDateEdit"_s, m_dates, PeriodicReport::kShownDateFormat);
     m_lastDate = kit::dateEdit(u"lastDateEdit"_s, m_dates, PeriodicReport::kShownDateFormat);
     auto *datesForm = new QFormLayout(m_dates);
-    datesForm->addRow(PeriodicReport::kFirstDateCaption + u':', m_firstDate);
-    datesForm->addRow(PeriodicReport::kLastDateCaption + u':', m_lastDate);
+    datesForm->addRow(PeriodicReport::kFirstDateCaption + QLatin1Char(':'), m_firstDate);
+    datesForm->addRow(PeriodicReport::kLastDateCaption + QLatin1Char(':'), m_lastDate);
 
     m_numbers = new QGroupBox(u"Номер"_s, this);
     m_numbers->setObjectName(u"numberGroup"_s);
     m_firstNumber = kit::edit(u"firstNumberEdit"_s, m_numbers, 11);
     m_lastNumber = kit::edit(u"lastNumberEdit"_s, m_numbers, 11);
     auto *numbersForm = new QFormLayout(m_numbers);
-    numbersForm->addRow(PeriodicReport::kFirstNumberCaption + u':', m_firstNumber);
-    numbersForm->addRow(PeriodicReport::kLastNumberCaption + u':', m_lastNumber);
+    numbersForm->addRow(PeriodicReport::kFirstNumberCaption + QLatin1Char(':'), m_firstNumber);
+    numbersForm->addRow(PeriodicReport::kLastNumberCaption + QLatin1Char(':'), m_lastNumber);
     // The dates and the numbers take turns in one place of one size: switching between
     // them neither grows the window nor leaves a gap.
     auto *range = new QStackedWidget(this);

@@ -26,7 +26,7 @@ Outcome<> PeriodicReport::inReceipt(const QString &password, const StepRunner::S
         if (code >= 0 && r) {
             const int field = error_decoding::errorField(r->errorWord);
             if (Verdict::of(*r).kind == Verdict::Kind::RegistrarError && field >= 2 && field - 2 < fields.size())
-                texts->error = error_decoding::fieldErrorMessage(r->errorWord, u'"' + fields[field - 2] + u'"');
+                texts->error = error_decoding::fieldErrorMessage(r->errorWord, QStringLiteral("\"%1\"").arg(fields[field - 2]));
         }
         return r;
     };

@@ -1,9 +1,11 @@
 #include "shell/desktop_platform.h"
 
+#include <QWidget> // before the prompter's header, which needs it whole
+#include "ui/desktop_prompter.h"
+
 #include "link/device_recovery.h"
 #include "link/serial_transport.h"
 #include "link/usb_transport.h"
-#include "ui/desktop_prompter.h"
 
 #include <QApplication>
 #include <QLocale>

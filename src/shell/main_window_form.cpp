@@ -320,14 +320,15 @@ void MainWindow::openScreen(const QString &className)
             // A window of its own, with no window above it: the screens, modal to the main
             // window, do not block it, so it can be read and scrolled beside them.
             if (dialog->parentWidget()) {
-                dialog->setParent(nullptr, Qt::Window);
+                dialog->setParent(nullptr, dialog->windowFlags());
                 m_topLevelScreens.append(dialog);
             }
             dialog->adjustSize();
-            const QScreen *display = QWidget::screen();
-            const QRect room = display ? display->availableGeometry() : QRect();
-            if (room.isValid()) {
-                const QRect placed = besideWindow(dialog->frameGeometry().size(), frameGeometry(), room);
+            // Shown first: its opening fills it, and its size is known only then.
+            dialog->show();
+            if (const QScreen *display = QWidget::screen()) {
+                const QRect placed = besideWindow(dialog->frameGeometry().size(), frameGeometry(),
+                                                  display->availableGeometry());
                 // The frame's edges come on top of the client area's size.
                 const QSize decoration = dialog->frameGeometry().size() - dialog->size();
                 dialog->resize(placed.size() - decoration);

@@ -2,6 +2,9 @@
 // refused, and the file whole after the emulator is killed at a random moment.
 #include "emulator/registrar.h"
 #include "emulator/state_file.h"
+#include "commands/command_codes.h"
+#include "commands/verdict.h"
+#include "link/command_result.h"
 
 #include "link/code_page.h"
 #include "link/device_link.h"
@@ -64,9 +67,12 @@ struct Served {
         if (!device.isEmpty())
             link.OpenSerial(device, 115200);
     }
+    // The reply's error word; "none" when no reply of this command came (the record then
+    // still holds an earlier reply's word).
     QByteArray run(quint8 code, const QString &params)
     {
-        return link.ExecuteCommand(code, code_page::toDevice(params))->errorWord;
+        const CommandResult *r = link.ExecuteCommand(code, code_page::toDevice(params));
+        return Verdict::of(*r).replied() ? r->errorWord : QByteArray("none");
     }
 };
 
@@ -117,9 +123,9 @@ private slots:
         QCOMPARE(r.goods.value(42).line, s.goods.value(42).line);
         QCOMPARE(r.daySales[0].operatorNumber, 3);
         QCOMPARE(r.cardPayments[0].transactionId, QByteArray("TX-1"));
-        QCOMPARE(r.fiscalPermissions, s.fiscalPermissions);
+        QVERIFY(r.fiscalPermissions == s.fiscalPermissions);
         QCOMPARE(r.receipt.items[0].discountCommand, 0x69);
-        QCOMPARE(r.receipt.paymentsCents, s.receipt.paymentsCents);
+        QVERIFY(r.receipt.paymentsCents == s.receipt.paymentsCents);
         QCOMPARE(r.flash, s.flash);
         // Written again, nothing lost or added on the way.
         QCOMPARE(emu::StateFile::serialize(r), file);
