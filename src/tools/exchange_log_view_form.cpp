@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -116,7 +118,7 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     layout->addWidget(split, 1);
     layout->addLayout(kit::buttonRow({closeButton}));
     layout->addWidget(kit::statusBar(this, QString(), &m_countsPanel));
-    resize(kit::charsWidth(m_table, 100), m_table->fontMetrics().height() * 40);
+    resize(sizeHint());
 
     connect(openButton, &QPushButton::clicked, this, &ExchangeLogViewer::chooseFile);
     // The program may still be writing the log: read it again to its new end.
@@ -140,8 +142,37 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     connect(&m_model, &QAbstractItemModel::modelReset, this, &ExchangeLogViewer::showDetails);
 }
 
+QSize ExchangeLogViewer::sizeHint() const
+{
+    // Every column in view without scrolling sideways, and 40 lines high, as far as the
+    // display allows.
+    int tableWidth = 2 * m_table->frameWidth() + m_table->verticalHeader()->sizeHint().width()
+        + m_table->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        tableWidth += m_table->columnWidth(c);
+    const QMargins margins = layout() ? layout()->contentsMargins() : QMargins();
+    QSize wanted(tableWidth + margins.left() + margins.right(), m_table->fontMetrics().height() * 40);
+    wanted = wanted.expandedTo(Screen::minimumSizeHint());
+    if (const QScreen *display = screen())
+        wanted = wanted.boundedTo(display->availableGeometry().size() - QSize(16, 48));
+    return wanted;
+}
+
 void ExchangeLogViewer::opened()
 {
+    // The window system's first size stops at two thirds of the display: every column
+    // in view wants more, within the display.
+    const QSize wanted = sizeHint().expandedTo(size());
+    if (wanted != size()) {
+        resize(wanted);
+        if (const QScreen *display = screen()) {
+            const QRect room = display->availableGeometry();
+            QRect frame = frameGeometry();
+            frame.moveLeft(qMax(room.left(), qMin(frame.left(), room.right() + 1 - frame.width())));
+            frame.moveTop(qMax(room.top(), qMin(frame.top(), room.bottom() + 1 - frame.height())));
+            move(frame.topLeft());
+        }
+    }
     // A new opening shows the log another screen asked for, else the program's current
     // log when it writes one (from the menu, as from the monitor), else none.
     QString requested = property(kLogFileProperty).toString();

@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTest>
 
 namespace {
@@ -79,6 +80,7 @@ private slots:
         QCOMPARE(b.w<QProgressBar>("progressBar")->value(), 3);
         QCOMPARE(b.w<QProgressBar>("progressBar")->maximum(), 3);
         QCOMPARE(b.w<QLabel>("statusPanel")->text(), QString());
+        QVERIFY(!b.w<QStatusBar>("statusBar")->isVisible()); // no empty framed box
         // The refused empty line does not stop the loading, and the closing message says so.
         QCOMPARE(b.prompter.messages(),
                  QStringList{QStringLiteral("Завершено\n\nНе записано строк: 1 (первая - строка 2).\n"
@@ -108,6 +110,7 @@ private slots:
         b.click("writeButton");
         // The second line timed out, the third never went, the fourth was loaded.
         QCOMPARE(b.w<QLabel>("statusPanel")->text(), GoodsLoader::kTimeoutNotice);
+        QVERIFY(b.w<QStatusBar>("statusBar")->isVisible());
         QVERIFY(b.registrar.state().goods.contains(104));
         QVERIFY(!b.parametersSent().join(u'|').contains(u"Tab"));
         QCOMPARE(b.w<QProgressBar>("progressBar")->value(), 4);
