@@ -101,8 +101,19 @@ Exit parseReportArguments(const QStringList &args, ReportRequest &out, QString &
         return parsePeriodic(rest, out, error);
     for (const Simple &s : kSimple) {
         if (what == QLatin1String(s.name)) {
-            if (!rest.isEmpty())
-                return usage(error, QStringLiteral("report %1 takes no arguments").arg(what));
+            // A Z report and the clearing of the control tape cannot be undone: they run
+            // only with --yes, as the screen runs them only after its question.
+            const bool irreversible = s.kind == ReportRequest::ZReport || s.kind == ReportRequest::ClearTape;
+            QStringList options = rest;
+            if (irreversible)
+                out.confirmed = options.removeAll(QStringLiteral("--yes")) > 0;
+            if (!options.isEmpty())
+                return usage(error, irreversible ? QStringLiteral("report %1 takes only --yes").arg(what)
+                                                 : QStringLiteral("report %1 takes no arguments").arg(what));
+            if (irreversible && !out.confirmed)
+                return usage(error, s.kind == ReportRequest::ZReport
+                                        ? QStringLiteral("report z closes the shift and cannot be undone; give --yes to confirm")
+                                        : QStringLiteral("report clear-tape erases the control tape and cannot be undone; give --yes to confirm"));
             out.kind = s.kind;
             return Success;
         }

@@ -26,10 +26,12 @@ struct ReportRequest {
     QString first;
     QString last;
     bool full = false;
+    // "--yes": the user's agreement to a report that cannot be undone (z, clear-tape).
+    bool confirmed = false;
 };
 
 // The arguments after `report`. Returns Success, Usage (an unknown report or option, a
-// missing value) or Refused (a code or number that is not an integer, a date that is not
+// missing value, z or clear-tape without --yes) or Refused (a code or number that is not an integer, a date that is not
 // DDMMYY), with `error` set.
 Exit parseReportArguments(const QStringList &args, ReportRequest &out, QString &error);
 

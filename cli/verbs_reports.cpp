@@ -134,7 +134,8 @@ QList<Verb> reportVerbs()
 {
     return {
         {"report",
-         "report x|z|clear-tape|control-tape\n"
+         "report x|control-tape\n"
+         "report z|clear-tape --yes   (cannot be undone)\n"
          "report goods [--first N] [--last N]   (without --last the software version is read first, 0x80)\n"
          "report periodic --dates DDMMYY DDMMYY [--full]\n"
          "report periodic --numbers N M [--full]\n"

@@ -1,12 +1,14 @@
 // registrar-emulator: a registrar in software on a pseudo-terminal.
 #include "emulator/pty_server.h"
 #include "emulator/registrar.h"
+#include "emulator/state_file.h"
 #include "emulator/tape_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 
+#include <memory>
 #include <type_traits>
 #include <cstdio>
 
@@ -95,6 +97,9 @@ int main(int argc, char **argv)
     const QCommandLineOption tape(QStringLiteral("tape"),
         QStringLiteral("Append everything the registrar prints to FILE as UTF-8 text, as it prints, with a separator line after every document."),
         QStringLiteral("FILE"));
+    const QCommandLineOption stateFile(QStringLiteral("state"),
+        QStringLiteral("Keep the registrar's memory (fiscal memory, counters, drawer, goods, open receipt, tape, logo, flash) in FILE: read at the start when it exists, written after every command carried out, replaced whole so that a kill never leaves it half written."),
+        QStringLiteral("FILE"));
     // Memory: logo, flash, firmware; pacing of the line.
     const QOption logoMemory(QStringLiteral("logo-memory"), QStringLiteral("Logo memory in bytes (default 24576)."), QStringLiteral("BYTES"));
     const QOption logoWidth(QStringLiteral("logo-width"), QStringLiteral("Logo width in dots (default 384)."), QStringLiteral("DOTS"));
@@ -110,7 +115,7 @@ int main(int argc, char **argv)
     const QOption pace(QStringLiteral("pace"),
         QStringLiteral("Pace the line at the wire speed of the baud rate the program sets (ten bits a byte)."));
     cl.addOptions({link, model, version, password, taxGroups, paymentForms, fault, faultRate, seed, faultKinds, journal,
-                   lineSpeed, tape, logoMemory, logoWidth, flashSize, flashFault, flashBadData, firmware, firmwareSize, pace});
+                   lineSpeed, tape, stateFile, logoMemory, logoWidth, flashSize, flashFault, flashBadData, firmware, firmwareSize, pace});
     cl.process(app);
 
     emu::Registrar::Options options;
@@ -171,16 +176,40 @@ int main(int argc, char **argv)
         }
         registrar.setFaultRate(rate, all, cl.value(seed).toUInt());
     }
-    QFile journalFile(cl.value(journal));
-    if (cl.isSet(journal)) {
-        if (!journalFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            std::fprintf(stderr, "registrar-emulator: cannot write the journal %s\n", qPrintable(cl.value(journal)));
+    // The registrar's memory from an earlier run; a file that is not one is refused, and
+    // the emulator does not start on it (starting empty would lose what it holds).
+    std::unique_ptr<emu::StateFile> state;
+    if (cl.isSet(stateFile)) {
+        QString error;
+        if (!emu::StateFile::load(cl.value(stateFile), registrar.state(), error)) {
+            std::fprintf(stderr, "registrar-emulator: the state file %s is refused: %s\n",
+                         qPrintable(cl.value(stateFile)), qPrintable(error));
             return 2;
         }
-        registrar.setJournalHook([&journalFile](const emu::Executed &e) {
-            journalFile.write(QByteArray::number(e.code, 16).toUpper() + '\t' + e.errorWord + '\t'
-                              + e.parameters.toHex() + '\n');
-            journalFile.flush();
+        state = std::make_unique<emu::StateFile>(cl.value(stateFile));
+        if (!state->save(registrar.state(), error)) {
+            std::fprintf(stderr, "registrar-emulator: cannot write the state file %s: %s\n",
+                         qPrintable(cl.value(stateFile)), qPrintable(error));
+            return 2;
+        }
+    }
+    QFile journalFile(cl.value(journal));
+    if (cl.isSet(journal) && !journalFile.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        std::fprintf(stderr, "registrar-emulator: cannot write the journal %s\n", qPrintable(cl.value(journal)));
+        return 2;
+    }
+    if (journalFile.isOpen() || state) {
+        // Called before the reply goes out: what the program is told was done is on disk.
+        registrar.setJournalHook([&journalFile, &state, &registrar](const emu::Executed &e) {
+            if (journalFile.isOpen()) {
+                journalFile.write(QByteArray::number(e.code, 16).toUpper() + '\t' + e.errorWord + '\t'
+                                  + e.parameters.toHex() + '\n');
+                journalFile.flush();
+            }
+            QString error;
+            if (state && !state->save(registrar.state(), error))
+                std::fprintf(stderr, "registrar-emulator: cannot write the state file %s: %s\n",
+                             qPrintable(state->path()), qPrintable(error));
         });
     }
 

@@ -212,3 +212,23 @@ bool DecodeError(const CommandResult &result, QString &message)
     message = verdict.message;
     return verdict.ok();
 }
+
+namespace error_decoding {
+
+int errorField(const QByteArray &word)
+{
+    if (word.size() < 4)
+        return 0;
+    const ErrorCode code = parseErrorWord(word);
+    return code.errorClass == 0x03 || code.errorClass == 0x04 ? code.detail : 0;
+}
+
+QString fieldErrorMessage(const QByteArray &word, const QString &field)
+{
+    const ErrorCode code = parseErrorWord(word);
+    if (code.errorClass == 0x03)
+        return QStringLiteral("Неправильный формат поля %1!").arg(field);
+    return QStringLiteral("Значение поля %1 выходит за допустимый диапазон!").arg(field);
+}
+
+} // namespace error_decoding

@@ -42,4 +42,12 @@ struct ErrorCode {
 // Detail and class of an error word (first four characters; the rest is ignored).
 ErrorCode parseErrorWord(const QByteArray &word);
 
+// The field an error word of the format (03) or range (04) class names, counted as the
+// registrar counts the command's parameters (the password is field 1); 0 for any other.
+int errorField(const QByteArray &word);
+// The message of such a word with the field named as the user knows it instead of the
+// registrar's number: `field` follows "поля" ("\"Номер первого отчета\"", "номер 3 в
+// строке (цена)").
+QString fieldErrorMessage(const QByteArray &word, const QString &field);
+
 } // namespace error_decoding

@@ -20,5 +20,9 @@ Outcome<> AdditionalReports::print(const QString &password, ReportType type)
     steps.printInReceipt(password, {kReceiptHeading},
                          {[&](int &code) { return m_app.execute(printAdditionalReport, password, int(type), code); },
                           {kReportHeading}});
-    return steps.replyOutcome();
+    Outcome<> out = steps.replyOutcome();
+    // "Код ошибки:" shows the failed step's word, not the closing's after it.
+    if (steps.failed())
+        out.lastExchange.reset();
+    return out;
 }

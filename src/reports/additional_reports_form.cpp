@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +36,16 @@ TForm31::TForm31(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     connect(reportButton, &QPushButton::clicked, this, &TForm31::makeReport);
     connect(stateButton, &QPushButton::clicked, this, &TForm31::openStatusScreen);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TForm31::keyPressEvent(QKeyEvent *event)
+{
+    // Closed only with its button: Esc would leave the report's outcome unseen.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    Screen::keyPressEvent(event);
 }
 
 void TForm31::opened()
@@ -109,12 +120,14 @@ void TForm10::opened()
 void TForm10::makeReport()
 {
     m_state->setEnabled(true);
-    const Outcome<ResourceInfo::Resources> out = m_ops.read(m_password->text());
-    kit::showErrorWord(m_errorWord, out);
-    if (!out.shown.read)
-        return;
-    for (int i = 0; i < ResourceInfo::kPermissionCount; ++i)
-        m_permissions[size_t(i)]->setChecked(out.shown.permissions[size_t(i)]);
-    for (int i = 0; i < ResourceInfo::kValueCount; ++i)
-        m_values[size_t(i)]->setText(out.shown.values[size_t(i)]);
+    // The fields and the word are filled before the message about them is shown.
+    m_ops.read(m_password->text(), [this](const Outcome<ResourceInfo::Resources> &out) {
+        kit::showErrorWord(m_errorWord, out);
+        if (!out.shown.read)
+            return;
+        for (int i = 0; i < ResourceInfo::kPermissionCount; ++i)
+            m_permissions[size_t(i)]->setChecked(out.shown.permissions[size_t(i)]);
+        for (int i = 0; i < ResourceInfo::kValueCount; ++i)
+            m_values[size_t(i)]->setText(out.shown.values[size_t(i)]);
+    });
 }

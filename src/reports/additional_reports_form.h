@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 
@@ -20,6 +21,7 @@ public:
 
 protected:
     void opened() override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void makeReport();

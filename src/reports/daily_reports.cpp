@@ -1,6 +1,7 @@
 #include "reports/daily_reports.h"
 
 #include "app/application.h"
+#include "app/prompter.h"
 #include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
@@ -24,6 +25,12 @@ DailyReports::DailyReports(Application &app) : m_app(app) {}
 
 Outcome<> DailyReports::printReport(const QString &password, ReportType type)
 {
+    if (type == ZReport || type == ClearControlTape) {
+        const QString &question = type == ZReport ? kZQuestion : kClearTapeQuestion;
+        if (m_app.prompter().askWithDefault(question, kCaption, Prompter::Ok | Prompter::Cancel, Prompter::Cancel)
+            != Prompter::Ok)
+            return {Verdict::refused(0)};
+    }
     if (type == ZReport)
         m_app.state().sharedMark = true;
     StepRunner steps(m_app);
@@ -68,7 +75,11 @@ Outcome<> DailyReports::printControlTape(const QString &password)
     });
     if (done)
         m_app.state().sharedMark = true;
-    return steps.replyOutcome();
+    Outcome<> out = steps.replyOutcome();
+    // "Код ошибки:" shows the failed step's word, not the closing's after it.
+    if (steps.failed())
+        out.lastExchange.reset();
+    return out;
 }
 
 Outcome<> DailyReports::unloadControlTape(const QString &password, bool clearGoodsBase)

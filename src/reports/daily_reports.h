@@ -26,12 +26,20 @@ public:
         "Прежде чем повторять, проверьте ленту или \"Свободно фискальных отчетов\" в \"Информация о "
         "свободных ресурсах и статусе\".");
 
+    // Asked before the reports that cannot be undone; Cancel is the default answer.
+    static inline const QString kZQuestion = QStringLiteral(
+        "Выполнить Z-отчет?\nСмена будет закрыта, отчет записан в фискальную память. Отменить это нельзя.");
+    static inline const QString kClearTapeQuestion = QStringLiteral(
+        "Обнулить контрольную ленту?\nЕе записи будут стерты. Отменить это нельзя.");
+
     // The report types of command 0xA1.
     enum ReportType { ZReport = 0, XReport = 1, ClearControlTape = 2, UnloadControlTape = 5 };
 
     explicit DailyReports(Application &app);
 
-    // One 0xA1 command: X report, Z report or clearing the control tape. A Z report closes
+    // One 0xA1 command: X report, Z report or clearing the control tape. The Z report and
+    // the clearing run only after the user's OK to kZQuestion or kClearTapeQuestion;
+    // otherwise nothing is sent (the outcome is a refusal). A Z report closes
     // the day once: the count of free fiscal reports (0xA0) is read before it, and when
     // its reply is lost, read again to tell whether it ran (one less: it did, and that is
     // a success; the same: it did not; unreadable: kZUnknown is said).

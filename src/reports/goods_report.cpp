@@ -36,7 +36,11 @@ Outcome<> GoodsReport::print(const QString &password, const QString &firstCode, 
                              {[&](int &code) { return m_app.execute(printGoodsReport, password, first, last, code); },
                               {kHeading}}))
         m_app.state().sharedMark = true;
-    return steps.replyOutcome();
+    Outcome<> out = steps.replyOutcome();
+    // "Код ошибки:" shows the failed step's word, not the closing's after it.
+    if (steps.failed())
+        out.lastExchange.reset();
+    return out;
 }
 
 Outcome<QString> GoodsReport::refreshStatus()

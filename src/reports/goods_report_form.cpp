@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateEdit>
+#include <QStackedWidget>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -98,17 +99,23 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     m_firstDate = kit::dateEdit(u"firstDateEdit"_s, m_dates, PeriodicReport::kShownDateFormat);
     m_lastDate = kit::dateEdit(u"lastDateEdit"_s, m_dates, PeriodicReport::kShownDateFormat);
     auto *datesForm = new QFormLayout(m_dates);
-    datesForm->addRow(u"Дата первого отчета:"_s, m_firstDate);
-    datesForm->addRow(u"Дата последнего отчета:"_s, m_lastDate);
+    datesForm->addRow(PeriodicReport::kFirstDateCaption + QLatin1Char(':'), m_firstDate);
+    datesForm->addRow(PeriodicReport::kLastDateCaption + QLatin1Char(':'), m_lastDate);
 
     m_numbers = new QGroupBox(u"Номер"_s, this);
     m_numbers->setObjectName(u"numberGroup"_s);
     m_firstNumber = kit::edit(u"firstNumberEdit"_s, m_numbers, 11);
     m_lastNumber = kit::edit(u"lastNumberEdit"_s, m_numbers, 11);
     auto *numbersForm = new QFormLayout(m_numbers);
-    numbersForm->addRow(u"Номер первого отчета:"_s, m_firstNumber);
-    numbersForm->addRow(u"Номер последнего отчета:"_s, m_lastNumber);
-    m_numbers->hide();
+    numbersForm->addRow(PeriodicReport::kFirstNumberCaption + QLatin1Char(':'), m_firstNumber);
+    numbersForm->addRow(PeriodicReport::kLastNumberCaption + QLatin1Char(':'), m_lastNumber);
+    // The dates and the numbers take turns in one place of one size: switching between
+    // them neither grows the window nor leaves a gap.
+    auto *range = new QStackedWidget(this);
+    range->setObjectName(u"rangeStack"_s);
+    range->addWidget(m_dates);
+    range->addWidget(m_numbers);
+    m_range = range;
 
     m_password = kit::passwordEdit(this);
     auto *form = kit::formRows({{u"Пароль:"_s, m_password}});
@@ -121,10 +128,8 @@ TForm25::TForm25(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(type);
-    layout->addWidget(m_dates);
-    layout->addWidget(m_numbers);
+    layout->addWidget(range);
     layout->addLayout(form);
-    layout->addStretch();
     layout->addLayout(kit::buttonRow({reportButton, m_state, exitButton}));
 
     connect(m_byDate, &QRadioButton::toggled, this, &TForm25::showSelectedGroup);
@@ -143,8 +148,7 @@ void TForm25::opened()
 
 void TForm25::showSelectedGroup()
 {
-    m_dates->setVisible(m_byDate->isChecked());
-    m_numbers->setVisible(!m_byDate->isChecked());
+    m_range->setCurrentWidget(m_byDate->isChecked() ? m_dates : m_numbers);
 }
 
 void TForm25::makeReport()

@@ -4,6 +4,7 @@
 #include "reports/periodic_report.h"
 #include "ui/screen_dialog.h"
 
+class QStackedWidget;
 class QDateEdit;
 class QGroupBox;
 class QLineEdit;
@@ -50,6 +51,7 @@ private:
     QRadioButton *m_full = nullptr;
     QGroupBox *m_dates = nullptr;
     QGroupBox *m_numbers = nullptr;
+    QStackedWidget *m_range = nullptr;
     QDateEdit *m_firstDate = nullptr;
     QDateEdit *m_lastDate = nullptr;
     QLineEdit *m_firstNumber = nullptr;

@@ -27,28 +27,33 @@ const std::array<QString, ResourceInfo::kFieldCount> &ResourceInfo::captions()
     return names;
 }
 
-Outcome<ResourceInfo::Resources> ResourceInfo::read(const QString &password)
+Outcome<ResourceInfo::Resources> ResourceInfo::read(const QString &password, const Show &show)
 {
     StepRunner steps(m_app);
     int code = 0;
     const CommandResult *r = m_app.execute(getResourceInfo, password, code);
-    const bool passed = steps.judge(r, code, {kHeading});
+    // Judged without a word; said below, once the screen shows the outcome.
+    StepTexts quiet(kHeading);
+    quiet.quiet = true;
+    const bool passed = steps.judge(r, code, quiet);
     Outcome<Resources> out = steps.outcome(Resources());
+    const bool complete = passed && r->fieldCount >= kFieldCount;
+    if (complete) {
+        for (int i = 0; i < kFieldCount; ++i)
+            out.shown.fields[size_t(i)] = code_page::fromDevice(r->field(i));
+        for (int i = 0; i < kPermissionCount; ++i) {
+            bool ok = false;
+            out.shown.permissions[size_t(i)] = r->field(i).toInt(&ok) == 1 && ok;
+        }
+        for (int i = 0; i < kValueCount; ++i)
+            out.shown.values[size_t(i)] = out.shown.fields[size_t(kPermissionCount + i)];
+        out.shown.read = true;
+    }
+    if (show)
+        show(out);
     if (!passed)
-        return out;
-    if (r->fieldCount < kFieldCount) {
-        m_app.prompter().showMessage(kIncomplete);
-        return out;
-    }
-    for (int i = 0; i < kFieldCount; ++i)
-        out.shown.fields[size_t(i)] = code_page::fromDevice(r->field(i));
-    for (int i = 0; i < kPermissionCount; ++i) {
-        bool ok = false;
-        out.shown.permissions[size_t(i)] = r->field(i).toInt(&ok) == 1 && ok;
-    }
-    for (int i = 0; i < kValueCount; ++i)
-        out.shown.values[size_t(i)] = out.shown.fields[size_t(kPermissionCount + i)];
-    out.shown.read = true;
-    m_app.prompter().showMessage(kSuccess);
+        m_app.prompter().showMessage(kHeading + out.verdict.message);
+    else
+        m_app.prompter().showMessage(complete ? kSuccess : kIncomplete);
     return out;
 }

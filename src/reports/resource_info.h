@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class Application;
 
@@ -36,8 +37,11 @@ public:
     explicit ResourceInfo(Application &app);
 
     // The fields are taken only from a reply that passed and holds all twelve; a shorter
-    // reply is said to be wrong and gives nothing to show.
-    Outcome<Resources> read(const QString &password);
+    // reply is said to be wrong and gives nothing to show. `show`, when given, gets the
+    // outcome before anything is said about it, so the screen's fields and "Код ошибки:"
+    // are filled by the time "...- Успешно!" or the failure is on the screen.
+    using Show = std::function<void(const Outcome<Resources> &)>;
+    Outcome<Resources> read(const QString &password, const Show &show = {});
 
 private:
     Application &m_app;

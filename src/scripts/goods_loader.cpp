@@ -4,6 +4,7 @@
 #include "app/goods_file.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
+#include "commands/error_decoding.h"
 #include "link/code_page.h"
 #include "link/command_result.h"
 #include "link/frame.h"
@@ -45,6 +46,24 @@ QString lineRefusal(const QByteArray &password, const QString &line, QByteArray 
     return {};
 }
 
+// The registrar counts the password as field 1 of 0x24; the user reads the line, whose
+// fields start after it: the registrar's field 4 is the line's field 3, the price.
+QString namedField(const Verdict &v)
+{
+    const int field = v.kind == Verdict::Kind::RegistrarError ? error_decoding::errorField(v.errorWord) : 0;
+    if (field < 1)
+        return v.message;
+    if (field == 1)
+        return error_decoding::fieldErrorMessage(v.errorWord, u"\"Пароль\""_s);
+    static const QStringList names = {u"код товара"_s, u"наименование"_s, u"цена"_s, u"налоговая группа"_s,
+                                      u"номер отдела"_s};
+    const int inLine = field - 1;
+    QString where = u"номер %1 в строке"_s.arg(inLine);
+    if (inLine <= names.size())
+        where += u" (%1)"_s.arg(names[inLine - 1]);
+    return error_decoding::fieldErrorMessage(v.errorWord, where);
+}
+
 } // namespace
 
 GoodsLoader::Tally GoodsLoader::write(const QString &password, const QStringList &lines, const Progress &progress)
@@ -66,6 +85,7 @@ GoodsLoader::Tally GoodsLoader::write(const QString &password, const QStringList
         } else {
             ++t.sent;
             v = Verdict::of(*m_app.execute(cmd::AddGoods, parameters));
+            v.message = namedField(v);
         }
         switch (v.kind) {
         case Verdict::Kind::Success:

@@ -48,13 +48,23 @@ TForm20::TForm20(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     passwordRow->addWidget(m_password);
     passwordRow->addStretch();
 
+    // The file's path under its caption, not a bare empty box.
+    auto *fileRow = new QHBoxLayout;
+    auto *fileLabel = new QLabel(u"Файл:"_s, this);
+    fileLabel->setBuddy(m_fileName);
+    fileRow->addWidget(fileLabel);
+    fileRow->addWidget(m_fileName, 1);
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(passwordRow);
-    layout->addWidget(m_fileName);
+    layout->addLayout(fileRow);
     layout->addWidget(m_lines, 1);
     layout->addWidget(m_progress);
     layout->addLayout(kit::buttonRow({loadButton, writeButton, clearButton, exitButton}));
-    layout->addWidget(kit::statusBar(this, QString(), &m_statusPanel));
+    // The status bar only says a timeout: hidden, not an empty framed box, until then.
+    QStatusBar *statusBar = kit::statusBar(this, QString(), &m_statusPanel);
+    statusBar->hide();
+    layout->addWidget(statusBar);
 
     connect(loadButton, &QPushButton::clicked, this, &TForm20::loadChosenFile);
     connect(writeButton, &QPushButton::clicked, this, &TForm20::writeAll);
@@ -101,6 +111,7 @@ void TForm20::writeAll()
 {
     const QStringList lines = goodsLines();
     m_statusPanel->clear();
+    findChild<QStatusBar *>(u"statusBar"_s)->hide();
     m_progress->setRange(0, qMax(1, int(lines.size())));
     m_progress->setValue(0);
     GoodsLoader::Tally t;
@@ -109,8 +120,10 @@ void TForm20::writeAll()
         m_lines->setReadOnly(true);
         t = m_ops.write(m_password->text(), lines, [this](int line, const Verdict &v, const GoodsLoader::Tally &) {
             m_progress->setValue(line);
-            if (v.kind == Verdict::Kind::NoReply)
+            if (v.kind == Verdict::Kind::NoReply) {
                 m_statusPanel->setText(GoodsLoader::kTimeoutNotice);
+                findChild<QStatusBar *>(u"statusBar"_s)->show();
+            }
             QCoreApplication::processEvents();
         });
         m_lines->setReadOnly(false);

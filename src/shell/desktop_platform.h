@@ -16,3 +16,10 @@ private:
     Application &m_app;
     EmulatorChild m_emulator;
 };
+
+class QApplication;
+// The program speaks Russian whatever the system's locale: every date picker, calendar
+// and file dialog date in Russian, Qt's own dialog texts translated where the
+// translation is installed. Numbers the program writes keep "." (they never go through
+// the locale).
+void useRussianLocale(QApplication &app);

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -43,6 +44,30 @@ QString EmulatorChild::temporaryTapePath()
     return m_tapeDir->filePath(QStringLiteral("lenta.txt"));
 }
 
+bool EmulatorChild::keepIn(const QString &folder, QString &error)
+{
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        error = QStringLiteral("Папка %1 не создается.").arg(folder);
+        return false;
+    }
+    const QDir dir(folder);
+    m_tapePath = dir.filePath(QStringLiteral("lenta.txt"));
+    m_statePath = dir.filePath(QStringLiteral("registrar-state.json"));
+    return true;
+}
+
+bool EmulatorChild::forget(QString &error)
+{
+    stop();
+    for (const QString &path : {m_statePath, m_tapePath}) {
+        if (!path.isEmpty() && QFileInfo::exists(path) && !QFile::remove(path)) {
+            error = QStringLiteral("Файл %1 не удаляется.").arg(path);
+            return false;
+        }
+    }
+    return true;
+}
+
 QString EmulatorChild::start(QString &error)
 {
     if (running() && !m_path.isEmpty())
@@ -56,6 +81,8 @@ QString EmulatorChild::start(QString &error)
     QStringList arguments = m_arguments;
     if (!m_tapePath.isEmpty())
         arguments << QStringLiteral("--tape") << m_tapePath;
+    if (!m_statePath.isEmpty())
+        arguments << QStringLiteral("--state") << m_statePath;
     m_process.setArguments(arguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     // The emulator ends with the program, however the program ends (a signal, a crash):
@@ -72,6 +99,11 @@ QString EmulatorChild::start(QString &error)
     m_path = QString::fromLocal8Bit(m_process.readLine()).trimmed();
     if (m_path.isEmpty()) {
         error = QStringLiteral("Эмулятор регистратора не сообщил свое устройство.");
+        // Its own reason (a state file it refuses, say) is on its error output.
+        m_process.waitForFinished(1000);
+        const QString reason = QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
+        if (!reason.isEmpty())
+            error += QLatin1Char('\n') + reason;
         stop();
     }
     return m_path;

@@ -31,6 +31,15 @@ public:
     QString tapePath() const { return m_tapePath; }
     // A tape file in a temporary folder of its own, removed with this object.
     QString temporaryTapePath();
+    // The file the emulator keeps its memory in (its --state option) from the next start
+    // on; empty: none, it starts empty every time.
+    void setStatePath(const QString &path) { m_statePath = path; }
+    QString statePath() const { return m_statePath; }
+    // The emulator's memory and tape in `folder` (created when missing), so that it stays
+    // the same registrar across reconnects and restarts of the program.
+    bool keepIn(const QString &folder, QString &error);
+    // Stops the emulator and removes its memory and tape: the next start is a new registrar.
+    bool forget(QString &error);
     // Called when the emulator ends by itself (not through stop()).
     void setExitHandler(std::function<void()> handler) { m_exitHandler = std::move(handler); }
 
@@ -39,6 +48,7 @@ private:
     QString m_program;
     QStringList m_arguments;
     QString m_tapePath;
+    QString m_statePath;
     std::unique_ptr<QTemporaryDir> m_tapeDir;
     QString m_path;
     std::function<void()> m_exitHandler;

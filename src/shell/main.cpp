@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(DIZIVU_VERSION));
     // Numbers the program writes use "." as the decimal point, whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
-    installRussianQtTranslation(qapp);
+    useRussianLocale(qapp);
 
     DesktopPrompter prompter;
     Application app(prompter, SystemClock::instance());

@@ -30,6 +30,7 @@ const QList<MenuEntry> &menuEntries()
         {Menu::Utilities, MenuItem::DrawerTest, QStringLiteral("Тест денежного ящика"), QStringLiteral("TForm47")},
         {Menu::Utilities, MenuItem::ExchangeLogViewer, QStringLiteral("Просмотр журнала обмена"), QStringLiteral("ExchangeLogViewer")},
         {Menu::Utilities, MenuItem::EmulatorTape, QStringLiteral("Лента эмулятора"), QStringLiteral("EmulatorTapeWindow")},
+        {Menu::Utilities, MenuItem::EmulatorAfresh, QStringLiteral("Начать эмулятор заново..."), QString()},
         {Menu::Fiscal, MenuItem::SetSerialNumber, QStringLiteral("Установить заводской номер"), QStringLiteral("TForm15")},
         {Menu::Fiscal, MenuItem::FiscalParameters, QStringLiteral("Чтение и программирование"), QStringLiteral("TForm37")},
         {Menu::Fiscal, MenuItem::RegistrarParameters, QStringLiteral("Параметры регистратора"), QStringLiteral("TForm26")},

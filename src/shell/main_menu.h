@@ -16,14 +16,14 @@ enum class MenuItem {
     SetSerialNumber, FiscalParameters, RegistrarParameters, AcquirerServer, RemoteAccessServer,
     ControlTapeServer, WiFi, Gals, Vekr, DecimalPoint, Fiscalization, IdDev, ModemState,
     LastAcquirerSession,
-    ExchangeLogViewer, EmulatorTape,
+    ExchangeLogViewer, EmulatorTape, EmulatorAfresh,
 };
 
 struct MenuEntry {
     Menu menu;
     MenuItem item;
     QString caption;
-    QString screen; // the window class it opens; empty when the item has no action
+    QString screen; // the window class it opens; empty when the item has no screen
 };
 
 // The items in menu order.

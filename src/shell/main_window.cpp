@@ -106,6 +106,11 @@ void MainWindowOps::activate()
         m_app.prompter().showMessage(AppConfig::creationNotice());
     m_model.terminalGroupVisible = !config.terminal().isEmpty();
     m_app.link().Log().setCommentsEnabled(!config.commentsSuppressed());
+    // A port typed by name (a device the system does not list: an emulator started by
+    // hand, a device under another name) stays offered, from this run or the settings.
+    for (const QString &typed : {m_chosenPort, config.port()})
+        if (typed.startsWith(QLatin1Char('/')) && !m_model.ports.contains(typed, Qt::CaseInsensitive))
+            m_model.ports.insert(m_model.ports.size() - 1, typed);
     // The settings file decides only until the user has chosen.
     const int chosenPort = int(m_model.ports.indexOf(m_chosenPort));
     m_model.portIndex = chosenPort >= 0 ? chosenPort : AppConfig::portIndex(config.port(), m_model.ports);
@@ -149,8 +154,12 @@ void MainWindowOps::findRegistrar(const std::function<void()> &idle)
     ports.removeAll(kEmulatorEntry);
     // The bank terminal's port is not the registrar's: a registrar frame sent to the
     // terminal could be taken for one of its own messages.
-    if (m_model.terminalGroupVisible && m_model.terminalPortIndex >= 0)
-        ports.removeAll(m_model.terminalPorts.value(m_model.terminalPortIndex));
+    QString terminalPort;
+    if (m_model.terminalGroupVisible && m_model.terminalPortIndex >= 0) {
+        terminalPort = m_model.terminalPorts.value(m_model.terminalPortIndex);
+        if (ports.removeAll(terminalPort) == 0)
+            terminalPort.clear();
+    }
     ports = RegistrarSearch::registrarFirst(ports, m_app.state().virtualPortName);
 
     // Nothing else to press while the ports are tried, but the way to stop.
@@ -187,8 +196,12 @@ void MainWindowOps::findRegistrar(const std::function<void()> &idle)
     }
     if (!result.found) {
         m_model.statusText = QStringLiteral("Регистратор не найден.");
-        QString text = ports.isEmpty() ? QStringLiteral("Регистратор не найден: последовательных портов нет.")
-                                       : QStringLiteral("Регистратор не найден ни на одном порту ни на одной скорости.");
+        QString text = !ports.isEmpty() ? QStringLiteral("Регистратор не найден ни на одном порту ни на одной скорости.")
+            : terminalPort.isEmpty()    ? QStringLiteral("Регистратор не найден: последовательных портов нет.")
+                                        : QStringLiteral("Регистратор не найден: других последовательных портов нет.");
+        // The port left out is named: the registrar may be on it after all.
+        if (!terminalPort.isEmpty())
+            text += QStringLiteral("\nПорт %1 выбран для банковского терминала и не проверялся.").arg(terminalPort);
         if (!result.unopened.isEmpty()) {
             text += QStringLiteral("\nНе открылись:");
             for (const RegistrarSearch::Unopened &u : result.unopened)
@@ -213,6 +226,19 @@ void MainWindowOps::choosePort(int index)
 {
     m_model.portIndex = index;
     m_chosenPort = m_model.ports.value(index);
+}
+
+void MainWindowOps::typePort(const QString &text)
+{
+    const QString name = text.trimmed();
+    if (name.isEmpty())
+        return;
+    qsizetype index = m_model.ports.indexOf(name);
+    if (index < 0) {
+        index = qMax(qsizetype(0), m_model.ports.size() - 1);
+        m_model.ports.insert(index, name);
+    }
+    choosePort(int(index));
 }
 
 void MainWindowOps::chooseSpeed(int index)
@@ -279,6 +305,9 @@ void MainWindowOps::applyModelMenus()
     items[MenuItem::Vekr].visible = model.contains(QStringLiteral("eKV-60"));
     items[MenuItem::AcquirerServer].visible = !s.dataTransferFamily;
     items[MenuItem::IdDev].visible = !s.dataTransferFamily;
+    // Only the built-in emulator can be started afresh, and only while it is the registrar.
+    items[MenuItem::EmulatorAfresh].enabled = m_model.enabledMenus.contains(Menu::Utilities) && m_onEmulator
+        && m_platform.forgetEmulator;
     if (s.rgtModel)
         items[MenuItem::DailyReports].enabled = false;
     else
@@ -569,6 +598,27 @@ void MainWindowOps::connectionLost(const QString &why)
 void MainWindowOps::statusScreenClosed()
 {
     m_app.state().sharedMark = true;
+}
+
+void MainWindowOps::startEmulatorAfresh()
+{
+    if (!m_onEmulator || !m_platform.forgetEmulator)
+        return;
+    const QString question = QStringLiteral(
+        "Начать эмулятор регистратора заново?\n"
+        "Его фискальная память, счетчики, деньги в ящике, товары и лента будут стерты.");
+    if (m_app.prompter().askWithDefault(question, QStringLiteral("Начать эмулятор заново"),
+                                        Prompter::Ok | Prompter::Cancel, Prompter::Cancel)
+        != Prompter::Ok)
+        return;
+    disconnectSerial();
+    QString error;
+    if (!m_platform.forgetEmulator(error)) {
+        m_app.prompter().showMessage(error);
+        return;
+    }
+    // The same entry, the same speed: a new registrar behind it.
+    connectSerial();
 }
 
 void MainWindowOps::restoreUsb()

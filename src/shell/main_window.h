@@ -83,6 +83,9 @@ struct MainWindowPlatform {
     // reason in `error`.
     std::function<QString(QString &error)> startEmulator;
     std::function<void()> stopEmulator;
+    // Stops the built-in emulator and removes its memory and tape; false with the reason
+    // in `error` when a file cannot be removed.
+    std::function<bool(QString &error)> forgetEmulator;
     // Tries the bank-terminal port at a speed: 0, or the system's error code.
     std::function<int(const QString &port, qint32 speed, QString &reason)> tryTerminalPort;
     // Lets the window repaint during the waits of the activation.
@@ -125,6 +128,10 @@ public:
     // The user chose a port or a speed in the lists: the activation keeps the choice.
     void choosePort(int index);
     void chooseSpeed(int index);
+    // The user typed a port into the port box: a device path (/dev/pts/3, /tmp/emu) or a
+    // name under /dev. It joins the list and is chosen; a connection stores it in the
+    // settings file like a listed port.
+    void typePort(const QString &text);
     // A connection is being made (the registrar is being identified).
     bool connecting() const { return m_connecting; }
 
@@ -146,6 +153,9 @@ public:
         QString captionSuffix;
     };
     Route route(const MenuEntry &entry) const;
+    // "Начать эмулятор заново": after the user's yes, the built-in emulator forgets its
+    // memory and tape; a connection to it is made again to the new registrar.
+    void startEmulatorAfresh();
     // "Восстановить USB".
     void restoreUsb();
     // The bank-terminal group's button.

@@ -3,6 +3,7 @@
 
 #include "ui/desktop_prompter.h"
 #include "ui/form_kit.h"
+#include "ui/screen_dialog.h"
 #include "ui/status_screen_form.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -101,6 +103,12 @@ void MainWindow::buildWidgets()
     m_portCombo = new QComboBox(serialGroup);
     m_portCombo->setObjectName(QStringLiteral("portCombo"));
     m_portCombo->setMinimumContentsLength(18);
+    // Any port by name: the user may type a device path the system does not list.
+    m_portCombo->setEditable(true);
+    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_portCombo->setCompleter(nullptr); // a typed path is taken as typed, never completed
+    m_portCombo->lineEdit()->setPlaceholderText(QStringLiteral("/dev/..."));
+    m_portCombo->setToolTip(QStringLiteral("Порт из списка или путь к устройству, например /dev/pts/3"));
     m_speedCombo = makeSpeeds(QStringLiteral("speedCombo"));
     m_searchButton = kit::button(QStringLiteral("Найти регистратор"), QStringLiteral("findRegistrarButton"), serialGroup);
     // Wide enough for either caption: the row does not jump when the search starts.
@@ -195,7 +203,19 @@ void MainWindow::buildWidgets()
             render();
         };
     };
-    connect(m_serialButton, &QPushButton::clicked, this, busy([this] { m_ops.serialButton(); }));
+    connect(m_portCombo->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (!m_rendering && m_portCombo->currentText() != m_ops.model().ports.value(m_ops.model().portIndex)) {
+            m_ops.typePort(m_portCombo->currentText());
+            render();
+        }
+    });
+    connect(m_serialButton, &QPushButton::clicked, this, busy([this] {
+        // What is in the box is the port, typed or chosen, Enter pressed or not.
+        if (!m_app.state().serialConnected
+            && m_portCombo->currentText() != m_ops.model().ports.value(m_ops.model().portIndex))
+            m_ops.typePort(m_portCombo->currentText());
+        m_ops.serialButton();
+    }));
     connect(m_usbButton, &QPushButton::clicked, this, busy([this] { m_ops.usbButton(); }));
     connect(m_restoreUsbButton, &QPushButton::clicked, this, [this] {
         m_ops.restoreUsb();
@@ -233,6 +253,10 @@ void MainWindow::buildMenus()
         if (!e.screen.isEmpty())
             connect(action, &QAction::triggered, this, [this, e] { openMenuItem(e); });
     }
+    connect(m_actions[MenuItem::EmulatorAfresh], &QAction::triggered, this, [this] {
+        m_ops.startEmulatorAfresh();
+        render();
+    });
     m_aboutAction = menuBar()->addAction(QStringLiteral("О программе..."));
     connect(m_aboutAction, &QAction::triggered, this, [this] {
         m_app.prompter().showMessage(QStringLiteral("dizivu — сервисная программа регистратора\nВерсия %1\nQt %2")
@@ -293,8 +317,23 @@ void MainWindow::openScreen(const QString &className)
     // holding the window; a second choice of it brings it to the front.
     if (dialog->property("modeless").toBool()) {
         if (!dialog->isVisible()) {
+            // A window of its own, with no window above it: the screens, modal to the main
+            // window, do not block it, so it can be read and scrolled beside them.
+            if (dialog->parentWidget()) {
+                dialog->setParent(nullptr, dialog->windowFlags());
+                m_topLevelScreens.append(dialog);
+            }
             dialog->adjustSize();
-            dialog->move(frameGeometry().topRight() - QPoint(dialog->frameGeometry().width(), 0));
+            // Shown first: its opening fills it, and its size is known only then.
+            dialog->show();
+            if (const QScreen *display = QWidget::screen()) {
+                const QRect placed = besideWindow(dialog->frameGeometry().size(), frameGeometry(),
+                                                  display->availableGeometry());
+                // The frame's edges come on top of the client area's size.
+                const QSize decoration = dialog->frameGeometry().size() - dialog->size();
+                dialog->resize(placed.size() - decoration);
+                dialog->move(placed.topLeft());
+            }
         }
         dialog->show();
         dialog->raise();
@@ -302,6 +341,8 @@ void MainWindow::openScreen(const QString &className)
         return;
     }
     // Centred on the main window, never at the screen's corner over its menu bar.
+    if (auto *screenDialog = qobject_cast<ScreenDialog *>(dialog))
+        screenDialog->fitCaption();
     dialog->adjustSize();
     QRect frame = dialog->frameGeometry();
     frame.moveCenter(frameGeometry().center());
@@ -312,8 +353,33 @@ void MainWindow::openScreen(const QString &className)
         frame.moveTop(qMax(room.top(), qMin(frame.top(), room.bottom() + 1 - frame.height())));
     }
     dialog->move(frame.topLeft());
+    // Modal to the main window (and to every screen, which are its children), not to the
+    // whole program: the windows of their own (the emulator's tape) stay usable.
+    dialog->setWindowModality(Qt::WindowModal);
     dialog->exec();
     render();
+}
+
+MainWindow::~MainWindow()
+{
+    qDeleteAll(m_topLevelScreens);
+}
+
+QRect MainWindow::besideWindow(const QSize &size, const QRect &main, const QRect &room)
+{
+    QRect placed(QPoint(), size.boundedTo(room.size()));
+    const int rightRoom = room.right() - main.right();
+    const int leftRoom = main.left() - room.left();
+    if (placed.width() <= rightRoom)
+        placed.moveLeft(main.right() + 1);
+    else if (placed.width() <= leftRoom)
+        placed.moveRight(main.left() - 1);
+    else
+        // No side holds it whole: at the edge of the roomier side, over the main window
+        // as little as it can.
+        placed.moveLeft(rightRoom >= leftRoom ? room.right() + 1 - placed.width() : room.left());
+    placed.moveTop(qBound(room.top(), main.top(), room.bottom() + 1 - placed.height()));
+    return placed;
 }
 
 QString MainWindow::identityText() const

@@ -4,7 +4,9 @@
 #include "ui/screen_host.h"
 
 #include <QMainWindow>
+#include <QList>
 #include <QMap>
+#include <QRect>
 
 class QAction;
 class QComboBox;
@@ -22,6 +24,13 @@ class MainWindow : public QMainWindow, public ScreenHost {
 public:
     MainWindow(Application &app, MainWindowPlatform platform, const ScreenRegistry &screens,
                QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Where a window of `size` (its frame) goes beside the main window `main` within the
+    // display's available area `room`: to the right, else to the left, clear of the main
+    // window; where neither side holds it, at the roomier side's edge. Never larger than
+    // the room, never outside it.
+    static QRect besideWindow(const QSize &size, const QRect &main, const QRect &room);
 
     MainWindowOps &ops() { return m_ops; }
     // The activation steps, as when the window becomes active.
@@ -84,4 +93,6 @@ private:
     QMap<MenuItem, QAction *> m_actions;
     ScreenRegistry m_registry;
     QMap<QString, QDialog *> m_screens;
+    // Screens made windows of their own (no parent), deleted with the main window.
+    QList<QDialog *> m_topLevelScreens;
 };

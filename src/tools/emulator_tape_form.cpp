@@ -35,7 +35,9 @@ EmulatorTapeWindow::EmulatorTapeWindow(Application &app, ScreenHost &host, QWidg
     const int lineWidth = m_tape->fontMetrics().horizontalAdvance(QString(kLineChars, u'0'));
     m_tape->setFixedWidth(lineWidth + 2 * m_tape->frameWidth() + int(m_tape->document()->documentMargin() * 2)
                           + m_tape->verticalScrollBar()->sizeHint().width() + 4);
-    m_tape->setMinimumHeight(m_tape->fontMetrics().lineSpacing() * 30);
+    // Small enough to fit beside the main window on a low display; its usual height is
+    // the size hint's.
+    m_tape->setMinimumHeight(m_tape->fontMetrics().lineSpacing() * kMinLines);
     m_stateLabel->setMaximumWidth(m_tape->width());
 
     auto *closeButton = kit::button(u"Закрыть"_s, u"closeButton"_s, this);
@@ -50,6 +52,13 @@ EmulatorTapeWindow::EmulatorTapeWindow(Application &app, ScreenHost &host, QWidg
     connect(m_timer, &QTimer::timeout, this, &EmulatorTapeWindow::poll);
     m_watcher = new QFileSystemWatcher(this);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &EmulatorTapeWindow::poll);
+}
+
+QSize EmulatorTapeWindow::sizeHint() const
+{
+    QSize hint = Screen::sizeHint();
+    hint.rheight() += m_tape->fontMetrics().lineSpacing() * (kShownLines - kMinLines);
+    return hint;
 }
 
 void EmulatorTapeWindow::opened()

@@ -24,12 +24,16 @@ public:
     // Lines kept on screen; older ones scroll away.
     static constexpr int kMaxLines = 50000;
     static constexpr int kPollMs = 250;
+    // Lines of tape in view: usually, and at least.
+    static constexpr int kShownLines = 30;
+    static constexpr int kMinLines = 8;
 
     EmulatorTapeWindow(Application &app, ScreenHost &host, QWidget *parent = nullptr);
 
     // Reads what was appended to the tape since the last look; the timer and the file
     // watcher call it.
     void poll();
+    QSize sizeHint() const override;
 
 protected:
     void opened() override;

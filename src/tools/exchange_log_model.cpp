@@ -100,14 +100,29 @@ void ExchangeLogModel::refilter()
 {
     beginResetModel();
     m_rows.clear();
+    // A search reads the log through once, in file order, into one record that is not
+    // kept: no row cache churned through, no allocation per record.
+    bool inStep = !m_search.isEmpty() && m_reader && !m_entries.empty();
+    if (inStep) {
+        const Entry &first = m_entries.front();
+        m_reader->seek(first.offset, first.line, m_sessions.value(first.session));
+        m_nextEntry = -1;
+    }
+    LoggedExchange read;
     for (int i = 0; i < int(m_entries.size()); ++i) {
         const Entry &e = m_entries[size_t(i)];
+        // Every record is read, even one the other filters leave out, to stay in step.
+        if (inStep && (!m_reader->next(read) || read.offset != e.offset)) {
+            // The file changed under the model: record by record from here.
+            inStep = false;
+            m_nextEntry = -1;
+        }
         if (m_code >= 0 && e.code != m_code)
             continue;
         if (m_errorsOnly && !e.failed)
             continue;
         if (!m_search.isEmpty()) {
-            const LoggedExchange *x = entryExchange(i);
+            const LoggedExchange *x = inStep ? &read : entryExchange(i);
             if (!x || !x->searchText().contains(m_search, Qt::CaseInsensitive))
                 continue;
         }

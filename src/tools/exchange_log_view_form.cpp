@@ -2,6 +2,8 @@
 #include "tools/exchange_log_view_form.h"
 
 #include "app/application.h"
+#include "link/device_link.h"
+#include "link/exchange_log.h"
 #include "ui/form_kit.h"
 
 #include <QCheckBox>
@@ -17,6 +19,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -46,7 +50,9 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     m_reloadButton = kit::button(u"Перечитать"_s, u"reloadButton"_s, this);
     m_reloadButton->setEnabled(false);
     m_commandCombo = kit::comboBox(u"commandCombo"_s, this);
-    m_commandCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A long command name is cut in the closed list, not the window widened for it.
+    m_commandCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_commandCombo->setMinimumContentsLength(28);
     m_errorsOnlyCheck = kit::checkBox(u"Только ошибки"_s, u"errorsOnlyCheck"_s, this);
     m_searchEdit = kit::edit(u"searchEdit"_s, this);
     m_searchEdit->setClearButtonEnabled(true);
@@ -112,7 +118,7 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     layout->addWidget(split, 1);
     layout->addLayout(kit::buttonRow({closeButton}));
     layout->addWidget(kit::statusBar(this, QString(), &m_countsPanel));
-    resize(kit::charsWidth(m_table, 100), m_table->fontMetrics().height() * 40);
+    resize(sizeHint());
 
     connect(openButton, &QPushButton::clicked, this, &ExchangeLogViewer::chooseFile);
     // The program may still be writing the log: read it again to its new end.
@@ -136,11 +142,49 @@ ExchangeLogViewer::ExchangeLogViewer(Application &app, ScreenHost &host, QWidget
     connect(&m_model, &QAbstractItemModel::modelReset, this, &ExchangeLogViewer::showDetails);
 }
 
+QSize ExchangeLogViewer::sizeHint() const
+{
+    // Every column in view without scrolling sideways, and 40 lines high, as far as the
+    // display allows.
+    int tableWidth = 2 * m_table->frameWidth() + m_table->verticalHeader()->sizeHint().width()
+        + m_table->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        tableWidth += m_table->columnWidth(c);
+    const QMargins margins = layout() ? layout()->contentsMargins() : QMargins();
+    QSize wanted(tableWidth + margins.left() + margins.right(), m_table->fontMetrics().height() * 40);
+    wanted = wanted.expandedTo(Screen::minimumSizeHint());
+    if (const QScreen *display = screen())
+        wanted = wanted.boundedTo(display->availableGeometry().size() - QSize(16, 48));
+    return wanted;
+}
+
 void ExchangeLogViewer::opened()
 {
-    // A new opening starts with no log, unless another screen asked for one.
-    const QString requested = property(kLogFileProperty).toString();
+    // The window system's first size stops at two thirds of the display: every column
+    // in view wants more, within the display.
+    const QSize wanted = sizeHint().expandedTo(size());
+    if (wanted != size()) {
+        resize(wanted);
+        if (const QScreen *display = screen()) {
+            const QRect room = display->availableGeometry();
+            QRect frame = frameGeometry();
+            frame.moveLeft(qMax(room.left(), qMin(frame.left(), room.right() + 1 - frame.width())));
+            frame.moveTop(qMax(room.top(), qMin(frame.top(), room.bottom() + 1 - frame.height())));
+            move(frame.topLeft());
+        }
+    }
+    // A new opening shows the log another screen asked for, else the program's current
+    // log when it writes one (from the menu, as from the monitor), else none.
+    QString requested = property(kLogFileProperty).toString();
     setProperty(kLogFileProperty, QVariant());
+    if (requested.isEmpty()) {
+        const ExchangeLog &log = app().link().Log();
+        const QString current = !log.logFilePath().isEmpty() ? log.logFilePath()
+            : log.logFileName().isEmpty()                    ? QString()
+                                                             : ExchangeLog::resolvePath(log.logFileName(), QDir::currentPath());
+        if (!current.isEmpty() && QFileInfo(current).isFile())
+            requested = current;
+    }
     m_model.close();
     m_reloadButton->setEnabled(false);
     m_fileEdit->clear();

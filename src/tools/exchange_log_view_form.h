@@ -28,6 +28,7 @@ public:
     // Shows a log file; false (and the reason through the prompter) when it cannot be read.
     bool openLog(const QString &path);
     ExchangeLogModel &model() { return m_model; }
+    QSize sizeHint() const override;
 
 protected:
     void opened() override;

@@ -155,7 +155,7 @@ bool FlashMemory::decodeBlock(const QByteArray &text, qint64 bytes, QByteArray &
     return true;
 }
 
-Result FlashMemory::erase(const QString &password, View &view)
+Result FlashMemory::erase(const QString &password, View &view, const std::function<void()> &agreed)
 {
     Result refusal;
     if (!checkPassword(password, refusal))
@@ -163,6 +163,8 @@ Result FlashMemory::erase(const QString &password, View &view)
     if (m_app.prompter().askWithDefault(kEraseQuestion, kCaption, Prompter::Ok | Prompter::Cancel, Prompter::Cancel)
         != Prompter::Ok)
         return stop(End::Cancelled, kEraseCancelled);
+    if (agreed)
+        agreed();
     const CommandResult *r = m_app.execute(cmd::EraseFlash, code_page::toDevice(password) + ';');
     const Verdict v = Verdict::of(*r);
     if (v.replied())

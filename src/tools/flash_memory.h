@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "tools/transfer.h"
 
 #include <QString>
@@ -62,7 +64,9 @@ public:
     explicit FlashMemory(Application &app);
 
     // "Обнулить флеш-память": asks first, Cancel being the default answer.
-    transfer::Result erase(const QString &password, View &view);
+    // `agreed`, when given, is called once the user has said OK to the question, before
+    // the command goes (the screen turns busy only then, not while it asks).
+    transfer::Result erase(const QString &password, View &view, const std::function<void()> &agreed = {});
 
     // "Читать флеш-память": `count` bytes from `address` into a file chosen in a save
     // dialog. A block that fails is sent again up to `retries` times, counted afresh for

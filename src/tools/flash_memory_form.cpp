@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 // What a transfer shows while it runs.
@@ -154,8 +156,10 @@ void TForm7::erase()
 {
     View view(*this);
     {
-        TransferControls::Guard busy(*m_controls);
-        m_ops.erase(m_password->text(), view);
+        // Busy (stop on, close off) only once the erase question is answered: while it is
+        // asked nothing runs that could be stopped.
+        std::optional<TransferControls::Guard> busy;
+        m_ops.erase(m_password->text(), view, [&] { busy.emplace(*m_controls); });
     }
     applyButtonState();
 }

@@ -129,8 +129,16 @@ Result LogoProgramming::program(const QString &password, const QString &widthTex
         const QString message = wrapper_codes::refusalMessage(refusal);
         return fail(End::Refused, message, Verdict::refused(refusal, message));
     }
-    // More than the registrar holds would be cut off or refused after the lines went.
-    sent = QSize(int(qMin<qint64>(w, m_maxima.width)), int(qMin<qint64>(h, m_maxima.height)));
+    // More than the registrar holds would be cut off or refused after the lines went: the
+    // size is cut to its maximum, and the user is told so before anything goes.
+    const QSize fitting(int(qMin<qint64>(w, m_maxima.width)), int(qMin<qint64>(h, m_maxima.height)));
+    if (fitting.width() != w || fitting.height() != h) {
+        const QString question = kClampQuestion.arg(w).arg(h).arg(m_maxima.width).arg(m_maxima.height)
+                                     .arg(fitting.width()).arg(fitting.height());
+        if (m_app.prompter().ask(question, kCaption, Prompter::Ok | Prompter::Cancel) != Prompter::Ok)
+            return fail(End::Cancelled, QString());
+    }
+    sent = fitting;
 
     const QList<QString> lines = logoLines(logoBytes(m_picture, sent.width(), sent.height()));
     const qint64 maximum = qint64(sent.width()) * sent.height() / 8;

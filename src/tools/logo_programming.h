@@ -28,6 +28,11 @@ public:
         QStringLiteral("Информация переданная регистратором неверна. Размер логотипа не определён.");
     static inline const QString kNoMaxima =
         QStringLiteral("Максимальный размер логотипа не известен. Программирование не начато.");
+    // Asked when the size typed is larger than the registrar takes: typed W, H; the
+    // maximum W, H; the size that would go.
+    static inline const QString kClampQuestion = QStringLiteral(
+        "Размер %1 x %2 больше наибольшего, который принимает регистратор (%3 x %4).\n"
+        "Программировать логотип размером %5 x %6?");
     static inline const QString kBadSize = QStringLiteral("Ошибка! Размер для загрузки - десятичное число больше 0!");
     static inline const QString kNoPicture = QStringLiteral("Не удалось загрузить рисунок %1");
 

@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -154,6 +156,9 @@ using namespace desktop_prompter;
 
 namespace {
 
+// The title bar's own width beyond the caption: the window icon and the buttons.
+constexpr int kTitleBarExtra = 160;
+
 QMessageBox::Icon boxIcon(Prompter::Icon icon)
 {
     switch (icon) {
@@ -226,6 +231,14 @@ Prompter::Button DesktopPrompter::askBox(const QString &text, const QString &cap
                     parentWidget());
     // The registrar's texts are plain text; a "<" in them is not markup.
     box.setTextFormat(Qt::PlainText);
+    // A short text would leave the box narrower than its caption, which the title bar then
+    // cuts ("Сервисная п…егистратора"): the box is at least as wide as the caption with
+    // the title bar's icon and buttons beside it.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        const int captionWidth = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+        grid->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
+    }
     QPushButton *defaultOne = nullptr;
     for (const ButtonText &b : kButtons) {
         if (!(buttons & b.button))

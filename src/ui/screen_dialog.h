@@ -15,6 +15,10 @@ public:
 
     Application &app() { return m_app; }
     ScreenHost &host() { return m_host; }
+    // At least as wide as its caption with the title bar's buttons, so the window system
+    // does not cut the caption ("Печать дополните… дневных отчетов"). Done at each
+    // opening; the host calls it before placing the screen.
+    void fitCaption();
 
 protected:
     // Called each time the program opens the screen (not when the window system merely

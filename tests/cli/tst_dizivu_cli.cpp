@@ -242,7 +242,7 @@ private slots:
         QTest::addColumn<int>("carriedOut"); // of the two runs' `code`
         const QStringList cashIn{QStringLiteral("--no-startup"), QStringLiteral("send"), QStringLiteral("6E"),
                                  QStringLiteral("482913;1;100.00;")};
-        const QStringList reportZ{QStringLiteral("report"), QStringLiteral("z")};
+        const QStringList reportZ{QStringLiteral("report"), QStringLiteral("z"), QStringLiteral("--yes")};
         QTest::newRow("no start-up frame, starts differ") << QList<quint8>{10, 50} << QStringList() << cashIn << 0x6E << 2;
         // What --no-startup still risks, once in 95 connections.
         QTest::newRow("no start-up frame, same start") << QList<quint8>{10, 10} << QStringList() << cashIn << 0x6E << 1;

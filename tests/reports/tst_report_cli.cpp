@@ -87,10 +87,16 @@ private slots:
         // No Z report yet: number 1 is not found, and the receipt is closed all the same.
         r = reg.run(args("report periodic --numbers 1 1"));
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains(QStringLiteral("Печать периодического отчета :\n  Значение поля номер 2")));
-        QCOMPARE(reg.run(args("report z")).exitCode, 0);
+        QVERIFY(r.err.contains(QStringLiteral("Печать периодического отчета :\n  Значение поля \"Номер первого отчета\"")));
+        // The reports that cannot be undone run only with --yes; without it nothing is sent.
+        for (const char *unconfirmed : {"report z", "report clear-tape", "report z --full"}) {
+            r = reg.run(args(unconfirmed));
+            QCOMPARE(r.exitCode, 4);
+            QVERIFY2(r.err.contains(QStringLiteral("--yes")), qPrintable(r.err));
+        }
+        QCOMPARE(reg.run(args("report z --yes")).exitCode, 0);
         QCOMPARE(reg.run(args("report periodic --numbers 1 1 --full")).exitCode, 0);
-        QCOMPARE(reg.run(args("report clear-tape")).exitCode, 0);
+        QCOMPARE(reg.run(args("report clear-tape --yes")).exitCode, 0);
         QCOMPARE(reg.journal(), (QStringList{"A1 482913;1;", "60 482913;", "A3 482913;1;1;0; 0204", "65 482913;0;", "A0 482913;",
                                              "A1 482913;0;", "60 482913;", "A3 482913;1;1;1;", "65 482913;0;", "A1 482913;2;"}));
     }
@@ -121,7 +127,7 @@ private slots:
         QFETCH(int, zReports);
         QFETCH(bool, unknownSaid);
         Registrar reg(faults);
-        const CliRun r = reg.run(args("report z"));
+        const CliRun r = reg.run(args("report z --yes"));
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.out, out);
         QCOMPARE(reg.journal().count(QStringLiteral("A1 482913;0;")), zReports);

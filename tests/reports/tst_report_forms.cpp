@@ -56,6 +56,12 @@ private slots:
         QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0006"));
         QVERIFY(Bench::enabled(f, "registrarStateButton"));
         Bench::type(f, "passwordEdit", QStringLiteral("482913"));
+        // Cancelled at their question, the Z report and the clearing send nothing.
+        b.prompter.answers = {Prompter::Cancel, Prompter::Cancel};
+        b.click(f, "zReportButton");
+        b.click(f, "clearControlTapeButton");
+        QCOMPARE(b.sent(cmd::PrintReport), QList<QByteArray>{"1;1;"});
+        QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0006"));
         b.click(f, "zReportButton");
         b.click(f, "clearControlTapeButton");
         QCOMPARE(b.sent(cmd::PrintReport), (QList<QByteArray>{"1;1;", "482913;0;", "482913;2;"}));
@@ -132,7 +138,8 @@ private slots:
         Bench::type(f, "lastNumberEdit", QStringLiteral("4"));
         b.click(f, "makeReportButton");
         QCOMPARE(b.sent(cmd::PeriodicReport), QList<QByteArray>{"482913;3;4;0;"});
-        QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0000")); // the closing's word
+        // The failed report's word, not the closing's "0000".
+        QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0204"));
         QCOMPARE(b.prompter.messages().size(), 2); // no Z report on either range
     }
 
@@ -146,7 +153,12 @@ private slots:
         b.click(f, "reportButton");
         QCOMPARE(b.sent(cmd::AdditionalReport), QList<QByteArray>{"482913;2;;;"});
         QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("0000"));
+        // Closed only with its button, and its caption whole.
+        QTest::keyClick(&f, Qt::Key_Escape);
+        QVERIFY(f.isVisible());
+        QVERIFY(f.width() > f.fontMetrics().horizontalAdvance(f.windowTitle()) + 100);
         b.click(f, "closeButton");
+        QVERIFY(!f.isVisible());
         b.open<TForm31>();
         QCOMPARE(type->currentIndex(), 0);
     }
@@ -183,7 +195,13 @@ private slots:
     {
         Bench b;
         TForm10 &f = b.open<TForm10>();
+        // What the screen shows while its message is up: filled first, then "- Успешно!".
+        QStringList whileShown;
+        b.prompter.onMessage = [&](const QString &text) {
+            whileShown << text + u'|' + Bench::text(f, "freeReportsEdit") + u'|' + Bench::text(f, "errorWordEdit");
+        };
         b.click(f, "makeReportButton");
+        QCOMPARE(whileShown, QStringList{ResourceInfo::kSuccess + QStringLiteral("|2190|0000")});
         QVERIFY(widget<QCheckBox>(f, QStringLiteral("fiscalizationCheck"))->isChecked());
         QCOMPARE(Bench::text(f, "freeReportsEdit"), QStringLiteral("2190"));
         QCOMPARE(Bench::text(f, "freeGoodsEdit"), QStringLiteral("10000"));
@@ -191,6 +209,8 @@ private slots:
 
         b.registrar.injectFault({emu::Fault::Refuse, 0x0B, 0, cmd::FreeResources});
         b.click(f, "makeReportButton");
+        QCOMPARE(whileShown.last(), ResourceInfo::kHeading + QStringLiteral("Ошибка работы с продажами!\n Неверное состояние документа!|2190|000B"));
+        b.prompter.onMessage = {};
         QCOMPARE(Bench::text(f, "errorWordEdit"), QStringLiteral("000B"));
         QCOMPARE(Bench::text(f, "freeReportsEdit"), QStringLiteral("2190"));
         QVERIFY(widget<QCheckBox>(f, QStringLiteral("fiscalizationCheck"))->isChecked());

@@ -94,20 +94,39 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QByteArray>("parameters");
         QTest::addColumn<QString>("heading");
-        QTest::newRow("X") << int(DailyReports::XReport) << QByteArray("1111;1;") << DailyReports::kReportsHeading;
-        QTest::newRow("Z") << int(DailyReports::ZReport) << QByteArray("1111;0;") << DailyReports::kReportsHeading;
+        QTest::addColumn<QString>("question"); // asked first, Cancel the default; empty: none
+        QTest::newRow("X") << int(DailyReports::XReport) << QByteArray("1111;1;") << DailyReports::kReportsHeading
+                           << QString();
+        QTest::newRow("Z") << int(DailyReports::ZReport) << QByteArray("1111;0;") << DailyReports::kReportsHeading
+                           << DailyReports::kZQuestion;
         QTest::newRow("clear tape") << int(DailyReports::ClearControlTape) << QByteArray("1111;2;")
-                                    << DailyReports::kClearTapeHeading;
+                                    << DailyReports::kClearTapeHeading << DailyReports::kClearTapeQuestion;
     }
     void dailyReportsSendTheirType()
     {
         QFETCH(int, type);
         QFETCH(QByteArray, parameters);
         QFETCH(QString, heading);
+        QFETCH(QString, question);
         emu::RegistrarOptions options;
         options.password = "1111";
         Bench b(options);
         DailyReports ops(b.app);
+        // Cancelled at the question: nothing goes out.
+        b.prompter.answers = {Prompter::Cancel};
+        const Outcome<> cancelled = ops.printReport(QStringLiteral("1111"), DailyReports::ReportType(type));
+        if (!question.isEmpty()) {
+            QVERIFY(!cancelled.sent());
+            QVERIFY(b.sent().isEmpty());
+            QCOMPARE(b.prompter.questions(), QStringList{question});
+            QCOMPARE(b.prompter.defaults, QList<Prompter::Button>{Prompter::Cancel});
+            b.prompter.clear();
+        } else {
+            QVERIFY(cancelled.ok());
+            QVERIFY(b.prompter.questions().isEmpty());
+            b.prompter.answers.clear();
+            b.line->framesSent.clear();
+        }
         const Outcome<> done = ops.printReport(QStringLiteral("1111"), DailyReports::ReportType(type));
         QVERIFY(done.ok());
         QCOMPARE(done.errorWordText(), QStringLiteral("0000"));
@@ -141,8 +160,15 @@ private slots:
         b.app.execute(closeReceipt, QStringLiteral("482913"), code);
 
         // No Z report yet: report number 1 is not there.
+        // The refused field is named by its caption, and "Код ошибки:" keeps the report's
+        // word, not the "0000" of the closing that followed.
         b.prompter.clear();
-        QVERIFY(!periodic.byNumbers(QStringLiteral("482913"), QStringLiteral("1"), QStringLiteral("1"), false).ok());
+        const Outcome<> missing = periodic.byNumbers(QStringLiteral("482913"), QStringLiteral("1"), QStringLiteral("1"), false);
+        QVERIFY(!missing.ok());
+        QCOMPARE(missing.errorWordText(), QStringLiteral("0204"));
+        QCOMPARE(b.prompter.messages(),
+                 QStringList{PeriodicReport::kHeading
+                             + QStringLiteral("Значение поля \"Номер первого отчета\" выходит за допустимый диапазон!")});
         QCOMPARE(b.registrar.receiptState(), 0);
         QVERIFY(daily.printReport(QStringLiteral("482913"), DailyReports::ZReport).ok());
         b.prompter.clear();
@@ -299,7 +325,8 @@ private slots:
         b.refuseNext(cmd::GoodsReport);
         const Outcome<> out = ops.print(QStringLiteral("482913"), QStringLiteral("5"), QStringLiteral("7"));
         QCOMPARE(out.verdict.kind, Verdict::Kind::RegistrarError);
-        QCOMPARE(out.errorWordText(), QStringLiteral("0000")); // the closing's word is the last shown
+        // The failed report's word, not the "0000" of the closing that followed it.
+        QCOMPARE(out.errorWordText(), QStringLiteral("000B"));
         QCOMPARE(b.codes(), (QList<int>{cmd::OpenNonFiscalReceipt, cmd::GoodsReport, cmd::CloseFiscalReceipt}));
         QCOMPARE(b.prompter.messages(), QStringList{GoodsReport::kHeading + kBadState});
         QCOMPARE(b.registrar.receiptState(), 0);
@@ -342,7 +369,9 @@ private slots:
         QCOMPARE(b.prompter.messages().value(0),
                  GoodsReport::kHeading + QStringLiteral("'12a' не является целым числом."));
         QCOMPARE(b.prompter.messages().value(4),
-                 PeriodicReport::kHeading + QStringLiteral("'' не является целым числом."));
+                 PeriodicReport::kHeading + QStringLiteral("Поле \"Номер первого отчета\" не заполнено."));
+        QCOMPARE(b.prompter.messages().value(5),
+                 PeriodicReport::kHeading + QStringLiteral("Номер последнего отчета: '3000000000' не является целым числом."));
         QCOMPARE(b.prompter.messages().size(), 9);
     }
 

@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTest>
 
 namespace {
@@ -79,10 +80,11 @@ private slots:
         QCOMPARE(b.w<QProgressBar>("progressBar")->value(), 3);
         QCOMPARE(b.w<QProgressBar>("progressBar")->maximum(), 3);
         QCOMPARE(b.w<QLabel>("statusPanel")->text(), QString());
+        QVERIFY(!b.w<QStatusBar>("statusBar")->isVisible()); // no empty framed box
         // The refused empty line does not stop the loading, and the closing message says so.
         QCOMPARE(b.prompter.messages(),
                  QStringList{QStringLiteral("Завершено\n\nНе записано строк: 1 (первая - строка 2).\n"
-                                            "Неправильный формат поля номер 2!")});
+                                            "Неправильный формат поля номер 1 в строке (код товара)!")});
 
         // "Очистить" keeps the file name; the receipt screen, which finds this screen
         // through the host, then gets no goods lines.
@@ -108,6 +110,7 @@ private slots:
         b.click("writeButton");
         // The second line timed out, the third never went, the fourth was loaded.
         QCOMPARE(b.w<QLabel>("statusPanel")->text(), GoodsLoader::kTimeoutNotice);
+        QVERIFY(b.w<QStatusBar>("statusBar")->isVisible());
         QVERIFY(b.registrar.state().goods.contains(104));
         QVERIFY(!b.parametersSent().join(u'|').contains(u"Tab"));
         QCOMPARE(b.w<QProgressBar>("progressBar")->value(), 4);
@@ -161,14 +164,17 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("sent=2 refused=0 timed_out=0\n"));
         QVERIFY(r.err.contains(QStringLiteral("Строка 2 из 2")));
 
-        r = runCli(port + QStringList{writeFile(dir, "bad.art", (kBread + "\n\nx;y;\n" + kMilk + "\n").toUtf8())});
+        // The registrar's field number (it counts the password) is said as the line's field.
+        r = runCli(port + QStringList{writeFile(dir, "bad.art", (kBread + "\n\nx;y;\n" + kMilk + "\n105;Сыр;1,50;1;1;\n").toUtf8())});
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.out, QStringLiteral("sent=4 refused=2 timed_out=0\n"));
-        QVERIFY(r.err.contains(QStringLiteral("Строка 3 из 4: Неправильный формат поля номер 2!")));
+        QCOMPARE(r.out, QStringLiteral("sent=5 refused=3 timed_out=0\n"));
+        QVERIFY(r.err.contains(QStringLiteral("Строка 3 из 5: Неправильный формат поля номер 1 в строке (код товара)!")));
+        QVERIFY2(r.err.contains(QStringLiteral("Строка 5 из 5: Неправильный формат поля номер 3 в строке (цена)!")),
+                 qPrintable(r.err));
 
         QFile j(journal);
         QVERIFY(j.open(QIODevice::ReadOnly));
-        QCOMPARE(j.readAll().count("\n24\t"), 6);
+        QCOMPARE(j.readAll().count("\n24\t"), 7);
 
         r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("--password"), QStringLiteral("1;2"),
                     QStringLiteral("load-goods"), dir.filePath("good.art")});

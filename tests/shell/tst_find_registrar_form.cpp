@@ -35,6 +35,8 @@ struct Rig {
             IniFile(dir.filePath(QStringLiteral("dizivu.ini"))).writeString(QStringLiteral("Communication"), QStringLiteral("Terminal"), QStringLiteral("1"));
         app = std::make_unique<Application>(prompter, clock, dir.filePath(QStringLiteral("dizivu.ini")));
         platform = std::make_unique<DesktopPlatform>(*app);
+        QString error;
+        platform->emulator().keepIn(dir.filePath(QStringLiteral("emulator")), error);
         MainWindowPlatform p = platform->make();
         p.listPorts = [ports] { return ports; };
         p.findVirtualPort = [](int, QString &) { return -2; };
@@ -147,6 +149,11 @@ private slots:
         QCOMPARE(rig.find<QComboBox>(QStringLiteral("terminalPortCombo"))->currentText(), registrar.path());
         QTest::mouseClick(rig.find<QPushButton>(QStringLiteral("findRegistrarButton")), Qt::LeftButton);
         QVERIFY(rig.prompter.questions().isEmpty());
+        // The message says which port was left out, not that there is none.
+        QCOMPARE(rig.prompter.messages(),
+                 QStringList{QStringLiteral("Регистратор не найден: других последовательных портов нет.\n"
+                                            "Порт %1 выбран для банковского терминала и не проверялся.")
+                                 .arg(registrar.path())});
         registrar.stop();
         QFile carriedOut(journal);
         QVERIFY(!carriedOut.open(QIODevice::ReadOnly) || carriedOut.readAll().isEmpty());

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -27,6 +28,8 @@ struct Rig {
     VirtualClock usbClock;
     emu::Registrar usbRegistrar;
     std::unique_ptr<EmulatorProcess> emulator;
+    // The built-in emulator as the program runs it, its memory kept in a folder (when set).
+    std::unique_ptr<EmulatorChild> kept;
     QStringList emulatorArgs;
     QStringList ports = {QStringLiteral("ttyS0"), QStringLiteral("ttyS1")};
     int virtualPortAt = -1; // device index where the virtual COM port is found
@@ -57,6 +60,8 @@ struct Rig {
         };
         p.closeUsb = [](Transport &) {};
         p.startEmulator = [this](QString &error) {
+            if (kept)
+                return kept->start(error);
             emulator = std::make_unique<EmulatorProcess>(emulatorArgs);
             if (emulator->path().isEmpty())
                 error = QStringLiteral("no emulator");
@@ -64,9 +69,12 @@ struct Rig {
         };
         p.stopEmulator = [this] {
             ++emulatorStops;
+            if (kept)
+                kept->stop();
             if (emulator)
                 emulator->stop();
         };
+        p.forgetEmulator = [this](QString &error) { return kept && kept->forget(error); };
         p.tryTerminalPort = [](const QString &port, qint32, QString &reason) {
             if (port == QStringLiteral("ttyS1"))
                 return 0;
@@ -566,6 +574,77 @@ private slots:
         QTest::newRow("KM-1") << "3.01" << "Korvan KM-1" << "TForm41" << "TForm44" << "Korvan KM-1";
         QTest::newRow("KM-1M") << "3.01" << "Korvan KM-1M" << "TForm41" << "TForm51" << "";
     }
+    // The built-in emulator is one registrar across reconnects: what went into its drawer
+    // is still there. Starting it afresh asks first (Cancel the default) and, once agreed,
+    // reconnects to a registrar with nothing in it.
+    void builtInEmulatorKeepsItsMemoryUntilStartedAfresh()
+    {
+        Rig rig;
+        rig.kept = std::make_unique<EmulatorChild>();
+        rig.kept->setProgram(QStringLiteral(EMULATOR_PATH));
+        QString error;
+        QVERIFY(rig.kept->keepIn(rig.dir.filePath(QStringLiteral("data/emulator")), error));
+        auto cash = [&rig](const char *amount) {
+            return rig.app.link().ExecuteCommand(0x6E, QByteArray("482913;1;") + amount + ';')->errorWord;
+        };
+        rig.connectToEmulator();
+        QVERIFY(rig.app.state().serialConnected);
+        QVERIFY(rig.item(MenuItem::EmulatorAfresh));
+        QCOMPARE(cash("562.50"), QByteArray("0000"));
+        rig.ops->serialButton();
+        QVERIFY(!rig.item(MenuItem::EmulatorAfresh));
+        rig.ops->serialButton();
+        QVERIFY(rig.app.state().serialConnected);
+        QCOMPARE(cash("-562.50"), QByteArray("0000"));
+        QCOMPARE(cash("100.00"), QByteArray("0000"));
+
+        rig.prompter.clear();
+        rig.prompter.answers = {Prompter::Cancel};
+        rig.ops->startEmulatorAfresh();
+        QCOMPARE(rig.prompter.questions().size(), 1);
+        QCOMPARE(rig.prompter.defaults.last(), Prompter::Cancel);
+        QVERIFY(rig.app.state().serialConnected);
+        QCOMPARE(cash("-100.00"), QByteArray("0000"));
+        QCOMPARE(cash("100.00"), QByteArray("0000"));
+
+        rig.prompter.answers = {Prompter::Ok};
+        rig.ops->startEmulatorAfresh();
+        QVERIFY2(rig.app.state().serialConnected, qPrintable(rig.prompter.messages().join('|')));
+        QCOMPARE(cash("-0.01"), QByteArray("080B"));
+        QVERIFY(!QFile::exists(rig.dir.filePath(QStringLiteral("data/emulator/lenta.txt")))
+                || QFileInfo(rig.dir.filePath(QStringLiteral("data/emulator/lenta.txt"))).size() == 0);
+    }
+
+    // A registrar on a device the system does not list (an emulator started by hand) is
+    // reached by typing its path; the path is kept in dizivu.ini and offered at the next
+    // start.
+    void aPortTypedByNameConnectsAndIsKept()
+    {
+        EmulatorProcess byHand;
+        QVERIFY(!byHand.path().isEmpty());
+        Rig rig("[Fiscal Printer]\nReply=0\n[Communication]\nSpeed=115200\n");
+        rig.ops->activate();
+        QVERIFY(!rig.m().ports.contains(byHand.path()));
+        rig.ops->typePort(QStringLiteral("  ") + byHand.path() + QStringLiteral(" "));
+        QCOMPARE(rig.m().ports, (QStringList{QStringLiteral("ttyS0"), QStringLiteral("ttyS1"), byHand.path(),
+                                             MainWindowOps::kEmulatorEntry}));
+        rig.ops->serialButton();
+        QVERIFY2(rig.app.state().serialConnected, qPrintable(rig.prompter.messages().join('|')));
+        QVERIFY(rig.ini().contains(QStringLiteral("Port=") + byHand.path()));
+        rig.ops->serialButton();
+        // Typed again, it is not listed twice; the next activation keeps it chosen.
+        rig.ops->typePort(byHand.path());
+        rig.ops->activate();
+        QCOMPARE(rig.m().ports.count(byHand.path()), 1);
+        QCOMPARE(rig.m().ports.value(rig.m().portIndex), byHand.path());
+        rig.ops->typePort(QString());
+        QCOMPARE(rig.m().ports.value(rig.m().portIndex), byHand.path());
+
+        Rig next(code_page::toDevice(rig.ini()));
+        next.ops->activate();
+        QCOMPARE(next.m().ports.value(next.m().portIndex), byHand.path());
+    }
+
     void menuRoutesByRegistrar()
     {
         QFETCH(QString, version);

@@ -14,7 +14,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QLocale>
 #include <QDialog>
 #include <QFile>
 #include <QGroupBox>
@@ -22,6 +25,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,6 +54,9 @@ class MainWindowFormTest : public QObject {
             app = std::make_unique<Application>(prompter, clock, dir.filePath(QStringLiteral("dizivu.ini")));
             platform = std::make_unique<DesktopPlatform>(*app);
             platform->emulator().setProgram(QStringLiteral(EMULATOR_PATH));
+            // The emulator's memory and tape in the test's folder, never the user's.
+            QString error;
+            platform->emulator().keepIn(dir.filePath(QStringLiteral("emulator")), error);
             ScreenRegistry screens;
             registerUiScreens(screens);
             registerScriptScreens(screens);
@@ -72,7 +80,7 @@ private slots:
         QCOMPARE(captions, (QStringList{QStringLiteral("Продажа"), QStringLiteral("Команды"), QStringLiteral("Отчеты"),
                                         QStringLiteral("Утилиты"), QStringLiteral("Фискальные параметры")}));
         QCOMPARE(rig.window->menu(Menu::Fiscal)->actions().size(), 14);
-        QCOMPARE(rig.window->menu(Menu::Utilities)->actions().size(), 13);
+        QCOMPARE(rig.window->menu(Menu::Utilities)->actions().size(), 14);
         for (const MenuEntry &e : menuEntries())
             QVERIFY(!rig.window->menuAction(e.item)->isEnabled());
         QVERIFY(!rig.find<QPushButton>(QStringLiteral("statusButton"))->isEnabled());
@@ -166,6 +174,27 @@ private slots:
         QDialog *tape = rig.window->screen(QStringLiteral("EmulatorTapeWindow"));
         QVERIFY(tape->isVisible());
         QVERIFY(!QApplication::activeModalWidget());
+        // A window of its own beside the main window, inside the display, so that the
+        // screens (modal to the main window) do not block it.
+        QVERIFY(!tape->parentWidget());
+        QVERIFY(!tape->windowHandle()->transientParent());
+        const QRect room = rig.window->QWidget::screen()->availableGeometry();
+        QVERIFY2(room.contains(tape->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6").arg(tape->frameGeometry().x()).arg(tape->frameGeometry().y())
+                                .arg(tape->frameGeometry().width()).arg(tape->frameGeometry().height())
+                                .arg(room.width()).arg(room.height())));
+        if (room.width() >= rig.window->frameGeometry().right() + 1 + tape->frameGeometry().width())
+            QVERIFY(!tape->frameGeometry().intersects(rig.window->frameGeometry()));
+        bool tapeFree = false;
+        QTimer::singleShot(0, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            tapeFree = modal && modal->windowModality() == Qt::WindowModal && tape->isVisible()
+                && !tape->windowHandle()->transientParent();
+            if (modal)
+                static_cast<QDialog *>(modal)->reject();
+        });
+        rig.window->openScreen(QStringLiteral("TForm14"));
+        QVERIFY(tapeFree);
 
         // What the program has the emulator print shows there.
         QVERIFY(rig.app->execute(0x60, "482913;")->errorWord == "0000");
@@ -178,6 +207,39 @@ private slots:
         QVERIFY(rig.app->state().emulatorTapePath.isEmpty());
         QTRY_COMPARE(widget<QLabel>(*tape, QStringLiteral("stateLabel"))->text(), EmulatorTapeWindow::kNotConnected);
         tape->close();
+    }
+
+    // Every date picker in Russian, whatever the system's locale; numbers still read
+    // with ".".
+    void datesAreRussian()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        useRussianLocale(*qApp);
+        QDateEdit edit(QDate(2026, 12, 10));
+        edit.setCalendarPopup(true);
+        QCOMPARE(edit.calendarWidget()->locale().standaloneMonthName(12), QStringLiteral("декабрь"));
+        QCOMPARE(edit.calendarWidget()->locale().dayName(1, QLocale::ShortFormat), QStringLiteral("пн"));
+        QCOMPARE(QString::number(12.5), QStringLiteral("12.5"));
+    }
+
+    void besideTheMainWindow_data()
+    {
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("placed");
+        const QRect room(0, 0, 1366, 738); // 1366 × 768 less a panel
+        QTest::newRow("right") << QRect(100, 50, 600, 400) << QSize(450, 700) << QRect(700, 38, 450, 700);
+        QTest::newRow("left") << QRect(800, 100, 500, 400) << QSize(450, 600) << QRect(350, 100, 450, 600);
+        QTest::newRow("too tall: cut to the room") << QRect(0, 0, 600, 400) << QSize(450, 900) << QRect(600, 0, 450, 738);
+        QTest::newRow("neither side: the roomier edge") << QRect(300, 0, 800, 400) << QSize(450, 500)
+                                                        << QRect(0, 0, 450, 500);
+    }
+    void besideTheMainWindow()
+    {
+        QFETCH(QRect, main);
+        QFETCH(QSize, size);
+        QFETCH(QRect, placed);
+        QCOMPARE(MainWindow::besideWindow(size, main, QRect(0, 0, 1366, 738)), placed);
     }
 
     void killedEmulatorTurnsTheLampRed()

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // A prompter for tests: keeps every text shown and answers from queues. With the queues
 // empty it answers questions with the first offered of Ok/Yes and cancels file dialogs.
@@ -21,10 +22,17 @@ public:
     void showMessage(const QString &text, const QString &caption, Icon icon) override
     {
         shown.append({Shown::Message, text, caption, icon});
+        if (onMessage)
+            onMessage(text);
     }
+    // Called at every message, while it would be on the screen: what the screen shows then.
+    std::function<void(const QString &text)> onMessage;
+    std::function<void(const QString &text)> onQuestion;
     Button ask(const QString &text, const QString &caption, int buttons, Icon icon) override
     {
         shown.append({Shown::Question, text, caption, icon});
+        if (onQuestion)
+            onQuestion(text);
         if (!answers.empty()) {
             const Button b = answers.front();
             answers.pop_front();

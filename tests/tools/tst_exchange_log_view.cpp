@@ -159,6 +159,25 @@ private slots:
         QVERIFY(v.prompter.messages().value(0).startsWith(QStringLiteral("Не удается открыть журнал обмена")));
     }
 
+    // From the menu, as from the monitor, the viewer opens on the program's current log;
+    // without a log it opens empty, without a message.
+    void menuOpensTheCurrentLog()
+    {
+        Viewer v;
+        v.host.openScreen<ExchangeLogViewer>();
+        QVERIFY(widget<QLineEdit>(*v.form, QStringLiteral("fileEdit"))->text().isEmpty());
+        v.form->hide();
+        v.app.link().Log().SetLogFileName(v.dir.filePath(QStringLiteral("dizivu.log")));
+        v.host.openScreen<ExchangeLogViewer>();
+        QVERIFY(widget<QLineEdit>(*v.form, QStringLiteral("fileEdit"))->text().isEmpty()); // not written yet
+        v.form->hide();
+        v.app.execute(0x21, "482913;");
+        v.host.openScreen<ExchangeLogViewer>();
+        QCOMPARE(widget<QLineEdit>(*v.form, QStringLiteral("fileEdit"))->text(), v.dir.filePath(QStringLiteral("dizivu.log")));
+        QCOMPARE(v.form->model().exchangeCount(), 1);
+        QVERIFY(v.prompter.messages().isEmpty());
+    }
+
     void monitorOpensItsCurrentLog()
     {
         Viewer v;

@@ -112,10 +112,20 @@ private slots:
         b.ops.readMaxima(QStringLiteral("482913"));
         QVERIFY(b.load(picture(50, 10)));
         QSize sent;
+        // Not in silence: the cut is said first, and a no sends nothing.
+        b.prompter.answers = {Prompter::Cancel};
+        QCOMPARE(b.program(999, 500, sent).end, transfer::End::Cancelled);
+        QVERIFY(b.sent(0x29).isEmpty() && b.sent(0x31).isEmpty());
+        QCOMPARE(b.prompter.questions(),
+                 QStringList{LogoProgramming::kClampQuestion.arg(999).arg(500).arg(96).arg(20).arg(96).arg(20)});
         QVERIFY(b.program(500, 500, sent).ok());
         QCOMPARE(sent, QSize(96, 20));
         QCOMPARE(b.sent(0x29).size(), 12 * 20 / 24);
         QCOMPARE(b.sent(0x31), QList<QByteArray>{"482913;96;20;"});
+        QCOMPARE(b.prompter.questions().size(), 2);
+        // Within the maximum nothing is asked.
+        QVERIFY(b.program(96, 20, sent).ok());
+        QCOMPARE(b.prompter.questions().size(), 2);
     }
 
     void failuresStopTheLines()

@@ -109,6 +109,25 @@ private slots:
         QVERIFY(!b.w<QPushButton>("stopButton")->isEnabled());
     }
 
+    // While the erase question is up nothing runs: "Остановить" stays off and "Закрыть"
+    // on; the window turns busy only once the user has agreed.
+    void flashEraseQuestionLeavesTheWindowIdle()
+    {
+        Bench<TForm7> b;
+        QList<bool> enabled;
+        b.prompter.onQuestion = [&](const QString &) {
+            for (const char *name : {"stopButton", "closeButton", "eraseButton"})
+                enabled << b.w<QPushButton>(name)->isEnabled();
+        };
+        b.prompter.answers = {Prompter::Cancel};
+        b.click("eraseButton");
+        b.click("eraseButton");
+        QCOMPARE(enabled, (QList<bool>{false, true, true, false, true, true}));
+        QCOMPARE(b.sent(0xF0), 1);
+        QVERIFY(b.w<QPushButton>("closeButton")->isEnabled());
+        QVERIFY(!b.w<QPushButton>("stopButton")->isEnabled());
+    }
+
     void flashWriteTakesTheBoundsFromTheName()
     {
         Bench<TForm7> b;

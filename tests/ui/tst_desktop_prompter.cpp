@@ -184,6 +184,20 @@ private slots:
         QCOMPARE(text, message);
     }
 
+    // A one-word message keeps its caption whole in the title bar.
+    void shortMessageIsAsWideAsItsCaption()
+    {
+        DesktopPrompter prompter;
+        int width = 0, captionWidth = 0;
+        whenModalOpens([&](QWidget *w) {
+            width = w->width();
+            captionWidth = w->fontMetrics().horizontalAdvance(w->windowTitle());
+            w->close();
+        });
+        prompter.showMessage(QStringLiteral("Да"));
+        QVERIFY2(width > captionWidth + 100, qPrintable(QStringLiteral("%1 / %2").arg(width).arg(captionWidth)));
+    }
+
     void saveDialogAppendsTheDefaultExtension()
     {
         QTemporaryDir dir;
