@@ -101,7 +101,7 @@ int report(const Options &o, FILE *out, FILE *err)
             printLine(out, QStringLiteral("result=") + (outcome.ok() ? QStringLiteral("ok") : QStringLiteral("failed")));
             printError(out, QStringLiteral("error"), outcome.verdict);
         }
-        return exitOf(outcome.verdict);
+        return exitOf(outcome);
     });
 }
 

@@ -41,6 +41,8 @@ Outcome<> DailyReports::printReport(const QString &password, ReportType type)
         const int before = freeFiscalReports(password);
         const auto check = [&] { return zReportRan(before, before < 0 ? -1 : freeFiscalReports(password)); };
         done = steps.runSettled(step, {check, kZUnknown});
+    } else if (type == ClearControlTape) {
+        done = steps.runSettled(step, {[] { return StepRunner::Settled::Unknown; }, kClearTapeUnknown});
     } else {
         done = steps.run(step);
     }
@@ -84,12 +86,22 @@ Outcome<> DailyReports::printControlTape(const QString &password)
 
 Outcome<> DailyReports::unloadControlTape(const QString &password, bool clearGoodsBase)
 {
+    // The unloading ends with the clearing, which cannot be undone: asked first, as alone.
+    if (m_app.prompter().askWithDefault(kClearTapeQuestion, kRgt9Caption, Prompter::Ok | Prompter::Cancel,
+                                        Prompter::Cancel)
+        != Prompter::Ok)
+        return {Verdict::refused(0)};
     m_app.state().sharedMark = true;
     StepRunner steps(m_app);
-    int code = 0;
-    for (ReportType type : {UnloadControlTape, ClearControlTape})
-        if (!steps.judge(m_app.execute(::printReport, password, int(type), code), code, {kReportsHeading}))
+    for (ReportType type : {UnloadControlTape, ClearControlTape}) {
+        const StepRunner::Step step{[&](int &code) { return m_app.execute(::printReport, password, int(type), code); },
+                                    {kReportsHeading}};
+        const bool done = type == ClearControlTape
+            ? steps.runSettled(step, {[] { return StepRunner::Settled::Unknown; }, kClearTapeUnknown})
+            : steps.run(step);
+        if (!done)
             return steps.replyOutcome();
+    }
     if (clearGoodsBase) {
         // This step says only "Ошибка " for any error word; a timeout, a NAK or a check
         // mismatch is said as such.

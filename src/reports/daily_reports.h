@@ -26,6 +26,12 @@ public:
         "Прежде чем повторять, проверьте ленту или \"Свободно фискальных отчетов\" в \"Информация о "
         "свободных ресурсах и статусе\".");
 
+    // Said when the clearing's reply was lost: the registrar keeps nothing the program can
+    // read to tell whether it ran.
+    static inline const QString kClearTapeUnknown = QStringLiteral(
+        "Неизвестно, обнулена ли контрольная лента: ответ регистратора потерян.\n"
+        "Прежде чем повторять, проверьте ленту регистратора.");
+
     // Asked before the reports that cannot be undone; Cancel is the default answer.
     static inline const QString kZQuestion = QStringLiteral(
         "Выполнить Z-отчет?\nСмена будет закрыта, отчет записан в фискальную память. Отменить это нельзя.");

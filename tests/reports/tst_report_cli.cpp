@@ -116,7 +116,7 @@ private slots:
         QTest::newRow("refused on the line, it did not run")
             << args("--fault A1@nak --fault A1@nak") << 3 << QStringLiteral("result=failed\nerror=nak\n") << 0 << false;
         QTest::newRow("replies lost, the state unreadable")
-            << args("--fault A1@silence --fault A1@silence --fault A0@silence --fault A0@silence") << 2
+            << args("--fault A1@silence --fault A1@silence --fault A0@silence --fault A0@silence") << 6
             << QStringLiteral("result=failed\nerror=no-reply\n") << 1 << true;
     }
     void zReportWithLostReplySettledFromTheRegistrar()

@@ -474,6 +474,24 @@ private slots:
         QVERIFY(b.app.state().sharedMark);
     }
 
+    // The unloading ends in the clearing: asked first (Cancel sends nothing), and a
+    // clearing whose replies were lost is said as unknown, with nothing sent after it.
+    void rgt9UnloadAsksAndSettlesTheClearing()
+    {
+        Bench b;
+        b.prompter.answers.push_back(Prompter::Cancel);
+        QVERIFY(!DailyReports(b.app).unloadControlTape(QStringLiteral("482913"), true).sent());
+        QVERIFY(b.sent().isEmpty());
+
+        b.registrar.injectFault({emu::Fault::None, 0, 0, cmd::PrintReport}); // the unloading passes
+        b.silenceNext(cmd::PrintReport);
+        b.silenceNext(cmd::PrintReport);
+        const Outcome<> out = DailyReports(b.app).unloadControlTape(QStringLiteral("482913"), true);
+        QVERIFY(out.uncertain);
+        QVERIFY(!b.codes().contains(cmd::ClearGoodsBase));
+        QVERIFY(b.prompter.messages().last().endsWith(DailyReports::kClearTapeUnknown));
+    }
+
     void resourcesAreTakenFromACompleteReply_data()
     {
         QTest::addColumn<QByteArray>("data");
