@@ -68,6 +68,28 @@ struct Bench {
 class ReceiptCliTest : public QObject {
     Q_OBJECT
 private slots:
+    void theReceiptKindReachesTheRegistrar_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QString>("opening");
+        // Paid by the second payment form: a return takes no cash from an empty drawer.
+        QTest::newRow("sale") << QByteArray() << QStringLiteral("63 0000 482913;1;1;0;");
+        QTest::newRow("return") << QByteArray(R"("return": true, )") << QStringLiteral("63 0000 482913;1;1;1;");
+    }
+    void theReceiptKindReachesTheRegistrar()
+    {
+        QFETCH(QByteArray, kind);
+        QFETCH(QString, opening);
+        Bench b;
+        const CliRun r = b.run("{" + kind + R"("items": [{"goods": "1001;Хлеб;12.50;1;1;", "quantity": 1, "price": 12.5}],
+                                                "payments": [{"type": 1, "amount": 12.5}]})");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList j = b.journal();
+        QVERIFY(j.size() > 2);
+        QCOMPARE(j[2], opening);
+        QCOMPARE(b.codes().last(), QStringLiteral("65"));
+    }
+
     void wholeReceiptInTheScreensOrder()
     {
         Bench b;
