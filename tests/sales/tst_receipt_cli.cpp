@@ -90,6 +90,19 @@ private slots:
         QCOMPARE(b.codes().last(), QStringLiteral("65"));
     }
 
+    void theExampleReceiptSellsWithChange()
+    {
+        // The receipt ./run.sh sells in its tour.
+        QFile example(QStringLiteral(EXAMPLES_DIR "/receipt.json"));
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        Bench b;
+        const CliRun r = b.run(example.readAll());
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(QStringLiteral("total_sum=29.00\n")));
+        QVERIFY(r.out.endsWith(QStringLiteral("close.error=0000\nresult=ok\n")));
+        QVERIFY(b.journal().contains(QStringLiteral("67 0000 482913;0;50.00;")));
+    }
+
     void wholeReceiptInTheScreensOrder()
     {
         Bench b;
