@@ -302,6 +302,7 @@ private slots:
         // "nobody" must reach the files; the folder above them is writable by all, so only
         // the mode of the file or folder itself stands in the way.
         const QString open = m_dir.filePath(QStringLiteral("open"));
+        QDir(open).removeRecursively(); // what an earlier row left
         QVERIFY(QDir().mkpath(open));
         QCOMPARE(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
         QCOMPARE(::chmod(QFile::encodeName(open).constData(), 0777), 0);
