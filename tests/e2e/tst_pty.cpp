@@ -208,6 +208,10 @@ private slots:
     {
         // The first reply comes twice, the copy 50 ms later, after the exchange has ended.
         EmulatorProcess emu({QStringLiteral("--fault"), QStringLiteral("late:1:50")});
+        // A second opening of the line, to see its input queue; made first, as the link
+        // takes the line for itself (only root opens it again after that).
+        const int fd = ::open(QFile::encodeName(emu.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
         DeviceLink link;
         link.SetReplyCount(0);
         QVERIFY(link.OpenSerial(emu.path(), 9600));
@@ -215,10 +219,9 @@ private slots:
         QCOMPARE(first->fieldCount, 2);
         const QByteArray copy = first->reply;
         // The copy is in the line's input queue before the next command goes out.
-        const int fd = ::open(QFile::encodeName(emu.path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        QVERIFY(fd >= 0);
-        QVERIFY(waitUntilQueued(fd, int(copy.size())));
+        const bool queued = waitUntilQueued(fd, int(copy.size()));
         ::close(fd);
+        QVERIFY(queued);
         const CommandResult *r = link.ExecuteCommand(0x28, "482913;");
         QCOMPARE(r->flags, 0u);
         QCOMPARE(quint8(r->reply[3]), quint8(0x28));
