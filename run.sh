@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and opens the desktop program in a working folder
 # whose dizivu.ini selects the built-in emulator: press "Подключить" and it is connected.
-# Without a display it runs a headless demonstration instead: registrar-emulator on a
-# pseudo-terminal, commands 0x28 and 0x80 sent with dizivu-cli, and the replies printed.
+# Without a display it runs a headless tour instead: registrar-emulator on a
+# pseudo-terminal, then dizivu-cli identifies it, sells a receipt from examples/receipt.json,
+# prints an X report, and the emulator's paper tape is shown.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
@@ -22,16 +23,36 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec ../dizivu
 fi
 
-port=$(mktemp -u /tmp/dizivu-registrar.XXXXXX)
-build/emulator/registrar-emulator --link "$port" > /dev/null &
+# Without a display: a short tour of the real work on registrar-emulator, each step with
+# the dizivu-cli command that does it, to copy.
+work=$(mktemp -d "${TMPDIR:-/tmp}/dizivu-tour.XXXXXX")
+port=$work/registrar
+tape=$work/tape.txt
+build/emulator/registrar-emulator --link "$port" --tape "$tape" > /dev/null &
 emulator=$!
-trap 'kill $emulator 2>/dev/null; wait $emulator 2>/dev/null || true' EXIT
+trap 'kill $emulator 2>/dev/null; wait $emulator 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 50); do [ -e "$port" ] && break; sleep 0.1; done
+[ -e "$port" ] || { echo "registrar-emulator did not start" >&2; exit 1; }
 
-echo "No display: a headless demonstration instead of the window."
+cli=build/cli/dizivu-cli
+step() {
+    local what=$1
+    shift
+    echo
+    echo "== $what"
+    echo "\$ $*"
+    "$@"
+}
+
+echo "No display: a short tour on registrar-emulator instead of the window."
 echo "(To open the window without a display: apt-get install xvfb, then xvfb-run ./run.sh)"
+echo "The emulated registrar is at $port; its paper tape goes to $tape."
+step "Identify the registrar (model, software version, serial number)" \
+    "$cli" detect --ports "$port"
+step "Sell one receipt from a file: two goods, paid 50.00 in cash, the change given" \
+    "$cli" --port "$port" receipt examples/receipt.json
+step "Print the X report (the day so far, the shift stays open)" \
+    "$cli" --port "$port" report x
 echo
-echo "registrar-emulator at $port"
-echo "dizivu-cli --port $port --startup send 28 '482913;' 80 '482913;'"
-echo
-build/cli/dizivu-cli --port "$port" --startup send 28 '482913;' 80 '482913;'
+echo "== What the registrar printed: its paper tape ($tape)"
+cat "$tape"

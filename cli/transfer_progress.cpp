@@ -19,8 +19,8 @@ ProgressReporter::ProgressReporter(FILE *err, const QString &label)
 {
 }
 
-ProgressReporter::ProgressReporter(FILE *err, const QString &label, bool terminal)
-    : m_err(err), m_label(label), m_terminal(terminal)
+ProgressReporter::ProgressReporter(FILE *err, const QString &label, bool terminal, const Clock &clock)
+    : m_err(err), m_label(label), m_terminal(terminal), m_clock(clock)
 {
 }
 
@@ -47,12 +47,12 @@ void ProgressReporter::update(qint64 done, qint64 total)
 void ProgressReporter::draw(bool force)
 {
     const qint64 interval = m_terminal ? kBarIntervalMs : kLineIntervalMs;
-    if (!force && m_started && m_last.elapsed() < interval)
+    if (!force && m_started && m_clock.nowMs() - m_lastMs < interval)
         return;
     if (!force && m_done == m_shownDone)
         return;
     m_started = true;
-    m_last.start();
+    m_lastMs = m_clock.nowMs();
     m_shownDone = m_done;
     QByteArray text;
     if (m_terminal) {

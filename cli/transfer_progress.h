@@ -2,8 +2,8 @@
 
 #include "app/prompter.h"
 #include "cli/cli_prompter.h"
+#include "link/clock.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <cstdio>
@@ -15,7 +15,8 @@ namespace cli {
 class ProgressReporter {
 public:
     ProgressReporter(FILE *err, const QString &label);
-    ProgressReporter(FILE *err, const QString &label, bool terminal);
+    // `clock` times the redraws (tests give virtual time).
+    ProgressReporter(FILE *err, const QString &label, bool terminal, const Clock &clock = SystemClock::instance());
 
     void update(qint64 done, qint64 total);
     // Ends the bar's line before a message is printed under it.
@@ -35,7 +36,8 @@ private:
     bool m_terminal;
     bool m_barOpen = false;
     bool m_started = false;
-    QElapsedTimer m_last;
+    const Clock &m_clock;
+    qint64 m_lastMs = 0;
     qint64 m_done = 0, m_total = 0, m_shownDone = -1;
 };
 

@@ -257,11 +257,11 @@ Outcome searchControlTape(State &s, const Fields &f)
 
 void registerCash(HandlerTable &table)
 {
-    table.add(cmd::CashInOut, cashInOut);
-    table.add(cmd::CashInOutVariant, cashInOutInReceipt);
-    table.add(cmd::CopiesByRunningNumber, copiesByRunningNumber);
-    table.add(cmd::CopiesByDocumentNumber, copiesByDocumentNumber);
-    table.add(cmd::SearchControlTape, searchControlTape);
+    table.add(cmd::CashInOut, cashInOut, 3);
+    table.add(cmd::CashInOutVariant, cashInOutInReceipt, 3);
+    table.add(cmd::CopiesByRunningNumber, copiesByRunningNumber, 3);
+    table.add(cmd::CopiesByDocumentNumber, copiesByDocumentNumber, 3);
+    table.add(cmd::SearchControlTape, searchControlTape, 6);
 }
 
 } // namespace emu

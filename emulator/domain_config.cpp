@@ -58,9 +58,9 @@ Outcome setServiceCounter(State &s, const Fields &f)
 
 void registerConfig(HandlerTable &table)
 {
-    table.add(cmd::SetHeaderFooter, setHeaderFooter);
-    table.add(cmd::GetHeaderFooter, getHeaderFooter);
-    table.add(cmd::SetServiceCounter, setServiceCounter);
+    table.add(cmd::SetHeaderFooter, setHeaderFooter, 4);
+    table.add(cmd::GetHeaderFooter, getHeaderFooter, 2);
+    table.add(cmd::SetServiceCounter, setServiceCounter, 3);
 }
 
 } // namespace emu

@@ -73,11 +73,11 @@ Outcome sound(State &, const Fields &f)
 
 void registerIdentity(HandlerTable &table)
 {
-    table.add(cmd::SetDateTime, setDateTime);
-    table.add(cmd::GetDateTime, getDateTime);
-    table.add(cmd::GetRegistratorParams, getRegistratorParams);
-    table.add(cmd::Diagnostics, diagnostics);
-    table.add(cmd::Sound, sound);
+    table.add(cmd::SetDateTime, setDateTime, 3);
+    table.add(cmd::GetDateTime, getDateTime, 1);
+    table.add(cmd::GetRegistratorParams, getRegistratorParams, 1);
+    table.add(cmd::Diagnostics, diagnostics, 1);
+    table.add(cmd::Sound, sound, 2);
 }
 
 } // namespace emu

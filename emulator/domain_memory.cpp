@@ -201,13 +201,13 @@ Outcome readDataFromBuf(State &s, const Fields &)
 
 void registerMemory(HandlerTable &table)
 {
-    table.add(cmd::SetUserLogo, setUserLogo);
-    table.add(cmd::LogoData, logoData);
-    table.add(cmd::EraseFlash, eraseFlash);
-    table.add(cmd::ReadFlash, readFlash);
-    table.add(cmd::WriteFlash, writeFlash);
-    table.add(cmd::SetDataSource, setDataSource);
-    table.add(cmd::ReadDataFromBuf, readDataFromBuf);
+    table.add(cmd::SetUserLogo, setUserLogo, 3);
+    table.add(cmd::LogoData, logoData, 3);
+    table.add(cmd::EraseFlash, eraseFlash, 1);
+    table.add(cmd::ReadFlash, readFlash, 2);
+    table.add(cmd::WriteFlash, writeFlash, 4);
+    table.add(cmd::SetDataSource, setDataSource, 4);
+    table.add(cmd::ReadDataFromBuf, readDataFromBuf, 1);
 }
 
 } // namespace emu

@@ -35,9 +35,9 @@ Outcome closeNonFiscalReceipt(State &s, const Fields &)
 
 void registerReceipt(HandlerTable &table)
 {
-    table.add(cmd::OpenNonFiscalReceipt, openNonFiscalReceipt);
-    table.add(cmd::PrintText, printText);
-    table.add(cmd::CloseNonFiscalReceipt, closeNonFiscalReceipt);
+    table.add(cmd::OpenNonFiscalReceipt, openNonFiscalReceipt, 1);
+    table.add(cmd::PrintText, printText, 2);
+    table.add(cmd::CloseNonFiscalReceipt, closeNonFiscalReceipt, 1);
 }
 
 } // namespace emu

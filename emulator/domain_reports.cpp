@@ -408,13 +408,13 @@ Outcome freeResources(State &s, const Fields &)
 
 void registerReports(HandlerTable &table)
 {
-    table.add(cmd::FreeResources, freeResources);
-    table.add(cmd::PrintReport, printReport);
-    table.add(cmd::PeriodicReportByDate, periodicByDate);
-    table.add(cmd::PeriodicReport, periodicByNumber);
-    table.add(cmd::GoodsReport, goodsReport);
-    table.add(cmd::AdditionalReport, additionalReport);
-    table.add(cmd::ClearGoodsBase, clearGoodsBase);
+    table.add(cmd::FreeResources, freeResources, 1);
+    table.add(cmd::PrintReport, printReport, 2);
+    table.add(cmd::PeriodicReportByDate, periodicByDate, 4);
+    table.add(cmd::PeriodicReport, periodicByNumber, 4);
+    table.add(cmd::GoodsReport, goodsReport, 3);
+    table.add(cmd::AdditionalReport, additionalReport, 4);
+    table.add(cmd::ClearGoodsBase, clearGoodsBase, 1);
 }
 
 } // namespace emu

@@ -600,25 +600,25 @@ Outcome barcodeLine(State &s, const Fields &f)
 
 void registerSales(HandlerTable &table)
 {
-    table.add(cmd::AddGoods, addGoods);
-    table.add(cmd::OpenFiscalReceipt, openFiscalReceipt);
-    table.add(cmd::SellItem, sellItem);
-    table.add(cmd::SellItemForRecipient, sellForRecipient);
-    table.add(cmd::CloseFiscalReceipt, closeReceipt);
-    table.add(cmd::Payment, payment);
-    table.add(cmd::ItemPercentDiscount, itemPercentDiscount);
-    table.add(cmd::ItemAbsoluteDiscount, itemAbsoluteDiscount);
-    table.add(cmd::VoidOperation, voidOperation);
-    table.add(cmd::TotalPercentDiscount, subtotalPercentDiscount);
-    table.add(cmd::PrintTotal, printTotal);
-    table.add(cmd::SubtotalPercentDiscount, subtotalPercentDiscount);
-    table.add(cmd::SubtotalAbsoluteDiscount, subtotalAbsoluteDiscount);
-    table.add(cmd::TaxGroupPercentDiscount, taxGroupPercentDiscount);
-    table.add(cmd::TaxGroupAbsoluteDiscount, taxGroupAbsoluteDiscount);
-    table.add(cmd::CardPayment, cardPayment);
-    table.add(cmd::Display, display);
-    table.add(cmd::PrintBarcode, barcode);
-    table.add(cmd::PrintBarcodeLine, barcodeLine);
+    table.add(cmd::AddGoods, addGoods, 6);
+    table.add(cmd::OpenFiscalReceipt, openFiscalReceipt, 4);
+    table.add(cmd::SellItem, sellItem, 4);
+    table.add(cmd::SellItemForRecipient, sellForRecipient, 5);
+    table.add(cmd::CloseFiscalReceipt, closeReceipt, 2);
+    table.add(cmd::Payment, payment, 3);
+    table.add(cmd::ItemPercentDiscount, itemPercentDiscount, 2);
+    table.add(cmd::ItemAbsoluteDiscount, itemAbsoluteDiscount, 2);
+    table.add(cmd::VoidOperation, voidOperation, 2);
+    table.add(cmd::TotalPercentDiscount, subtotalPercentDiscount, 2);
+    table.add(cmd::PrintTotal, printTotal, 2);
+    table.add(cmd::SubtotalPercentDiscount, subtotalPercentDiscount, 2);
+    table.add(cmd::SubtotalAbsoluteDiscount, subtotalAbsoluteDiscount, 2);
+    table.add(cmd::TaxGroupPercentDiscount, taxGroupPercentDiscount, 3);
+    table.add(cmd::TaxGroupAbsoluteDiscount, taxGroupAbsoluteDiscount, 3);
+    table.add(cmd::CardPayment, cardPayment, 4);
+    table.add(cmd::Display, display, 4);
+    table.add(cmd::PrintBarcode, barcode, 6);
+    table.add(cmd::PrintBarcodeLine, barcodeLine, 3);
 }
 
 } // namespace emu

@@ -140,7 +140,7 @@ QByteArray quantity(qint64 milli)
     return signedUnits(milli, 1000, 3);
 }
 
-void HandlerTable::add(cmd::Code code, Handler handler)
+void HandlerTable::add(cmd::Code code, Handler handler, int fields)
 {
     // Two domains answering one code would make the answer depend on the order of
     // registration; the table is built on first use, so every test run would stop here.
@@ -149,6 +149,7 @@ void HandlerTable::add(cmd::Code code, Handler handler)
         std::abort();
     }
     m_handlers[code] = handler;
+    m_fields[code] = fields;
 }
 
 } // namespace emu

@@ -72,17 +72,24 @@ bool fixedField(const Fields &f, int index, int decimals, qint64 &value, Outcome
 QByteArray money(qint64 cents);
 QByteArray quantity(qint64 milli);
 
-// One command: the registrar's state and the request's fields; the password is checked.
+// One command: the registrar's state and the request's fields; the password is checked,
+// and so is the number of fields.
 using Handler = Outcome (*)(State &state, const Fields &fields);
 
 class HandlerTable {
 public:
-    // One handler per code; a code claimed by two domains stops the emulator at once.
-    void add(cmd::Code code, Handler handler);
-    Handler find(int code) const { return code >= 0 && code < int(m_handlers.size()) ? m_handlers[code] : nullptr; }
+    // One handler per code, with the number of fields the command takes, the password
+    // included; a code claimed by two domains stops the emulator at once.
+    void add(cmd::Code code, Handler handler, int fields);
+    Handler find(int code) const { return inRange(code) ? m_handlers[code] : nullptr; }
+    // How many fields the command takes; a request with more is answered with a format
+    // error naming the first field too many, as the registrar does.
+    int fields(int code) const { return inRange(code) ? m_fields[code] : 0; }
 
 private:
+    static bool inRange(int code) { return code >= 0 && code < 256; }
     std::array<Handler, 256> m_handlers{};
+    std::array<int, 256> m_fields{};
 };
 
 // Who the registrar is, its parameters, its clock and its sound.

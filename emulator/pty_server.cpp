@@ -173,6 +173,32 @@ void PtyServer::send(const QList<Chunk> &chunks)
     }
 }
 
+QString PtyServer::lineFault() const
+{
+    termios t{};
+    if (::tcgetattr(m_slaveKeep >= 0 ? m_slaveKeep : m_master, &t) != 0)
+        return QString();
+    int bits = 8;
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        bits = 5;
+        break;
+    case CS6:
+        bits = 6;
+        break;
+    case CS7:
+        bits = 7;
+        break;
+    default:
+        break;
+    }
+    const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+    const int stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    if (bits == 8 && parity == 'N' && stopBits == 1)
+        return QString();
+    return QStringLiteral("%1%2%3").arg(bits).arg(QLatin1Char(parity)).arg(stopBits);
+}
+
 bool PtyServer::lineSpeedMatches() const
 {
     if (m_lineSpeed <= 0)
@@ -196,6 +222,14 @@ void PtyServer::run(const std::atomic<bool> &stop)
             if (n > 0) {
                 if (!lineSpeedMatches())
                     continue;
+                if (const QString fault = lineFault(); !fault.isEmpty()) {
+                    if (!m_lineFaultTold)
+                        std::fprintf(stderr, "registrar emulator: what arrives on a line set to %s is not answered "
+                                             "(the registrar speaks 8N1)\n", qPrintable(fault));
+                    m_lineFaultTold = true;
+                    continue;
+                }
+                m_lineFaultTold = false;
                 if (m_pacing) {
                     // The bytes arrived at once through the pseudo-terminal; on a wire
                     // they would have taken ten bit times each.

@@ -27,6 +27,14 @@ public:
     // Answers requests until `stop` becomes true.
     void run(const std::atomic<bool> &stop);
 
+    // The line settings the program set, as the registrar would be affected by them: a
+    // registrar speaks 8 data bits, no parity and one stop bit, and what comes on a line
+    // set otherwise is noise to it that gets no answer. Empty when the line is 8N1 (or
+    // cannot be read), else a short description such as "8N2". Linux pseudo-terminals
+    // keep the stop bits as set but force 8 data bits and no parity, so only the stop
+    // bits are seen there.
+    QString lineFault() const;
+
     // A registrar set to one line speed: while the program's side of the line is set to
     // another, what it sends is noise and gets no answer. 0 (the default) answers at any.
     void setLineSpeed(qint32 baud) { m_lineSpeed = baud; }
@@ -60,6 +68,7 @@ private:
     bool m_pacing = false;
     int m_fallbackBaud = 9600;
     qint64 m_requestEndNs = 0; // when the last request would have finished arriving
+    bool m_lineFaultTold = false;
 };
 
 // The emulator programs' main loop: prints the slave's path first (and links it at

@@ -113,6 +113,9 @@ Outcome Registrar::execute(const Request &r)
     const Handler handler = handlers().find(r.code);
     if (!handler)
         return refuse(errorClass::protocol); // no command with that code
+    // A field more than the command takes is a malformed request, not one to guess at.
+    if (const int taken = handlers().fields(r.code); f.size() > taken)
+        return refuse(errorClass::fieldFormat, taken + 1);
     Outcome o = handler(m_state, f);
     if (o.data.size() > kMaxReplyData)
         o.data.truncate(kMaxReplyData);

@@ -62,20 +62,19 @@ inline SoakTally tallySoak(const QList<SoakCommand> &sent, const QList<Executed>
     return t;
 }
 
-// The state-changing commands of a soak, cycle after cycle: open a non-fiscal receipt,
-// print lines in it, close it, now and then write a header line. Each carries a serial
-// number so that no two are alike.
+// The state-changing commands of a soak, cycle after cycle: a cash deposit (a document of
+// its own, the drawer's sum), a header line, a service counter. Each carries a serial
+// number in one of its fields, so that no two are alike; none carries a field more than
+// its command takes, which the registrar would refuse.
 inline SoakCommand soakCommand(int i, const QByteArray &password = "482913")
 {
-    constexpr int kCycle = 7; // open, four lines, close, header line
-    const int step = i % kCycle;
+    constexpr int kCycle = 3;
     const QByteArray n = QByteArray::number(i);
     SoakCommand c;
-    switch (step) {
-    case 0: c.code = cmd::OpenNonFiscalReceipt; c.parameters = password + ';' + n + ';'; break;
-    case 5: c.code = cmd::CloseNonFiscalReceipt; c.parameters = password + ';' + n + ';'; break;
-    case 6: c.code = cmd::SetHeaderFooter; c.parameters = password + ';' + QByteArray::number(i % 14) + ";line " + n + ";0;"; break;
-    default: c.code = cmd::PrintText; c.parameters = password + ";text " + n + ';'; break;
+    switch (i % kCycle) {
+    case 0: c.code = cmd::CashInOut; c.parameters = password + ";1;" + n + ".01;"; break;
+    case 1: c.code = cmd::SetHeaderFooter; c.parameters = password + ';' + QByteArray::number(i % 14) + ";line " + n + ";0;"; break;
+    default: c.code = cmd::SetServiceCounter; c.parameters = password + ";7;" + n + ';'; break;
     }
     return c;
 }

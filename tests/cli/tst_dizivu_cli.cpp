@@ -201,13 +201,12 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(script).constData(), 0644), 0);
         }
         // A real registrar behind the port, so nothing but the script stands in the way.
+        // A pipe without a writer that were opened would hold the program until runCli
+        // gives up on it (exit status -1).
         EmulatorProcess emu;
-        QElapsedTimer t;
-        t.start();
         const CliRun r = runCli({QStringLiteral("--port"), emu.path(), QStringLiteral("run"), script});
         QCOMPARE(r.exitCode, 4);
         QVERIFY2(r.err.contains(QStringLiteral("is not a regular file")), qPrintable(r.err));
-        QVERIFY(t.elapsed() < 10000);
     }
 
     void everyProcessStartsWithTheStartupFrame()
@@ -339,6 +338,7 @@ private slots:
             f.write("21482913;\n21482913;\n");
         }
         QProcess p;
+        p.setWorkingDirectory(dir.path());
         // Without the start-up frame, which would wait out its own silence first.
         QStringList args{QStringLiteral("--port"), line.path(), QStringLiteral("--no-startup"), verb};
         args += verb == QLatin1String("send") ? QStringList{QStringLiteral("21"), QStringLiteral("482913;")}
@@ -353,11 +353,8 @@ private slots:
         while (!line.received().contains("!482913;") && t.elapsed() < 10000)
             QTest::qWait(10);
         QVERIFY(line.received().contains("!482913;"));
-        for (int i = 0; i < 30; ++i) {
-            if (noise)
-                line.send("noise \x16 noise ");
-            QTest::qWait(10);
-        }
+        if (noise)
+            line.send("noise \x16 noise ");
         QCOMPARE(p.state(), QProcess::Running);
 
         t.restart();
@@ -372,7 +369,9 @@ private slots:
         QCOMPARE(p.state(), QProcess::NotRunning);
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 130);
-        QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
+        // Without the interrupt the exchange would wait out its 5 s of silence (forever
+        // on the noisy line): ending well before that is ending at once.
+        QVERIFY2(ms < 4000, qPrintable(QString::number(ms)));
         qInfo("ended %lld ms after the signal", ms);
     }
 };

@@ -44,27 +44,52 @@ struct Line {
 class ToolsCliTest : public QObject {
     Q_OBJECT
 private slots:
-    void progressOnATerminalIsOneBarLine()
+    void progressIsRedrawnAtItsInterval_data()
     {
+        // The figures at 0 ms, 50 ms (too soon), then one interval after the first draw
+        // and once more just under the next one; then a message, which first brings the figures up to date.
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("terminal: a bar redrawn in place") << true << 100
+            << QStringLiteral("\r[------------------------------] flash-read: 0% (0 of 200 bytes)"
+                              "\r[###############---------------] flash-read: 50% (100 of 200 bytes)"
+                              "\r[######################--------] flash-read: 75% (150 of 200 bytes)\n"
+                              "Чтение данных остановлено пользователем.\n");
+        QTest::newRow("file: a line a second") << false << 1000
+            << QStringLiteral("flash-read: 0% (0 of 200 bytes)\n"
+                              "flash-read: 50% (100 of 200 bytes)\n"
+                              "flash-read: 75% (150 of 200 bytes)\n"
+                              "Чтение данных остановлено пользователем.\n");
+    }
+    void progressIsRedrawnAtItsInterval()
+    {
+        QFETCH(bool, terminal);
+        QFETCH(int, intervalMs);
+        QFETCH(QString, shown);
         FILE *f = std::tmpfile();
         QVERIFY(f);
         {
-            cli::ProgressReporter p(f, QStringLiteral("flash-read"), true);
+            VirtualClock clock;
+            cli::ProgressReporter p(f, QStringLiteral("flash-read"), terminal, clock);
             p.update(0, 200);
-            p.update(50, 200); // within the redraw interval: not drawn
+            clock.advance(50);
+            p.update(50, 200); // too soon: not drawn
+            clock.advance(intervalMs - 50);
+            p.update(100, 200);
+            clock.advance(intervalMs - 1);
+            p.update(150, 200); // too soon again: left for the message or the end
             cli::TransferPrompter prompter(f, QString());
             prompter.setProgress(&p);
+            // A message first brings the bar up to date and ends its line.
             prompter.showMessage(QStringLiteral("Чтение данных остановлено пользователем."));
+            p.finish();
         }
         std::rewind(f);
-        char buffer[512] = {};
+        char buffer[1024] = {};
         const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
         std::fclose(f);
-        // The bar is redrawn in place; a message first brings it up to date and ends its line.
-        QCOMPARE(QString::fromUtf8(buffer, qsizetype(n)),
-                 QStringLiteral("\r[------------------------------] flash-read: 0% (0 of 200 bytes)"
-                                "\r[#######-----------------------] flash-read: 25% (50 of 200 bytes)\n"
-                                "Чтение данных остановлено пользователем.\n"));
+        QCOMPARE(QString::fromUtf8(buffer, qsizetype(n)), shown);
     }
 
     void flashReadWriteRoundTrip()

@@ -6,10 +6,14 @@
 #include "support/loopback_transport.h"
 #include "support/sent_frames.h"
 
+#include <QFile>
 #include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <clocale>
+#include <cstdio>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -356,18 +360,32 @@ private slots:
 
     void decimalPointIgnoresLocale()
     {
+        // Both locales a formatting could consult say ",": Qt's default, and the C
+        // library's, from a locale of our own with a comma as its decimal point (compiled
+        // here, so the check holds where no such locale is installed).
         const QLocale savedDefault;
         const QByteArray savedC = std::setlocale(LC_NUMERIC, nullptr);
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        bool cLocaleSet = false;
-        for (const char *name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8"}) {
-            if (std::setlocale(LC_NUMERIC, name)) {
-                cLocaleSet = true;
-                break;
-            }
+        const QByteArray savedPath = qgetenv("LOCPATH");
+        QTemporaryDir locales;
+        {
+            QFile source(locales.filePath(QStringLiteral("comma.src")));
+            QVERIFY(source.open(QIODevice::WriteOnly));
+            source.write("LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U0020>\"\ngrouping 3;3\n"
+                         "END LC_NUMERIC\n");
         }
-        if (!cLocaleSet)
-            qInfo("No comma-decimal C locale installed; checking under the Qt default only");
+        QProcess localedef;
+        localedef.setProcessChannelMode(QProcess::MergedChannels);
+        localedef.start(QStringLiteral("localedef"), {QStringLiteral("-c"), QStringLiteral("-i"),
+                                                      locales.filePath(QStringLiteral("comma.src")),
+                                                      locales.filePath(QStringLiteral("comma"))});
+        QVERIFY2(localedef.waitForFinished(60000), "localedef (Debian's libc-bin) did not run");
+        qputenv("LOCPATH", QFile::encodeName(locales.path()));
+        const bool cLocaleSet = std::setlocale(LC_NUMERIC, "comma") != nullptr;
+        QVERIFY2(cLocaleSet, localedef.readAll().constData());
+        char printed[16];
+        std::snprintf(printed, sizeof printed, "%.1f", 1.5);
+        QCOMPARE(QByteArray(printed), QByteArray("1,5"));
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
 
         Bench b;
@@ -380,6 +398,10 @@ private slots:
         const QByteArray discount = b.lastParams();
 
         std::setlocale(LC_NUMERIC, savedC.constData());
+        if (savedPath.isNull())
+            qunsetenv("LOCPATH");
+        else
+            qputenv("LOCPATH", savedPath);
         QLocale::setDefault(savedDefault);
 
         QCOMPARE(sale, QByteArray("482913;1234;1.500;10.00;"));

@@ -179,7 +179,9 @@ private slots:
         serving.join();
         ::close(fd);
         QVERIFY(reply.endsWith('\x03'));
-        QVERIFY2(took >= wireMs - 1 && took < wireMs + 200, qPrintable(QString::number(took)));
+        // Never faster than the wire; the upper bound only catches a pace several times too
+        // slow, whatever else the machine is busy with.
+        QVERIFY2(took >= wireMs - 1 && took < 3 * wireMs + 2000, qPrintable(QString::number(took)));
     }
 };
 

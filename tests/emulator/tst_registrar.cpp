@@ -56,6 +56,39 @@ private slots:
         QCOMPARE(decode(reply).fields().size(), 7);
     }
 
+    void aFieldTooManyIsAFormatError_data()
+    {
+        // A request as the program sends it, then the same with one field more: the
+        // registrar names the first field too many (the password being field 1) and does
+        // nothing.
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("parameters");
+        QTest::addColumn<QByteArray>("word"); // of the request with one field more
+        QTest::newRow("no parameters (28h)") << 0x28 << QByteArray("482913;") << QByteArray("0203");
+        QTest::newRow("date and time (20h)") << 0x20 << QByteArray("482913;091226;1230;") << QByteArray("0403");
+        QTest::newRow("text (61h)") << 0x61 << QByteArray("482913;Строка;") << QByteArray("0303");
+        QTest::newRow("receipt opening (63h)") << 0x63 << QByteArray("482913;1;1;0;") << QByteArray("0503");
+        QTest::newRow("sale (64h)") << 0x64 << QByteArray("482913;1001;1.000;12.50;") << QByteArray("0503");
+        QTest::newRow("additional report (A6h)") << 0xA6 << QByteArray("482913;2;;;") << QByteArray("0503");
+        QTest::newRow("flash write (F2h)") << 0xF2 << QByteArray("482913;0;1;AB;") << QByteArray("0503");
+    }
+    void aFieldTooManyIsAFormatError()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, parameters);
+        QFETCH(QByteArray, word);
+        emu::Registrar reg;
+        const QByteArray surplus = parameters + "1;";
+        const Reply refused = decode(joined(reg.receive(request(0x21, quint8(code), surplus))));
+        QCOMPARE(refused.errorWord, word);
+        QCOMPARE(reg.journal().size(), 1);
+        QVERIFY(reg.paperTape().isEmpty());
+        QCOMPARE(reg.receiptState(), 0);
+        // Without the field too many, no format error on that field.
+        const Reply taken = decode(joined(reg.receive(request(0x22, quint8(code), parameters))));
+        QVERIFY2(taken.errorWord != word, taken.errorWord.constData());
+    }
+
     void identificationFieldsFollowOptions()
     {
         emu::Registrar::Options o;

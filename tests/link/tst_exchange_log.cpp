@@ -262,6 +262,10 @@ private slots:
         Rig rig;
         rig.link.Log().SetLogFileName(QStringLiteral("no-such-folder/Orvex.log"));
         QCOMPARE(rig.link.ExecuteCommand(0x21, "482913;")->flags, 0u);
+        // Nothing in its place: no folder made for it, no file under another name or in
+        // the working folder.
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QDir::currentPath(), rig.dir.path());
     }
 
     void sessionLinesOnSerialOpenAndClose()

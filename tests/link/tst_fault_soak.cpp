@@ -57,6 +57,10 @@ private slots:
         qInfo("%d commands: %d done twice, %d reported success not done, %d done but reported failed, "
               "%d failed and not done", t.commands, t.doneTwice, t.successNotDone, t.doneButFailed, t.failedNotDone);
         QVERIFY2(t.sound(), qPrintable(t.problems.join(QLatin1Char('\n'))));
+        // Sound is not enough: a link that sent nothing would be. Most commands get
+        // through the faults and are reported done (three in four at least).
+        const int succeeded = t.commands - t.doneButFailed - t.failedNotDone - t.successNotDone;
+        QVERIFY2(succeeded * 4 >= t.commands * 3, qPrintable(QString::number(succeeded)));
         // With repeats, a command the registrar carried out is hardly ever reported failed.
         if (replyCount >= 3)
             QVERIFY2(t.doneButFailed <= t.commands / 100, qPrintable(QString::number(t.doneButFailed)));

@@ -117,10 +117,13 @@ private slots:
     void periodicReportShowsOneGroupAndSendsItsRange()
     {
         Bench b;
+        const QDate before = QDate::currentDate();
         TForm25 &f = b.open<TForm25>();
+        const QDate after = QDate::currentDate(); // the day may change while the form opens
         auto *dates = widget<QGroupBox>(f, QStringLiteral("dateGroup"));
         auto *numbers = widget<QGroupBox>(f, QStringLiteral("numberGroup"));
-        QCOMPARE(widget<QDateEdit>(f, QStringLiteral("firstDateEdit"))->date(), QDate::currentDate());
+        const QDate shown = widget<QDateEdit>(f, QStringLiteral("firstDateEdit"))->date();
+        QVERIFY2(shown == before || shown == after, qPrintable(shown.toString(Qt::ISODate)));
         QVERIFY(dates->isVisible() && !numbers->isVisible());
 
         widget<QDateEdit>(f, QStringLiteral("firstDateEdit"))->setDate(QDate(2008, 10, 6));
@@ -174,7 +177,7 @@ private slots:
         widget<QCheckBox>(f, QStringLiteral("clearGoodsCheck"))->setChecked(true);
         b.click(f, "unloadButton");
         QCOMPARE(b.sent(cmd::PrintReport), (QList<QByteArray>{"482913;5;", "482913;2;"}));
-        QCOMPARE(b.sent(cmd::ClearGoodsBase), QList<QByteArray>{"482913;"});
+        QCOMPARE(b.sent(0x3B), QList<QByteArray>{"482913;"}); // the goods base cleared, by the code's value
         QVERIFY(Bench::enabled(f, "registrarStateButton"));
 
         b.app.state().sharedMark = false;

@@ -332,6 +332,27 @@ private slots:
         QCOMPARE(b.registrar.receiptState(), 0);
     }
 
+    void aReportWhoseReplyWasLostStillClosesItsReceipt()
+    {
+        // The report was printed, its replies lost: the receipt around it is closed all
+        // the same, so the registrar is not left with a document open, and the report is
+        // not printed twice.
+        Bench b;
+        b.silenceNext(cmd::GoodsReport);
+        b.silenceNext(cmd::GoodsReport); // the repeat's reply too
+        const Outcome<> out = GoodsReport(b.app).print(QStringLiteral("482913"), QStringLiteral("5"), QStringLiteral("7"));
+        QCOMPARE(out.verdict.kind, Verdict::Kind::NoReply);
+        QCOMPARE(b.prompter.messages(), QStringList{GoodsReport::kHeading + kTimeout});
+        QCOMPARE(b.codes(), (QList<int>{cmd::OpenNonFiscalReceipt, cmd::GoodsReport, cmd::GoodsReport,
+                                        cmd::CloseFiscalReceipt}));
+        QCOMPARE(b.registrar.receiptState(), 0);
+        QCOMPARE(b.registrar.journal().last().code, quint8(cmd::CloseFiscalReceipt));
+        QCOMPARE(b.registrar.journal().last().errorWord, QByteArray("0000"));
+        QCOMPARE(int(std::count_if(b.registrar.journal().cbegin(), b.registrar.journal().cend(),
+                                   [](const emu::Executed &e) { return e.code == cmd::GoodsReport; })),
+                 1);
+    }
+
     void goodsReportWithTheWrongPasswordUsesTheFixedOneForItsReceipt()
     {
         Bench b;
@@ -460,7 +481,8 @@ private slots:
         QFETCH(int, stepsSent);
         QFETCH(QString, message);
         Bench b;
-        const Sent steps{{cmd::PrintReport, "482913;5;"}, {cmd::PrintReport, "482913;2;"}, {cmd::ClearGoodsBase, "482913;"}};
+        // The goods base is cleared by command 3Bh, pinned here by its value.
+        const Sent steps{{cmd::PrintReport, "482913;5;"}, {cmd::PrintReport, "482913;2;"}, {0x3B, "482913;"}};
         if (failing == 1) // the first 0xA1 passes, the second is refused
             b.registrar.injectFault({emu::Fault::None, 0, 0, cmd::PrintReport});
         if (failing >= 0)

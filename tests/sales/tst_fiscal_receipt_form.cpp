@@ -360,6 +360,27 @@ private slots:
         QCOMPARE(b.figures(), (QStringList{"23.75", "0.00", "6.25"}));
     }
 
+    void returnCheckOpensAReturnReceipt_data()
+    {
+        QTest::addColumn<bool>("isReturn");
+        QTest::addColumn<QByteArray>("opening");
+        QTest::newRow("sale") << false << QByteArray("482913;1;1;0;");
+        QTest::newRow("return") << true << QByteArray("482913;1;1;1;");
+    }
+    void returnCheckOpensAReturnReceipt()
+    {
+        QFETCH(bool, isReturn);
+        QFETCH(QByteArray, opening);
+        Bench b;
+        b.prompter.files.push_back(b.goodsFile);
+        b.open();
+        b.w<QCheckBox>("returnCheck")->setChecked(isReturn);
+        b.click("openReceiptButton");
+        QCOMPARE(b.errorWord(), QStringLiteral("0000"));
+        QCOMPARE(b.registrar.journal().last().code, quint8(0x63));
+        QCOMPARE(b.registrar.journal().last().parameters, opening);
+    }
+
     void refusedInputLeavesTheErrorWord()
     {
         Bench b;

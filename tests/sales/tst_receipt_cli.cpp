@@ -72,6 +72,41 @@ struct Bench {
 class ReceiptCliTest : public QObject {
     Q_OBJECT
 private slots:
+    void theReceiptKindReachesTheRegistrar_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QString>("opening");
+        // Paid by the second payment form: a return takes no cash from an empty drawer.
+        QTest::newRow("sale") << QByteArray() << QStringLiteral("63 0000 482913;1;1;0;");
+        QTest::newRow("return") << QByteArray(R"("return": true, )") << QStringLiteral("63 0000 482913;1;1;1;");
+    }
+    void theReceiptKindReachesTheRegistrar()
+    {
+        QFETCH(QByteArray, kind);
+        QFETCH(QString, opening);
+        Bench b;
+        const CliRun r = b.run("{" + kind + R"("items": [{"goods": "1001;Хлеб;12.50;1;1;", "quantity": 1, "price": 12.5}],
+                                                "payments": [{"type": 1, "amount": 12.5}]})");
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList j = b.journal();
+        QVERIFY(j.size() > 2);
+        QCOMPARE(j[2], opening);
+        QCOMPARE(b.codes().last(), QStringLiteral("65"));
+    }
+
+    void theExampleReceiptSellsWithChange()
+    {
+        // The receipt ./run.sh sells in its tour.
+        QFile example(QStringLiteral(EXAMPLES_DIR "/receipt.json"));
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        Bench b;
+        const CliRun r = b.run(example.readAll());
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(QStringLiteral("total_sum=29.00\n")));
+        QVERIFY(r.out.endsWith(QStringLiteral("close.error=0000\nresult=ok\n")));
+        QVERIFY(b.journal().contains(QStringLiteral("67 0000 482913;0;50.00;")));
+    }
+
     void wholeReceiptInTheScreensOrder()
     {
         Bench b;

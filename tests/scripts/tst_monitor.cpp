@@ -666,20 +666,40 @@ private slots:
         QVERIFY(table->item(0, TForm40::NameColumn) == nullptr);
     }
 
+    void variablesWindowStandsAtTheRightEdge_data()
+    {
+        // Where the monitor's right edge stands, from the screen's right edge: with room
+        // for the variables window beside it, or too close for it.
+        QTest::addColumn<bool>("room");
+        QTest::newRow("room beside the monitor") << true;
+        QTest::newRow("the monitor at the screen's right edge") << false;
+    }
     void variablesWindowStandsAtTheRightEdge()
     {
+        QFETCH(bool, room);
         Bench b;
         TForm28 &form = b.form();
-        form.move(40, 30);
         form.show();
-        QTest::mouseClick(widget<QPushButton>(form, "variablesButton"), Qt::LeftButton);
         TForm40 *vars = form.variablesWindow();
-        QVERIFY(vars->isVisible());
+        QVERIFY(vars);
+        vars->show(); // once, for its size
+        const int varsWidth = vars->frameGeometry().width();
+        vars->hide();
         const QRect area = form.screen()->availableGeometry();
-        if (form.frameGeometry().right() + vars->frameGeometry().width() < area.right()) {
-            QCOMPARE(vars->pos().x(), form.frameGeometry().right() + 1);
-            QCOMPARE(vars->pos().y(), form.frameGeometry().top());
-        }
+        const int formWidth = form.frameGeometry().width();
+        // The monitor's right edge: so that the window fits exactly beside it, or 10
+        // pixels in from the screen's edge.
+        const int right = room ? area.right() - varsWidth : area.right() - 10;
+        form.move(right + 1 - formWidth, area.top() + 30);
+        QCOMPARE(form.frameGeometry().right(), right);
+
+        QTest::mouseClick(widget<QPushButton>(form, "variablesButton"), Qt::LeftButton);
+        QVERIFY(vars->isVisible());
+        QCOMPARE(vars->frameGeometry().top(), form.frameGeometry().top());
+        if (room)
+            QCOMPARE(vars->frameGeometry().left(), right + 1);
+        else
+            QCOMPARE(vars->frameGeometry().right(), area.right()); // kept whole on the screen
         QTest::mouseClick(widget<QPushButton>(*vars, "closeButton"), Qt::LeftButton);
         QVERIFY(!vars->isVisible());
     }

@@ -230,6 +230,33 @@ private slots:
         }
     }
 
+    void aLostReplyLeavesTheCounterOnItsLine_data()
+    {
+        QTest::addColumn<int>("mode"); // 0 "Выполнить", 1 "Продолжить", 2 "Шаг" over line 2
+        QTest::newRow("run") << 0;
+        QTest::newRow("continue") << 1;
+        QTest::newRow("step") << 2;
+    }
+    void aLostReplyLeavesTheCounterOnItsLine()
+    {
+        // Line 2 was carried out, its reply lost: the counter stays on it, so "Продолжить"
+        // goes on after it and never sends it again.
+        QFETCH(int, mode);
+        Bench b;
+        b.runner.setScript(b.write("60482913;\n61482913;A;\n61482913;B;\n62482913;\n"));
+        if (mode == 2)
+            QCOMPARE(b.runner.step(0), Outcome::StepDone);
+        b.registrar.injectFault({emu::Fault::Silence, 0, 0, 0x61});
+        b.registrar.injectFault({emu::Fault::Silence, 0, 0, 0x61}); // the repeat's reply too
+        const Outcome o = mode == 0 ? b.runner.run() : mode == 1 ? b.runner.continueFrom(0) : b.runner.step(1);
+        QCOMPARE(o, Outcome::NoReply);
+        QCOMPARE(b.runner.lineCounter(), 2);
+        QCOMPARE(b.sink.counters.last(), 2);
+        QCOMPARE(b.runner.continueFrom(b.runner.lineCounter()), Outcome::EndOfFile);
+        QCOMPARE(b.journal(), (QStringList{"60 482913;", "61 482913;A;", "61 482913;B;", "62 482913;"}));
+        QCOMPARE(b.registrar.receiptState(), 0);
+    }
+
     void overLongLinesAreRefusedWhole_data()
     {
         QTest::addColumn<QByteArray>("line");

@@ -126,8 +126,20 @@ private slots:
         rig.window->render();
         auto *find = rig.find<QPushButton>(QStringLiteral("findRegistrarButton"));
         const int speedBefore = rig.find<QComboBox>(QStringLiteral("speedCombo"))->currentIndex();
-        QTimer::singleShot(50, [&] { QTest::mouseClick(find, Qt::LeftButton); });
+        // The second click comes while the search runs (the button then offers to stop it).
+        QTimer stopper;
+        stopper.setInterval(5);
+        bool stopped = false;
+        QObject::connect(&stopper, &QTimer::timeout, [&] {
+            if (stopped || find->text() != QStringLiteral("Остановить поиск"))
+                return;
+            stopped = true;
+            QTest::mouseClick(find, Qt::LeftButton);
+        });
+        stopper.start();
         QTest::mouseClick(find, Qt::LeftButton);
+        stopper.stop();
+        QVERIFY(stopped);
         QCOMPARE(rig.window->identityText(), QStringLiteral("Поиск регистратора прерван."));
         QVERIFY(rig.prompter.shown.isEmpty());
         QCOMPARE(find->text(), QStringLiteral("Найти регистратор"));

@@ -33,6 +33,7 @@ struct Rig {
     QStringList emulatorArgs;
     QStringList ports = {QStringLiteral("ttyS0"), QStringLiteral("ttyS1")};
     int virtualPortAt = -1; // device index where the virtual COM port is found
+    QString virtualPort = QStringLiteral("ttyACM0"); // and its port
     QStringList statusTexts;
     int emulatorStops = 0;
     bool usbPresent = true;
@@ -49,7 +50,7 @@ struct Rig {
         p.listPorts = [this] { return ports; };
         p.findVirtualPort = [this](int index, QString &port) {
             if (index == virtualPortAt) {
-                port = QStringLiteral("ttyACM0");
+                port = virtualPort;
                 return 0;
             }
             return index < 3 ? -1 : -2;
@@ -376,6 +377,36 @@ private slots:
         rig.virtualPortAt = 0;
         rig.connectToEmulator();
         QVERIFY(!rig.app.link().OnVirtualPort()); // the emulator is not the virtual COM port
+        QVERIFY(!rig.m().restoreUsbVisible);
+    }
+
+    void onTheVirtualPortASilentReplyIsAskedAgainAfterThreeSeconds()
+    {
+        // The registrar behind the USB virtual COM port (an emulator found at its place): the
+        // restore button shows, and a reply lost on the way is asked for again after the
+        // virtual port's longer pause, not the serial line's.
+        Rig rig("[Fiscal Printer]\nReply=1\n");
+        EmulatorProcess registrar({QStringLiteral("--fault"), QStringLiteral("21@silence")});
+        QVERIFY(!registrar.path().isEmpty());
+        rig.ports = {QStringLiteral("ttyS0"), registrar.path()};
+        rig.virtualPortAt = 0;
+        rig.virtualPort = registrar.path();
+        rig.ops->activate();
+        rig.selectPort(registrar.path());
+        rig.ops->serialButton();
+        QCOMPARE(rig.m().serialLamp, Lamp::Green);
+        QVERIFY(rig.app.link().OnVirtualPort());
+        QVERIFY(rig.m().restoreUsbVisible);
+
+        const qint64 before = rig.clock.nowMs();
+        const CommandResult *r = rig.app.link().ExecuteCommand(0x21, "482913;");
+        QCOMPARE(r->flags, 0u);
+        QCOMPARE(r->fieldCount, 2);
+        QCOMPARE(rig.clock.nowMs() - before, qint64(DeviceLink::kVirtualPortPauseMs));
+        QCOMPARE(DeviceLink::kVirtualPortPauseMs, 3000);
+
+        rig.ops->serialButton();
+        QVERIFY(!rig.app.link().OnVirtualPort());
         QVERIFY(!rig.m().restoreUsbVisible);
     }
 

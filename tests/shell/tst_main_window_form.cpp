@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <QStatusBar>
+#include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -153,7 +154,10 @@ private slots:
         QVERIFY(rig.window->identityText().startsWith(QStringLiteral("   Модель:Korvan KV-44,")));
         QCOMPARE(rig.window->screen<TForm5>(), rig.window->screen(QStringLiteral("TForm5")));
 
-        rig.window->grab().save(QStringLiteral("/tmp/dizivu-main-window.png"));
+        // The connected window renders (kept in the test's folder, never a shared one).
+        const QPixmap shot = rig.window->grab();
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(rig.dir.filePath(QStringLiteral("main-window.png"))));
 
         QTest::mouseClick(connect, Qt::LeftButton);
         QCOMPARE(connect->text(), QStringLiteral("Подключить"));

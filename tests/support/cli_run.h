@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // dizivu-cli run as a child process: its exit status (-1 when it crashed or hung) and
 // what it printed, read as UTF-8.
@@ -11,12 +12,13 @@ struct CliRun {
     QString out, err;
 };
 
-// `workingDirectory` empty: the test's own.
+// `workingDirectory` empty: an empty folder of its own, so no dizivu.ini or log of
+// another run (or lying in ctest's folder) is read or written.
 inline CliRun runCli(const QStringList &args, const QString &workingDirectory = QString())
 {
     QProcess p;
-    if (!workingDirectory.isEmpty())
-        p.setWorkingDirectory(workingDirectory);
+    QTemporaryDir own;
+    p.setWorkingDirectory(workingDirectory.isEmpty() ? own.path() : workingDirectory);
     p.start(QStringLiteral(CLI_PATH), args);
     CliRun r;
     if (!p.waitForFinished(60000)) {

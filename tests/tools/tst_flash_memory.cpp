@@ -1,5 +1,6 @@
 // Flash memory read, write and erase against the emulator on virtual time.
 #include "emulator/registrar.h"
+#include "emulator/wire.h"
 #include "link/frame.h"
 #include "tools/flash_memory.h"
 
@@ -8,7 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -31,7 +35,13 @@ struct Shown : FlashMemory::View {
     void processEvents() override { ++events; }
     bool stopRequested() const override { return stopAfterEvents >= 0 && events >= stopAfterEvents; }
     void reply(const ReplyTexts &t) override { errorWords << t.errorWord; }
-    void address(qint64 a) override { addresses << a; }
+    std::function<void(qint64)> onAddress;
+    void address(qint64 a) override
+    {
+        addresses << a;
+        if (onAddress)
+            onAddress(a);
+    }
     void repetitions(int n) override { repeatCounts << n; }
     void bounds(const QString &a, const QString &n) override
     {
@@ -336,6 +346,81 @@ private slots:
                  QStringList{FlashMemory::kWriteError
                              + QStringLiteral("Значение поля номер 2 выходит за допустимый диапазон!")});
         QCOMPARE(b.view.errorWords.last(), QStringLiteral("0204"));
+    }
+
+    // A write that ends partway: the registrar holds what was written before (the block
+    // whose reply was lost too), the screen says why, and nothing more is sent.
+    void aWriteEndedPartway_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("size");          // of the file, all of it to be written
+        QTest::addColumn<int>("blocksSent");    // -1: as many as the file's bytes lasted
+        QTest::addColumn<int>("bytesInFlash");  // written into the registrar's flash
+        QTest::newRow("stopped by the user")
+            << "stop" << int(transfer::End::Stopped) << FlashMemory::kWriteStopped << 150 << 1 << 50;
+        QTest::newRow("no reply to the second block")
+            << "silence" << int(transfer::End::LinkFailed)
+            << FlashMemory::kWriteError + QStringLiteral("Таймаут устройства! Ошибка!") << 150 << 2 << 100;
+        QTest::newRow("a reply that is not 0000")
+            << "word" << int(transfer::End::RegistrarError) << FlashMemory::kWriteWordError << 150 << 2 << 100;
+        // Another program cuts the file short: the bytes already read ahead are written,
+        // then the transfer finds the end.
+        QTest::newRow("the file cut short while written")
+            << "shrink" << int(transfer::End::FileFailed) << FlashMemory::kUnexpectedEnd << 40000 << -1 << -1;
+    }
+    void aWriteEndedPartway()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, end);
+        QFETCH(QString, message);
+        QFETCH(int, size);
+        QFETCH(int, blocksSent);
+        QFETCH(int, bytesInFlash);
+        Bench b(smallFlash(1 << 16));
+        const QByteArray data = pattern(size, 5);
+        b.makeFile(QStringLiteral("dump.bin"), data);
+        bool armed = false;
+        b.view.onAddress = [&](qint64 at) {
+            if (at != 1000 + 50)
+                return;
+            if (how == QLatin1String("stop"))
+                b.view.stopAfterEvents = 1;
+            for (int i = 0; how == QLatin1String("silence") && i < 5; ++i)
+                b.registrar.injectFault({emu::Fault::Silence, 0, 0, 0xF2});
+            if (how == QLatin1String("word")) {
+                // The registrar's reply is lost; one with a word the link reads as no
+                // error, though it is not "0000", comes in its place.
+                b.registrar.injectFault({emu::Fault::Silence, 0, 0, 0xF2});
+                armed = true;
+            }
+            if (how == QLatin1String("shrink"))
+                QVERIFY(QFile::resize(b.path(QStringLiteral("dump.bin")), 60));
+        };
+        b.line->onRead = [&] {
+            if (!armed || b.line->framesSent.size() != 2)
+                return;
+            armed = false;
+            const quint8 seq = quint8(b.line->framesSent.last()[2]);
+            b.line->injectLine(emu::replyFrame(seq, 0xF2, "00G0", {}, {0x80, 0x80, 0x80, 0x80, 0x80, 0x80}),
+                               b.clock.nowMs());
+        };
+        const transfer::Result r =
+            b.write(b.path(QStringLiteral("dump.bin")), QStringLiteral("1000"), QString::number(size));
+        QCOMPARE(int(r.end), end);
+        QCOMPARE(b.prompter.messages(), QStringList{message});
+        QSet<QByteArray> blocks;
+        for (const QByteArray &p : b.sent(0xF2))
+            blocks << p;
+        if (blocksSent < 0) {
+            QVERIFY(r.bytes >= 50 && r.bytes < size);
+            blocksSent = int(r.bytes / 50);
+            bytesInFlash = int(r.bytes);
+        }
+        QCOMPARE(blocks.size(), blocksSent); // a repeat of the same block is one block
+        QCOMPARE(b.flash().mid(1000, bytesInFlash), data.left(bytesInFlash));
+        QVERIFY(b.flash().mid(1000 + bytesInFlash, 50) != data.mid(bytesInFlash, 50));
     }
 
     void roundTripIsByteExact()

@@ -166,6 +166,31 @@ private slots:
         QCOMPARE(caption, QStringLiteral("Сервисная программа регистратора"));
     }
 
+    void enterAnswersTheDefault_data()
+    {
+        // -1: a plain question, without a default of the caller's.
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<int>("defaultButton");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("erase the flash? Cancel by default")
+            << int(Prompter::Ok | Prompter::Cancel) << int(Prompter::Cancel) << int(Prompter::Cancel);
+        QTest::newRow("no by default") << int(Prompter::Yes | Prompter::No) << int(Prompter::No) << int(Prompter::No);
+        QTest::newRow("yes by default") << int(Prompter::Yes | Prompter::No) << int(Prompter::Yes) << int(Prompter::Yes);
+        QTest::newRow("plain question: OK") << int(Prompter::Ok | Prompter::Cancel) << -1 << int(Prompter::Ok);
+    }
+    void enterAnswersTheDefault()
+    {
+        QFETCH(int, buttons);
+        QFETCH(int, defaultButton);
+        QFETCH(int, answer);
+        DesktopPrompter prompter;
+        whenModalOpens([](QWidget *w) { QTest::keyClick(w, Qt::Key_Return); });
+        const Prompter::Button got = defaultButton < 0
+            ? prompter.ask(QStringLiteral("Продолжить?"), QString(), buttons)
+            : prompter.askWithDefault(QStringLiteral("Продолжить?"), QString(), buttons, Prompter::Button(defaultButton));
+        QCOMPARE(int(got), answer);
+    }
+
     void messageTextIsPlain()
     {
         DesktopPrompter prompter;
