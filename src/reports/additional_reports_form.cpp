@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,16 +35,8 @@ TForm31::TForm31(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     connect(reportButton, &QPushButton::clicked, this, &TForm31::makeReport);
     connect(stateButton, &QPushButton::clicked, this, &TForm31::openStatusScreen);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
-}
-
-void TForm31::keyPressEvent(QKeyEvent *event)
-{
     // Closed only with its button: Esc would leave the report's outcome unseen.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    Screen::keyPressEvent(event);
+    setClosedOnlyWithButtons(true);
 }
 
 void TForm31::opened()

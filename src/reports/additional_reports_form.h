@@ -8,7 +8,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 
@@ -21,7 +20,6 @@ public:
 
 protected:
     void opened() override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void makeReport();

@@ -46,6 +46,8 @@ TForm35::TForm35(Application &app, ScreenHost &host, QWidget *parent) : Screen(a
     connect(m_voidButton, &QPushButton::clicked, this, [this] { display(m_ops.voidReceipt()); });
     connect(stateButton, &QPushButton::clicked, this, &TForm35::registrarState);
     connect(exitButton, &QPushButton::clicked, this, &QDialog::reject);
+    // Closed only with "Выход": Esc would leave the receipt's state unseen.
+    setClosedOnlyWithButtons(true);
 }
 
 void TForm35::opened()

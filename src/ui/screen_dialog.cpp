@@ -1,5 +1,7 @@
 #include "ui/screen_dialog.h"
 
+#include <QKeyEvent>
+
 #include "ui/status_screen_form.h"
 
 #include <QLayout>
@@ -32,4 +34,13 @@ void ScreenDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (!event->spontaneous())
         opened();
+}
+
+void ScreenDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (m_closedOnlyWithButtons && event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

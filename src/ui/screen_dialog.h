@@ -19,6 +19,9 @@ public:
     // does not cut the caption ("Печать дополните… дневных отчетов"). Done at each
     // opening; the host calls it before placing the screen.
     void fitCaption();
+    // A screen closed only with its own buttons: Esc does nothing, so the outcome it
+    // shows is not dismissed by a stray key.
+    void setClosedOnlyWithButtons(bool on) { m_closedOnlyWithButtons = on; }
 
 protected:
     // Called each time the program opens the screen (not when the window system merely
@@ -28,10 +31,12 @@ protected:
     void openStatusScreen();
 
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     Application &m_app;
     ScreenHost &m_host;
+    bool m_closedOnlyWithButtons = false;
 };
 
 template <class T>

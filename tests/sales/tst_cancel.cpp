@@ -92,6 +92,9 @@ private slots:
         QVERIFY(b.canClose());
         QVERIFY(!b.canVoid());
         QCOMPARE(b.statusLine(), QStringLiteral("Открыт нефискальный чек"));
+        // Closed only with "Выход", never by a stray Esc.
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QVERIFY(form.isVisible());
     }
 
     void closeAndVoid()
