@@ -362,6 +362,9 @@ void MainWindow::openScreen(const QString &className)
 
 MainWindow::~MainWindow()
 {
+    // The port box's editor loses its focus while the window's children are destroyed:
+    // its signal must not reach a window that is no longer whole.
+    m_portCombo->lineEdit()->disconnect(this);
     qDeleteAll(m_topLevelScreens);
 }
 
