@@ -273,18 +273,15 @@ private:
         return true;
     }
 
-    // Once the receipt is open something was sent: a step refused here (a declined card,
-    // a value the operation will not send) is a refusal of the sale, not of the input.
-    int exitAfterOpen(const Verdict &v) const
-    {
-        const Exit e = exitOf(v);
-        return m_opened && e == Refused ? RegistrarError : e;
-    }
-
-    bool step(const QString &key, const Outcome<> &outcome)
+    // Prints the step's error word and takes its exit status. Once the receipt is open
+    // something was sent: a step refused here (a declined card, a value the operation will
+    // not send) is a refusal of the sale, not of the input.
+    template <class T>
+    bool step(const QString &key, const Outcome<T> &outcome)
     {
         printError(m_out, key + u".error"_s, outcome.verdict);
-        m_exit = outcome.uncertain ? Uncertain : exitAfterOpen(outcome.verdict);
+        const Exit e = exitOf(outcome);
+        m_exit = m_opened && e == Refused ? RegistrarError : e;
         m_uncertain = m_uncertain || outcome.uncertain;
         return outcome.ok();
     }
@@ -338,9 +335,7 @@ private:
             setInterruptNote(note + u"; the receipt stays open: see \"dizivu-cli cancel\""_s);
         };
         const Outcome<FiscalReceipt::PaymentShown> out = m_ops.pay(request, p.amount, m_terminal);
-        printError(m_out, key + u".error"_s, out.verdict);
-        m_exit = out.uncertain ? Uncertain : exitAfterOpen(out.verdict);
-        m_uncertain = m_uncertain || out.uncertain;
+        const bool paid = step(key, out);
         const QString &id = out.shown.transactionId;
         if (out.shown.cardPath && !id.isEmpty()) {
             printLine(m_out, key + u".transaction="_s + id);
@@ -359,7 +354,7 @@ private:
             m_exit = Interrupted;
             return false;
         }
-        return out.ok();
+        return paid;
     }
 
     QString closingAdvice() const

@@ -33,6 +33,12 @@ std::optional<int> read(Application &app)
     return r->status[2] & 0x7F;
 }
 
+std::optional<int> current(Application &app)
+{
+    const std::optional<int> last = lastKnown(app);
+    return last ? last : read(app);
+}
+
 Settled open(std::optional<int> before, std::optional<int> after, int expected)
 {
     if (!after)

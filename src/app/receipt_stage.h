@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/step_runner.h"
+#include "commands/status_bytes.h"
 
 #include <optional>
 
@@ -24,13 +25,15 @@ constexpr int kCashReceipt = 7;
 constexpr int kVoiding = 9;
 constexpr int kReturnBit = 0x10;
 
-inline int of(int statusByte2) { return statusByte2 & kMask; }
+inline int of(int statusByte2) { return status_bytes::receiptState(quint8(statusByte2)); }
 
 // Status byte 2 (bit 7 cleared) of the last reply that came on this connection; nothing
 // when none came yet or the last exchange got none.
 std::optional<int> lastKnown(Application &app);
 // Status byte 2 read anew with 0x80; nothing when no reply came.
 std::optional<int> read(Application &app);
+// The last reply's, or read anew when that reply was lost.
+std::optional<int> current(Application &app);
 
 using Settled = StepRunner::Settled;
 // An open whose reply was lost: done when the registrar went from no document to the

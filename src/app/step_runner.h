@@ -42,6 +42,12 @@ public:
         // look at before doing it again.
         QString unknown;
     };
+    // The settling of a step the registrar keeps no readable trace of (a direct cash
+    // movement, the control tape's clearing): a lost reply is always Unknown.
+    static Settling cannotTell(const QString &unknown)
+    {
+        return {[] { return Settled::Unknown; }, unknown};
+    }
 
     struct Step {
         Send send;

@@ -42,7 +42,7 @@ Outcome<> DailyReports::printReport(const QString &password, ReportType type)
         const auto check = [&] { return zReportRan(before, before < 0 ? -1 : freeFiscalReports(password)); };
         done = steps.runSettled(step, {check, kZUnknown});
     } else if (type == ClearControlTape) {
-        done = steps.runSettled(step, {[] { return StepRunner::Settled::Unknown; }, kClearTapeUnknown});
+        done = steps.runSettled(step, StepRunner::cannotTell(kClearTapeUnknown));
     } else {
         done = steps.run(step);
     }
@@ -97,7 +97,7 @@ Outcome<> DailyReports::unloadControlTape(const QString &password, bool clearGoo
         const StepRunner::Step step{[&](int &code) { return m_app.execute(::printReport, password, int(type), code); },
                                     {kReportsHeading}};
         const bool done = type == ClearControlTape
-            ? steps.runSettled(step, {[] { return StepRunner::Settled::Unknown; }, kClearTapeUnknown})
+            ? steps.runSettled(step, StepRunner::cannotTell(kClearTapeUnknown))
             : steps.run(step);
         if (!done)
             return steps.replyOutcome();

@@ -119,10 +119,8 @@ CardPaymentResult CardPayment::record(const CardPaymentRequest &request, qint64 
 
 bool CardPayment::payable(const CardPaymentRequest &request, qint64 cents)
 {
-    // The last reply's status tells the stage; read it anew only when that reply was lost.
-    std::optional<int> stage = receipt_stage::lastKnown(m_app);
-    if (!stage)
-        stage = receipt_stage::read(m_app);
+    // The last reply's status tells the stage; it is read anew only when that reply was lost.
+    const std::optional<int> stage = receipt_stage::current(m_app);
     if (!stage)
         return true; // the payment command itself will say what is wrong with the link
     const int s = receipt_stage::of(*stage);

@@ -83,7 +83,7 @@ Outcome<CashOperations::Cash> CashOperations::move(Kind kind, const QString &pas
         done = steps.runSettled(
             {[&](int &c) { return r = m_app.execute(moveCash, password, operatorNumber, signedAmount, c); },
              {texts.prefix}},
-            {[] { return StepRunner::Settled::Unknown; }, kMoveUnknown});
+            StepRunner::cannotTell(kMoveUnknown));
         if (done)
             cash = {true, code_page::fromDevice(r->field(0))};
     } else {

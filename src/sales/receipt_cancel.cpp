@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/identification.h"
+#include "app/receipt_stage.h"
 #include "app/step_runner.h"
 #include "commands/command_codes.h"
 #include "commands/command_wrappers.h"
@@ -12,9 +13,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kPassword = QString::fromLatin1(cmd::kDefaultPassword);
-constexpr int kStateMask = 0x0F;
-constexpr int kNonFiscalOpen = 5;
-constexpr int kReturnReceipt = 0x10;
+// Bit 2 of the stage: the receipt may be closed.
 constexpr int kClosable = 0x04;
 
 } // namespace
@@ -23,11 +22,11 @@ ReceiptCancel::ReceiptCancel(Application &app) : m_app(app) {}
 
 ReceiptCancel::Open ReceiptCancel::openReceipt(int s)
 {
-    if ((s & kStateMask) == 0)
+    if (receipt_stage::of(s) == receipt_stage::kClosed)
         return Open::None;
-    if ((s & kStateMask) == kNonFiscalOpen)
+    if (receipt_stage::of(s) == receipt_stage::kNonFiscal)
         return Open::NonFiscal;
-    return s & kReturnReceipt ? Open::Return : Open::Fiscal;
+    return s & receipt_stage::kReturnBit ? Open::Return : Open::Fiscal;
 }
 
 ReceiptCancel::View ReceiptCancel::viewOf(int s)
